@@ -1,0 +1,198 @@
+#include "platform/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+namespace qorval::platform {
+namespace {
+
+constexpr std::string_view kLockSuffix = ".lock";
+constexpr std::string_view kTempInfix = ".tmp.";
+constexpr mode_t kNewFileMode = 0644;
+
+std::string Describe(const std::filesystem::path& file, std::string_view what, int err) {
+    return file.string() + ": " + std::string(what) + ": " + std::strerror(err);
+}
+
+std::filesystem::path WithSuffix(const std::filesystem::path& file, std::string_view suffix) {
+    std::filesystem::path out = file;
+    out += std::string(suffix);
+    return out;
+}
+
+bool EnsureParent(const std::filesystem::path& file, std::string& error) {
+    const std::filesystem::path dir = file.parent_path();
+    if (dir.empty()) {
+        return true;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec) {
+        error = dir.string() + ": cannot create the folder: " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// Makes the rename itself durable; a failure here does not undo the replacement.
+void SyncFolder(const std::filesystem::path& file) {
+    const std::filesystem::path dir = file.parent_path().empty() ? "." : file.parent_path();
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+FileReadStatus ReadWholeFile(const std::filesystem::path& file, size_t max_size, std::string& out,
+                             std::string& error) {
+    out.clear();
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) {
+            return FileReadStatus::Missing;
+        }
+        error = Describe(file, "cannot open", errno);
+        return FileReadStatus::Error;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = file.string() + ": not a regular file";
+        ::close(fd);
+        return FileReadStatus::Error;
+    }
+    // The size is only a hint (the file may grow while we read); the loop bounds the read.
+    out.reserve(std::min(static_cast<size_t>(st.st_size), max_size) + 1);
+    char buf[16384];
+    while (true) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            error = Describe(file, "cannot read", errno);
+            ::close(fd);
+            return FileReadStatus::Error;
+        }
+        if (n == 0) {
+            break;
+        }
+        out.append(buf, static_cast<size_t>(n));
+        if (out.size() > max_size) {
+            ::close(fd);
+            out.clear();
+            return FileReadStatus::TooLarge;
+        }
+    }
+    ::close(fd);
+    return FileReadStatus::Ok;
+}
+
+std::optional<FileLock> FileLock::Acquire(const std::filesystem::path& file, std::string& error) {
+    if (!EnsureParent(file, error)) {
+        return std::nullopt;
+    }
+    const std::filesystem::path lock_path = WithSuffix(file, kLockSuffix);
+    const int fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kNewFileMode);
+    if (fd < 0) {
+        error = Describe(lock_path, "cannot open the lock file", errno);
+        return std::nullopt;
+    }
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            error = Describe(lock_path, "cannot lock", errno);
+            ::close(fd);
+            return std::nullopt;
+        }
+    }
+    return FileLock(fd);
+}
+
+FileLock::FileLock(FileLock&& other) noexcept : fd_(other.fd_) {
+    other.fd_ = -1;
+}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+FileLock::~FileLock() {
+    if (fd_ >= 0) {
+        ::close(fd_);  // closing the only descriptor releases the flock
+    }
+}
+
+bool WriteFileAtomically(const std::filesystem::path& file, std::string_view contents,
+                         std::string& error) {
+    if (!EnsureParent(file, error)) {
+        return false;
+    }
+    static std::atomic<unsigned> counter{0};
+    const std::filesystem::path temp =
+        WithSuffix(file, std::string(kTempInfix) + std::to_string(::getpid()) + "." +
+                             std::to_string(counter.fetch_add(1, std::memory_order_relaxed)));
+    mode_t mode = kNewFileMode;
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    }
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0) {
+        error = Describe(temp, "cannot create", errno);
+        return false;
+    }
+    bool ok = WriteAll(fd, contents);
+    int err = errno;
+    if (ok) {
+        (void)::fchmod(fd, mode);  // the umask may have narrowed the mode given to open
+        ok = ::fsync(fd) == 0;
+        err = errno;
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && ::rename(temp.c_str(), file.c_str()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        error = Describe(file, "cannot write", err);
+        return false;
+    }
+    SyncFolder(file);
+    return true;
+}
+
+}  // namespace qorval::platform
