@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/reg_key_path.h"
+#include "platform/text_util.h"
 
 namespace qorval::platform {
 namespace {
@@ -33,22 +34,11 @@ constexpr std::string_view kErrBadHex = "bad hex digit";
 constexpr std::string_view kErrTruncatedHex = "truncated: the file ends inside a continued value";
 constexpr std::string_view kErrValueTooLarge = "value larger than 1 MiB";
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 std::string_view TrimLeft(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) {
-        s.remove_prefix(1);
-    }
-    return s;
+    return TrimBlanksLeft(s);
 }
-
 std::string_view TrimRight(std::string_view s) {
-    while (!s.empty() && IsBlank(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
+    return TrimBlanksRight(s);
 }
 
 int HexDigit(char c) {

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/text_util.h"
+
 namespace qorval::platform {
 namespace {
-
-char FoldCase(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 template <class Key>
 auto FindSubkeyIn(Key& key, std::string_view name) -> decltype(&key.subkeys.front()) {
@@ -38,14 +36,13 @@ bool operator==(const RegValue& a, const RegValue& b) {
 }
 
 bool RegNamesEqual(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return FoldCase(x) == FoldCase(y);
-           });
+    return EqualsNoCase(a, b);
 }
 
 bool RegNameLess(std::string_view a, std::string_view b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(FoldCase(x)) < static_cast<unsigned char>(FoldCase(y));
+        return static_cast<unsigned char>(AsciiLower(x)) <
+               static_cast<unsigned char>(AsciiLower(y));
     });
 }
 
