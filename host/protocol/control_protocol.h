@@ -1,0 +1,34 @@
+#pragma once
+// Names of the driver host's sockets and the text protocol of its control socket.
+//
+// The control socket (SOCK_SEQPACKET) takes one command per message, a line of words such as
+// "list" or "stop 2", and answers with one message: "ok" followed by result lines, or
+// "error: <what went wrong>". "list" answers one line per device:
+//   port <number> <state> <socket name>
+// where state is the Plug and Play state of the device ("started", "stopped", ...).
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qorval::protocol {
+
+inline constexpr std::string_view kControlSocketName = "wyvel32.control";
+
+// The device socket of a port carries the name of its symbolic link: port 1 is "Wyvel32_001",
+// port 10 is "Wyvel32_0010".
+std::string DeviceSocketName(unsigned port_number);
+
+struct PortListing {
+    unsigned number = 0;
+    std::string state;
+    std::string socket_name;
+    bool started() const { return state == "started"; }
+};
+
+std::string FormatPortList(const std::vector<PortListing>& ports);
+
+// Returns an empty string on success, else what was wrong with the reply.
+[[nodiscard]] std::string ParsePortList(std::string_view reply, std::vector<PortListing>& out);
+
+}  // namespace qorval::protocol

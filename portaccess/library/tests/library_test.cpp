@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+
+#include "driver/ioctl_codes.h"
+#include "driver/ntstatus.h"
+#include "portaccess/library/status_map.h"
+#include "portaccess/library/tests/scripted_host.h"
+#include "portaccess/qorval32.h"
+
+namespace qorval::library {
+namespace {
+
+using testing::ScriptedHost;
+
+protocol::Reply Answer(const protocol::Request& request, uint32_t status, uint32_t information = 0,
+                       std::vector<uint8_t> output = {}) {
+    return protocol::Reply{request.sequence, status, information, std::move(output)};
+}
+
+TEST(PortAccessLibrary, WithoutAHostEveryCallFailsAtOnce) {
+    ScriptedHost host;  // a prefix with nothing listening
+    SystemInfo info;
+    EXPECT_EQ(QORVAL_GetSystemInfo(&info), uint32_t{QORVAL_GENERAL_ERROR});
+    EXPECT_EQ(info.drivers[QORVAL_DRIVER_WYVEL32].present, 0u);
+    QORVAL_HANDLE handle = 99;
+    EXPECT_EQ(QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 1, &handle), uint32_t{QORVAL_PORT_NUMBER});
+    EXPECT_EQ(handle, 0u);
+    EXPECT_EQ(QORVAL_PortClose(0), uint32_t{QORVAL_INVALID_HANDLE});
+    uint32_t length = 0;
+    uint8_t buffer[4];
+    EXPECT_EQ(QORVAL_GetData(12345, buffer, sizeof(buffer), &length),
+              uint32_t{QORVAL_INVALID_HANDLE});
+    EXPECT_EQ(QORVAL_PortOpen(QORVAL_DRIVER_FENDAR5, 1, &handle),
+              uint32_t{QORVAL_INVALID_DRIVER_TYPE});
+    EXPECT_EQ(QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 0, &handle), uint32_t{QORVAL_PORT_NUMBER});
+}
+
+TEST(PortAccessLibrary, SystemInfoListsTheStartedPortsOfTheAdapterDriverOnly) {
+    ScriptedHost host;
+    host.ServeControl(
+        "ok\nport 1 started Wyvel32_001\nport 2 stopped Wyvel32_002\n"
+        "port 7 started Wyvel32_007\n");
+    host.Start();
+    SystemInfo info;
+    ASSERT_EQ(QORVAL_GetSystemInfo(&info), uint32_t{QORVAL_OK});
+    EXPECT_EQ(info.driverCount, 4u);
+    for (int type = 0; type < 3; ++type) {
+        EXPECT_EQ(info.drivers[type].present, 0u) << type;
+    }
+    const SystemInfoDriver& wyvel = info.drivers[QORVAL_DRIVER_WYVEL32];
+    EXPECT_EQ(wyvel.driverType, 3u);
+    EXPECT_STREQ(wyvel.name, "WYVEL32");
+    EXPECT_EQ(wyvel.present, 1u);
+    EXPECT_EQ(wyvel.ports[0].present, 1u);
+    EXPECT_STREQ(wyvel.ports[0].name, "Port001");
+    EXPECT_EQ(wyvel.ports[1].present, 0u);
+    EXPECT_EQ(wyvel.portCount, 2u);  // port 7 has no entry in the record
+}
+
+TEST(PortAccessLibrary, OpenSendsASynchronousCreateAndMapsItsStatus) {
+    ScriptedHost host;
+    host.ServeDevice(1);
+    host.ServeDevice(2);
+    host.SetHandler([](unsigned port, const protocol::Request& request) {
+        return Answer(request, port == 1 ? wyvel32::STATUS_SUCCESS : wyvel32::STATUS_UNSUCCESSFUL);
+    });
+    host.Start();
+    QORVAL_HANDLE handle = 0;
+    ASSERT_EQ(QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 1, &handle), uint32_t{QORVAL_OK});
+    EXPECT_NE(handle, 0u);
+    const auto requests = host.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].function, protocol::Function::Create);
+    EXPECT_EQ(requests[0].control_code, protocol::kCreateSynchronous);
+
+    QORVAL_HANDLE failed = 0;
+    EXPECT_EQ(QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 2, &failed), uint32_t{QORVAL_GENERAL_ERROR});
+    EXPECT_EQ(failed, 0u);
+    EXPECT_EQ(QORVAL_PortClose(handle), uint32_t{QORVAL_OK});
+    EXPECT_EQ(QORVAL_PortClose(handle), uint32_t{QORVAL_INVALID_HANDLE});
+}
+
+TEST(PortAccessLibrary, ReadStatusesBecomeResultCodesAndKeepTheFrameBytes) {
+    ScriptedHost host;
+    host.ServeDevice(1);
+    std::atomic<uint32_t> next_status{wyvel32::STATUS_SUCCESS};
+    host.SetHandler([&](unsigned, const protocol::Request& request) {
+        if (request.function != protocol::Function::Read) {
+            return Answer(request, wyvel32::STATUS_SUCCESS);
+        }
+        if (next_status == wyvel32::STATUS_INFO_LENGTH_MISMATCH) {
+            return Answer(request, next_status);
+        }
+        return Answer(request, next_status, 3, {0xA, 0xB, 0xC});
+    });
+    host.Start();
+    QORVAL_HANDLE handle = 0;
+    ASSERT_EQ(QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 1, &handle), uint32_t{QORVAL_OK});
+    struct Case {
+        uint32_t status;
+        uint32_t result;
+        uint32_t length;
+    };
+    for (const Case& c : {Case{wyvel32::STATUS_SUCCESS, QORVAL_OK, 3},
+                          Case{wyvel32::STATUS_CRC_ERROR, QORVAL_CRC_ERROR, 3},
+                          Case{wyvel32::STATUS_DATA_OVERRUN, QORVAL_OVERRUN, 3},
+                          Case{wyvel32::STATUS_INFO_LENGTH_MISMATCH, QORVAL_BUFFER_ERROR, 0}}) {
+        next_status = c.status;
+        uint8_t buffer[16] = {};
+        uint32_t length = 77;
+        EXPECT_EQ(QORVAL_GetData(handle, buffer, sizeof(buffer), &length), c.result);
+        EXPECT_EQ(length, c.length);
+        if (c.length == 3) {
+            EXPECT_EQ(buffer[2], 0xC);
+        }
+    }
+    EXPECT_EQ(host.Requests().back().output_length, 16u);
+    EXPECT_EQ(QORVAL_PortClose(handle), uint32_t{QORVAL_OK});
+}
+
+TEST(PortAccessLibrary, RequestsCarryTheDriversCodesAndRecords) {
+    ScriptedHost host;
+    host.ServeDevice(1);
+    host.SetHandler([](unsigned, const protocol::Request& request) {
+        switch (request.control_code) {
+            case wyvel32::IOCTL_GET_BUFFER_COUNT:
+                return Answer(request, 0, 4, {5, 0, 0x60, 0});
+            case wyvel32::IOCTL_GET_MODEM_CONTROL:
+                return Answer(request, 0, 2, {0x73, 0x01});
+            case wyvel32::IOCTL_GET_PORT_INFO: {
+                std::vector<uint8_t> info(68, 0);
+                info[0x1E] = 0x00;
+                info[0x1F] = 0x04;  // largest transmit frame 1024
+                return Answer(request, 0, 68, info);
+            }
+            default:
+                return Answer(request, request.function == protocol::Function::Write
+                                           ? wyvel32::STATUS_DEVICE_BUSY
+                                           : wyvel32::STATUS_SUCCESS);
+        }
+    });
+    host.Start();
+    QORVAL_HANDLE handle = 0;
+    ASSERT_EQ(QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 1, &handle), uint32_t{QORVAL_OK});
+
+    uint16_t waiting = 0, free = 0;
+    EXPECT_EQ(QORVAL_GetBufferCount(handle, &waiting, &free), uint32_t{QORVAL_OK});
+    EXPECT_EQ(waiting, 5u);
+    EXPECT_EQ(free, 0x60u);
+    uint16_t modem = 0;
+    EXPECT_EQ(QORVAL_GetModemControl(handle, &modem), uint32_t{QORVAL_OK});
+    EXPECT_EQ(modem, 0x0173u);
+    PortInfo info;
+    EXPECT_EQ(QORVAL_GetPortInfo(handle, &info), uint32_t{QORVAL_OK});
+    EXPECT_EQ(info.maxTxFrame, 1024u);
+
+    EXPECT_EQ(QORVAL_ResetBuffers(handle, QORVAL_RESET_BOTH), uint32_t{QORVAL_OK});
+    EXPECT_EQ(host.Requests().back().control_code, wyvel32::IOCTL_RESET_BUFFERS);
+    EXPECT_EQ(host.Requests().back().input, std::vector<uint8_t>{4});
+    EXPECT_EQ(QORVAL_ResetBuffers(handle, QORVAL_RESET_RECEIVE), uint32_t{QORVAL_OK});
+    EXPECT_EQ(host.Requests().back().input, std::vector<uint8_t>{1});
+    EXPECT_EQ(QORVAL_SetModemControl(handle, 0x0103), uint32_t{QORVAL_OK});
+    EXPECT_EQ(host.Requests().back().input, (std::vector<uint8_t>{0x03, 0x01}));
+
+    PortState state{};
+    state.divisor = 0x1234;
+    EXPECT_EQ(QORVAL_SetPortState(handle, &state), uint32_t{QORVAL_OK});
+    ASSERT_EQ(host.Requests().back().input.size(), 84u);
+    EXPECT_EQ(host.Requests().back().input[0x20], 0x34);
+
+    EXPECT_EQ(QORVAL_TransmitCommChar(handle, 'Z'), uint32_t{QORVAL_NO_TX_BUFFER});
+    EXPECT_EQ(host.Requests().back().function, protocol::Function::Write);
+    EXPECT_EQ(host.Requests().back().input, std::vector<uint8_t>{'Z'});
+    EXPECT_EQ(QORVAL_PortClose(handle), uint32_t{QORVAL_OK});
+}
+
+TEST(PortAccessLibrary, AGarbledOrShortAnswerKillsTheHandleInsteadOfMisreadingIt) {
+    ScriptedHost host;
+    host.ServeDevice(1);
+    host.SetHandler([](unsigned, const protocol::Request& request) {
+        if (request.control_code == wyvel32::IOCTL_GET_PORT_STATE) {
+            return Answer(request, 0, 10, std::vector<uint8_t>(10));  // a short record
+        }
+        return Answer(request, 0);
+    });
+    host.Start();
+    QORVAL_HANDLE handle = 0;
+    ASSERT_EQ(QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 1, &handle), uint32_t{QORVAL_OK});
+    PortState state;
+    EXPECT_EQ(QORVAL_GetPortState(handle, &state), uint32_t{QORVAL_GENERAL_ERROR});
+    host.ReplyNextWithGarbage();
+    uint16_t modem;
+    EXPECT_EQ(QORVAL_GetModemControl(handle, &modem), uint32_t{QORVAL_GENERAL_ERROR});
+    // The request/reply pairing is lost: later calls fail at once instead of reading
+    // somebody else's answer.
+    EXPECT_EQ(QORVAL_SetNodeAddress(handle, 5), uint32_t{QORVAL_GENERAL_ERROR});
+    EXPECT_EQ(QORVAL_PortClose(handle), uint32_t{QORVAL_OK});
+}
+
+TEST(StatusMap, BusyMeansNoTransmitBufferOnlyForWrites) {
+    EXPECT_EQ(ResultFromStatus(RequestKind::Write, wyvel32::STATUS_DEVICE_BUSY),
+              uint32_t{QORVAL_NO_TX_BUFFER});
+    EXPECT_EQ(ResultFromStatus(RequestKind::Control, wyvel32::STATUS_DEVICE_BUSY),
+              uint32_t{QORVAL_GENERAL_ERROR});
+    EXPECT_EQ(ResultFromStatus(RequestKind::Open, wyvel32::STATUS_DELETE_PENDING),
+              uint32_t{QORVAL_PORT_NUMBER});
+    EXPECT_EQ(ResultFromStatus(RequestKind::Read, wyvel32::STATUS_DELETE_PENDING),
+              uint32_t{QORVAL_PORT_NOT_OPEN});
+    EXPECT_EQ(ResultFromStatus(RequestKind::Open, 0xC0000022), uint32_t{QORVAL_SHARING_VIOLATION});
+    EXPECT_EQ(ResultFromStatus(RequestKind::Read, 0xDEADBEEF), uint32_t{QORVAL_GENERAL_ERROR});
+}
+
+}  // namespace
+}  // namespace qorval::library
