@@ -278,12 +278,12 @@ uint32_t QORVAL_PutData(QORVAL_HANDLE handle, const uint8_t* data, uint32_t leng
         return QORVAL_OK;
     }
     FakePort* far = s.ByKey(*port->peer);
-    if (far == nullptr || far->handle == 0) {
-        port->dropped++;
+    if (far == nullptr) {
+        port->dropped++;  // the peer was removed: the frame is lost on the line
         return QORVAL_OK;
     }
     s.Arrive(*far);
-    if (far->waiting.size() >= far->spec.rx_buffers) {
+    if (far->handle == 0 || far->waiting.size() >= far->spec.rx_buffers) {
         far->dropped++;
         return QORVAL_OK;
     }

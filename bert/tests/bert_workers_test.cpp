@@ -1,0 +1,174 @@
+// The workers over the fake library, on their own threads.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "bert/bert_session.h"
+#include "bert/pattern.h"
+#include "bert/tests/test_wait.h"
+#include "bert/workers.h"
+#include "portaccess/fake/fake_library.h"
+
+namespace {
+
+using namespace qorval::bert;
+using qorval::bert::testing::WaitFor;
+using qorval::fake::FakeLibrary;
+
+constexpr uint16_t kDriver = QORVAL_DRIVER_WYVEL32;
+
+uint32_t Load(const std::atomic<uint32_t>& a) {
+    return a.load(std::memory_order_relaxed);
+}
+
+std::vector<uint8_t> Frame() {
+    return {kPattern.begin(), kPattern.begin() + kFrameSize};
+}
+
+class BertWorkersTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fake.Reset();
+        fake.AddPort({.port = 1});
+        fake.AddPort({.port = 2});
+    }
+    FakeLibrary& fake = FakeLibrary::Instance();
+};
+
+TEST_F(BertWorkersTest, TesterAndRepeaterKeepInSyncWithoutErrors) {
+    fake.ConnectPair(kDriver, 1, 2);
+    BertSession repeater;
+    repeater.Port().SelectPort(kDriver, 2);
+    ASSERT_EQ(repeater.OpenPort(), QORVAL_OK);
+    repeater.SetRepeatMode(true);
+    BertSession tester;
+    ASSERT_EQ(tester.OpenPort(), QORVAL_OK);
+    ASSERT_FALSE(tester.StartStop().has_value());
+
+    const BertCounters& c = tester.Counters();
+    ASSERT_TRUE(WaitFor(
+        [&] { return c.syncState.load() == SyncState::kInSync && Load(c.rxFrames) >= 20; }));
+    tester.Shutdown();
+    repeater.Shutdown();
+
+    EXPECT_EQ(Load(c.bitErrors), 0u);
+    EXPECT_EQ(Load(c.syncLosses), 0u);
+    EXPECT_LE(Load(c.rxFrames), Load(c.txFrames));
+    EXPECT_EQ(Load(c.crcErrors) + Load(c.overrunErrors) + Load(c.lineErrors) + Load(c.otherErrors),
+              0u);
+    const BertCounters& r = repeater.Counters();
+    EXPECT_EQ(Load(r.txFrames), Load(r.rxFrames)) << "every received frame goes back";
+}
+
+TEST_F(BertWorkersTest, RepeatModeSendsEachFrameBackUnchanged) {
+    std::vector<uint8_t> odd = {1, 2, 3, 4, 5};
+    fake.QueueFrame(kDriver, 1, odd);
+    fake.QueueFrame(kDriver, 1, Frame());
+    BertSession session;
+    session.SetRepeatMode(true);
+    ASSERT_EQ(session.OpenPort(), QORVAL_OK);
+    ASSERT_TRUE(WaitFor([&] { return Load(session.Counters().rxFrames) == 2; }));
+    session.Shutdown();
+    auto sent = fake.TakeSentFrames(kDriver, 1);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].bytes, odd);
+    EXPECT_EQ(sent[1].bytes, Frame());
+    EXPECT_EQ(Load(session.Counters().txFrames), 2u);
+}
+
+TEST_F(BertWorkersTest, ErrorFramesAreReceivedCheckedAndCountedByKind) {
+    // Four clean frames bring sync; then one frame per error kind, and one error without data.
+    for (int i = 0; i < 4; ++i) {
+        fake.QueueFrame(kDriver, 1, Frame());
+    }
+    auto damaged = Frame();
+    damaged[100] ^= 0x03;
+    for (uint32_t result :
+         {QORVAL_CRC_ERROR, QORVAL_OVERRUN, QORVAL_LINE_ERROR, QORVAL_GENERAL_ERROR}) {
+        fake.QueueFrame(kDriver, 1, damaged, 0, result);
+    }
+    BertSession session;
+    ASSERT_EQ(session.OpenPort(), QORVAL_OK);
+    const BertCounters& c = session.Counters();
+    ASSERT_TRUE(WaitFor([&] { return Load(c.rxFrames) == 8; }));
+    fake.FailNext("QORVAL_GetData", QORVAL_PARITY_ERROR);
+    ASSERT_TRUE(WaitFor([&] { return Load(c.otherErrors) == 2; }));
+    session.Shutdown();
+    EXPECT_EQ(Load(c.crcErrors), 1u);
+    EXPECT_EQ(Load(c.overrunErrors), 1u);
+    EXPECT_EQ(Load(c.lineErrors), 1u);
+    EXPECT_EQ(Load(c.bitErrors), 4u * 2);
+    EXPECT_EQ(Load(c.bytesChecked), 5u * kFrameSize);
+    EXPECT_EQ(Load(c.rxFrames), 8u);
+}
+
+TEST_F(BertWorkersTest, TransmitWorkerStopsWhileNoBufferEverFrees) {
+    Qorval_Port port{kDriver, 1};
+    ASSERT_EQ(port.Open(), QORVAL_OK);
+    fake.SetTxBuffersFree(kDriver, 1, 0);
+    std::atomic<uint32_t> txFrames{0};
+    WorkerThread worker;
+    worker.Start([&] { TransmitWorker({&port, &worker.Running(), &txFrames}); });
+    ASSERT_TRUE(WaitFor([&] {
+        auto log = fake.CallLog();
+        return std::count(log.begin(), log.end(),
+                          "QORVAL_GetBufferCount(" + std::to_string(port.GetHandle()) + ")") > 3;
+    }));
+    worker.Stop();  // returns only when the worker has left its wait
+    EXPECT_EQ(txFrames.load(), 0u);
+    EXPECT_TRUE(fake.TakeSentFrames(kDriver, 1).empty());
+}
+
+TEST_F(BertWorkersTest, ReceiveWorkerEndsWhenThePortCannotBeDescribed) {
+    Qorval_Port port{kDriver, 1};
+    ASSERT_EQ(port.Open(), QORVAL_OK);
+    fake.QueueFrame(kDriver, 1, Frame());
+    fake.FailNext("QORVAL_GetPortInfo", QORVAL_GENERAL_ERROR);
+    std::atomic<uint16_t> running{1};
+    std::atomic<uint32_t> repeat{0};
+    BertCounters counters;
+    BertChecker checker;
+    std::thread worker(ReceiveWorker, ReceiveParams{&port, &running, &repeat, &counters, &checker});
+    worker.join();  // with the running flag still set
+    EXPECT_EQ(Load(counters.rxFrames), 0u);
+}
+
+class DiskLoadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("kessup_disk_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    std::filesystem::path dir;
+};
+
+TEST_F(DiskLoadTest, WritesZeroBlocksUntilStopped) {
+    WorkerThread worker;
+    worker.Start([&] { DiskLoadWorker({&worker.Running(), dir}); });
+    const auto file = dir / kDiskLoadFileName;
+    ASSERT_TRUE(WaitFor([&] {
+        std::error_code ec;
+        return std::filesystem::file_size(file, ec) >= 4 * 4088 && !ec;
+    }));
+    worker.Stop();
+    const auto size = std::filesystem::file_size(file);
+    EXPECT_EQ(size % 4088, 0u) << "whole blocks, flushed at close";
+    EXPECT_LE(size, 0xA00000u + 4088);
+}
+
+TEST_F(DiskLoadTest, EndsWhenTheFileCannotBeCreated) {
+    std::atomic<uint16_t> running{1};
+    std::thread worker(DiskLoadWorker, DiskLoadParams{&running, dir / "missing" / "deeper"});
+    worker.join();  // ends by itself
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+}
+
+}  // namespace

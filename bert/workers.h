@@ -1,0 +1,50 @@
+#pragma once
+// The tester's three workers. Each runs on its own thread while its running flag is set and is
+// handed a parameter block of pointers to the items it shares with the window.
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+
+#include "bert/bert_counters.h"
+#include "bert/checker.h"
+
+class Qorval_Port;
+
+namespace qorval::bert {
+
+struct TransmitParams {
+    Qorval_Port* port;
+    std::atomic<uint16_t>* running;
+    std::atomic<uint32_t>* txFrames;
+};
+
+struct ReceiveParams {
+    Qorval_Port* port;
+    std::atomic<uint16_t>* running;
+    const std::atomic<uint32_t>* repeatMode;
+    BertCounters* counters;  // frames, errors, bytes checked, sync state, no-data ticks
+    BertChecker* checker;    // its registers outlive the worker
+};
+
+struct DiskLoadParams {
+    std::atomic<uint16_t>* running;
+    std::filesystem::path directory;  // where "testfile.dat" is written
+};
+
+// Sends frames of the first 511 pattern bytes while a transmit buffer is free. The wait for a
+// free buffer also ends when the running flag is cleared.
+void TransmitWorker(TransmitParams params);
+
+// Reads frames without pausing, sends each back in repeat mode, counts frames and errors by
+// kind and runs the checker. Ends at once when the port's description cannot be read or the
+// buffer cannot be had.
+void ReceiveWorker(ReceiveParams params);
+
+// Keeps the disk busy: writes 4088-byte zero blocks to "testfile.dat", going back to the start
+// after 10 MB. Ends when the file cannot be created or a write fails.
+void DiskLoadWorker(DiskLoadParams params);
+
+inline constexpr char kDiskLoadFileName[] = "testfile.dat";
+
+}  // namespace qorval::bert
