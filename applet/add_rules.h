@@ -1,0 +1,25 @@
+// The checks run when a driver or a card is added, after the Add Card dialog closed with
+// OK and before the model is changed.
+#pragma once
+
+#include <cstdint>
+
+#include "applet/config_model.h"
+#include "applet/model_edits.h"
+#include "applet/user_prompt.h"
+
+namespace qorval::applet {
+
+// Checks for adding a driver of type `type` with a card `card` at `base`.
+[[nodiscard]] bool CheckAddDriver(const ConfigModel& model, int32_t type, int32_t base,
+                                  int32_t card, UserPrompt& user);
+
+// Checks for adding a card `card` at `base` to the selected driver.
+[[nodiscard]] bool CheckAddCard(const ConfigModel& model, int32_t base, int32_t card,
+                                UserPrompt& user);
+
+// The Add Card dialog's OK for a Nutmeg card: the address PC card services gave the card
+// when it is found, else the typed address after telling the user no card was found.
+int32_t ResolveNutmegAddress(int32_t typed_base, UserPrompt& user, const PcmciaReader& read_pcmcia);
+
+}  // namespace qorval::applet

@@ -1,0 +1,66 @@
+// qorval: the configuration tool's command line.
+//
+//   qorval log [--store registry|ini]
+//
+// prints the configuration log of the stored configuration (the text written to
+// c:\QLConfig.LOG on every OK) without changing anything, so an administrator can see the
+// jumpers each card needs from a shell.
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "applet/config_log.h"
+#include "applet/config_store.h"
+#include "applet/user_prompt.h"
+
+namespace {
+
+using namespace qorval::applet;
+
+constexpr const char* kUsage = "usage: qorval log [--store registry|ini]\n";
+
+// Messages go to standard error; questions take their default answer.
+class ConsolePrompt final : public UserPrompt {
+  public:
+    PromptAnswer Ask(const Prompt& prompt) override {
+        std::cerr << (prompt.caption.empty() ? std::string() : prompt.caption + ": ") << prompt.text
+                  << "\n";
+        return prompt.buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::No;
+    }
+};
+
+int Usage() {
+    std::cerr << kUsage;
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::string_view(argv[1]) != "log") {
+        return Usage();
+    }
+    std::optional<std::string_view> store_option;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--store" && i + 1 < argc) {
+            store_option = argv[++i];
+        } else if (arg.starts_with("--store=")) {
+            store_option = arg.substr(8);
+        } else {
+            return Usage();
+        }
+    }
+    ConsolePrompt user;
+    ConfigModel model;
+    const std::optional<StoreKind> kind = ChooseStore(store_option, user);
+    if (!kind) {
+        return 1;
+    }
+    LoadConfig(model, *kind, DefaultStorePaths(), {.tidy = false});
+    const std::string text = ComposeConfigLog(model);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return 0;
+}
