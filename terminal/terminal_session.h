@@ -1,0 +1,111 @@
+#pragma once
+// The terminal's main-window logic without widgets: the port, the polling step, received text,
+// typed characters with echo, the log file, text-file sending, the modem lines and the binary
+// transfers. The window (or the command line) supplies the small interfaces and calls in.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "portaccess/qorval_port.h"
+#include "terminal/locked_file.h"
+#include "terminal/protocol.h"
+#include "terminal/received_text.h"
+#include "terminal/transfer_line.h"
+#include "terminal/user_interface.h"
+
+namespace qorval::terminal {
+
+// The parts of the main window the engine drives.
+class WindowHooks {
+  public:
+    virtual ~WindowHooks() = default;
+    // The open-port dialog on `port`: true on OK (the port is selected, not opened).
+    virtual bool ShowOpenPortDialog(Qorval_Port& port) = 0;
+    virtual void EnableMainWindow(bool enable) = 0;
+    virtual void FocusTextArea() = 0;
+    // The 100 ms polling timer (2002); false when it cannot be created.
+    virtual bool StartPollTimer() = 0;
+    virtual void StopPollTimer() = 0;
+    virtual void SetTitle(std::string_view title) = 0;
+    // The modem toolbar's six buttons from the modem control word.
+    virtual void ShowModemLines(uint16_t word) = 0;
+};
+
+class TerminalSession {
+  public:
+    TerminalSession(MessageSink& messages, ProgressWindow& progress, WindowHooks& window,
+                    TextArea& text, DispatchMessages dispatch);
+    ~TerminalSession();
+    TerminalSession(const TerminalSession&) = delete;
+    TerminalSession& operator=(const TerminalSession&) = delete;
+
+    Qorval_Port& Port() { return port_; }
+    CancelFlag& Cancel() { return cancel_; }
+
+    // "Port Open..." / "Port Close": closes an open port; else the dialog, then Open.
+    void PortOpenCommand();
+    // Opens the selected port and reads its PortInfo and PortState; false when it did not open.
+    bool OpenSelectedPort();
+    uint16_t LargestTransmitFrame() const { return tx_frame_; }
+
+    // One tick of the polling timer.
+    void PollTick();
+    // A character typed into the text area.
+    void TypeChar(char c);
+
+    bool OpenLog(const std::string& path);
+    void CloseLog();
+    bool Logging() const { return log_ != nullptr; }
+    std::string Title() const;
+
+    void SetEcho(bool on) { echo_ = on; }
+    bool Echo() const { return echo_; }
+    void SetDownloadDirectory(std::string dir) { download_dir_ = std::move(dir); }
+    const std::string& DownloadDirectory() const { return download_dir_; }
+
+    // Modem toolbar: each press drives the line to the opposite of what the button shows.
+    void DtrButton(bool shown_pressed);
+    void RtsButton(bool shown_pressed);
+
+    // "Transmit Text File...": the file as it is, in chunks of the largest transmit frame.
+    TransferOutcome TransmitTextFile(const std::string& path);
+    // "Transmit Bin File...".
+    TransferOutcome SendBinFile(Protocol protocol, const std::string& path);
+    // "Receive Bin File...": XMODEM writes `target`; YMODEM ignores it and places each file of
+    // the batch in the download directory.
+    TransferOutcome ReceiveBinFile(Protocol protocol, const std::string& target);
+
+    // The progress window's Cancel button.
+    void CancelTransfer() { cancel_.store(true, std::memory_order_relaxed); }
+
+    // The window closes: timer stopped, port closed, logging stopped.
+    void Shutdown();
+
+  private:
+    template <typename Body>
+    TransferOutcome RunTransfer(bool receiving, Body body);
+    TransferUi Ui() { return TransferUi{messages_, progress_, cancel_, dispatch_}; }
+    void ShowError(std::string_view text);
+    void Dispatch();
+    // Waits, dispatching messages, for a free transmit buffer; false when cancelled.
+    bool WaitForTxBuffer();
+    bool SendTextChunk(LockedFile& file, std::vector<uint8_t>& chunk, size_t length);
+
+    MessageSink& messages_;
+    ProgressWindow& progress_;
+    WindowHooks& window_;
+    TextArea& text_;
+    DispatchMessages dispatch_;
+    Qorval_Port port_;
+    CancelFlag cancel_{false};
+    uint16_t tx_frame_ = 0;
+    std::string download_dir_ = ".";
+    bool echo_ = false;
+    std::FILE* log_ = nullptr;
+    std::string log_name_;
+};
+
+}  // namespace qorval::terminal

@@ -1,0 +1,298 @@
+#include "terminal/xmodem_receiver.h"
+
+#include "portaccess/qorval_port.h"
+#include "terminal/xmodem_block.h"
+
+namespace qorval::terminal {
+namespace {
+
+constexpr const char* kCaption = "Vintor";
+constexpr const char* kStatusReceiving = "Receiving file...";
+constexpr const char* kNoSender = "Timed out waiting for transmitter to send file.";
+constexpr const char* kCancelledByTransmitter = "Transfer cancelled by transmitter.";
+constexpr const char* kNoHeader = "Timed out waiting for header block.";
+constexpr const char* kBatchDone = "Done receiving files.";
+constexpr const char* kBadName = "Refusing the file name \"%s\" sent by the transmitter.";
+constexpr const char* kOpenFailed = "Unable to open file.";
+constexpr const char* kWriteFailed = "Error writing to file.";
+constexpr const char* kBlockReceived = "Block #%d received";
+constexpr const char* kBlockTimeout = "Timeout getting block.";
+constexpr const char* kStatusFinished = "Finished receiving file";
+constexpr const char* kFinished = "Finished receiving file.";
+constexpr const char* kBytesReceived = "%llu of %llu bytes received";
+constexpr const char* kBytesWritten = "%llu bytes received";
+
+constexpr uint32_t kQuietLimitSeconds = 12;
+constexpr int kStartTries = 10;
+// From this try on an XMODEM receiver falls back to NAK and checksums.
+constexpr int kChecksumFromTry = 4;
+constexpr uint32_t kAnswerSeconds = 1;
+constexpr uint32_t kByteSeconds = 1;
+constexpr uint32_t kErrorPurgeSeconds = 5;
+constexpr int kBlockAttempts = 5;
+
+}  // namespace
+
+Step XmodemReceiver::Start() {
+    crc_ = true;
+    uint8_t start = protocol_ == Protocol::YmodemG ? kStartG : kStartCrc;
+    if (port_.Purge(kQuietLimitSeconds) != 0) {
+        return Step::Timeout;
+    }
+    for (int attempt = 1; attempt <= kStartTries; ++attempt) {
+        if (protocol_ == Protocol::Xmodem && attempt >= kChecksumFromTry) {
+            start = kNak;
+            crc_ = false;
+        }
+        port_.PutByte(start);
+        const uint32_t begin = NowMs();
+        while (ElapsedSeconds(begin) <= kAnswerSeconds) {
+            if (port_.Poll()) {
+                return Step::Acknowledged;
+            }
+            NothingArrived();
+        }
+        ui_.Dispatch();
+        if (ui_.Cancelled()) {
+            return Step::RemoteCancelled;
+        }
+    }
+    return Step::Timeout;
+}
+
+bool XmodemReceiver::ReadBlockBody(uint8_t number, size_t size, bool& duplicate) {
+    duplicate = false;
+    uint8_t got_number = 0;
+    uint8_t complement = 0;
+    if (port_.GetByte(got_number, kByteSeconds) != 0) {
+        return false;
+    }
+    // A repeat of the block before, sent again because our ACK was lost, is taken in whole
+    // and acknowledged again instead of being refused until the sender gives up.
+    const bool previous = got_number == static_cast<uint8_t>(number - 1);
+    if (got_number != number && !previous) {
+        port_.Purge(kErrorPurgeSeconds);
+        return false;
+    }
+    if (port_.GetByte(complement, kByteSeconds) != 0) {
+        return false;
+    }
+    if (static_cast<uint8_t>(255 - complement) != got_number) {
+        port_.Purge(kErrorPurgeSeconds);
+        return false;
+    }
+    uint32_t got = 0;
+    const uint32_t result =
+        port_.GetBlock(data_.data(), static_cast<uint32_t>(size), got, kByteSeconds);
+    if (result != 0 || got < size) {
+        return false;
+    }
+    std::array<uint8_t, 2> check{};
+    for (size_t i = 0; i < CheckLength(crc_); ++i) {
+        if (port_.GetByte(check[i], kByteSeconds) != 0) {
+            return false;
+        }
+    }
+    if (!CheckMatches({data_.data(), size}, {check.data(), CheckLength(crc_)}, crc_)) {
+        port_.Purge(kErrorPurgeSeconds);
+        return false;
+    }
+    duplicate = previous;
+    return true;
+}
+
+Step XmodemReceiver::ReceiveBlock(uint8_t number) {
+    for (int attempt = 1; attempt <= kBlockAttempts; ++attempt) {
+        ui_.Dispatch();
+        if (ui_.Cancelled()) {
+            return Step::UserCancelled;
+        }
+        bool received = false;
+        bool duplicate = false;
+        size_t size = 0;
+        uint8_t first = 0;
+        if (port_.GetByte(first, kByteSeconds) == 0) {
+            switch (first) {
+                case kSoh:
+                    size = kSmallBlock;
+                    break;
+                case kStx:
+                    size = kLargeBlock;
+                    break;
+                case kEot:
+                    port_.PutByte(kAck);
+                    return Step::EndOfFile;
+                case kCan: {
+                    uint8_t second = 0;
+                    if (port_.GetByte(second, kByteSeconds) == 0 && second == kCan) {
+                        return Step::RemoteCancelled;
+                    }
+                    port_.Purge(kErrorPurgeSeconds);
+                    break;
+                }
+                default:
+                    port_.Purge(kErrorPurgeSeconds);
+                    break;
+            }
+            received = size != 0 && ReadBlockBody(number, size, duplicate);
+        }
+        if (received && duplicate) {
+            port_.PutByte(kAck);
+            continue;
+        }
+        if (received) {
+            if (protocol_ != Protocol::YmodemG) {
+                port_.PutByte(kAck);
+            }
+            return size == kSmallBlock ? Step::Block128 : Step::Block1K;
+        }
+        if (protocol_ == Protocol::YmodemG) {
+            return Step::Timeout;
+        }
+        port_.PutByte(kNak);
+    }
+    return Step::Timeout;
+}
+
+Step XmodemReceiver::ReceiveHeader(YmodemHeader& header) {
+    const Step step = ReceiveBlock(0);
+    if (step == Step::Block128) {
+        header = ParseYmodemHeader({data_.data(), kSmallBlock});
+        return step;
+    }
+    if (step == Step::Block1K || step == Step::EndOfFile) {
+        return Step::Timeout;
+    }
+    return step;
+}
+
+TransferOutcome XmodemReceiver::Fail(std::string_view message) {
+    ui_.messages.ShowMessage(message, kCaption, MessageIcon::Error, MessageButtons::Ok);
+    return TransferOutcome::Failed;
+}
+
+TransferOutcome XmodemReceiver::ReceiveFile(const std::string& path, std::optional<uint64_t> size,
+                                            bool from_header) {
+    auto opened = LockedFile::CreateForWriting(path, from_header);
+    if (!opened) {
+        ui_.messages.ShowMessage(kOpenFailed, kCaption, MessageIcon::Error, MessageButtons::Ok);
+        SendCancelBytes(port_);
+        return TransferOutcome::Failed;
+    }
+    LockedFile& file = *opened;
+    TransferOutcome outcome = TransferOutcome::Cancelled;
+    uint64_t written = 0;
+    int number = 1;
+    for (;;) {
+        ui_.Dispatch();
+        const Step step = ReceiveBlock(static_cast<uint8_t>(number));
+        bool done = true;
+        switch (step) {
+            case Step::Block128:
+            case Step::Block1K: {
+                const uint64_t block = step == Step::Block128 ? kSmallBlock : kLargeBlock;
+                // Without a known size every block is kept whole, padding included; with one,
+                // only the bytes still owed.
+                const uint64_t owed = size ? (*size > written ? *size - written : 0) : block;
+                const uint64_t keep = owed < block ? owed : block;
+                if (keep > 0 && !file.WriteAll(data_.data(), static_cast<size_t>(keep))) {
+                    file.Close();
+                    outcome = Fail(kWriteFailed);
+                    ui_.CloseProgressAsCancel();
+                    break;
+                }
+                written += keep;
+                ui_.messages.SetStatusText(Format(kBlockReceived, number));
+                ++number;
+                done = false;
+                break;
+            }
+            case Step::Timeout:
+            case Step::RemoteCancelled:
+                file.Close();
+                outcome = Fail(step == Step::Timeout ? kBlockTimeout : kCancelledByTransmitter);
+                ui_.CloseProgressAsCancel();
+                break;
+            case Step::EndOfFile:
+                file.Close();
+                outcome = TransferOutcome::Succeeded;
+                ui_.messages.SetStatusText(kStatusFinished);
+                if (!IsYmodem(protocol_)) {
+                    ui_.CloseProgressAsCancel();
+                    ui_.messages.ShowMessage(kFinished, kCaption, MessageIcon::Information,
+                                             MessageButtons::Ok);
+                }
+                break;
+            default:  // cancelled by the user
+                file.Close();
+                break;
+        }
+        if (ui_.Cancelled()) {
+            SendCancelBytes(port_);
+        } else if (size) {
+            const int percent = *size == 0 ? 100 : static_cast<int>(written * 100 / *size);
+            ui_.progress.SetPercent(percent);
+            ui_.progress.SetText(Format(kBytesReceived, static_cast<unsigned long long>(written),
+                                        static_cast<unsigned long long>(*size)));
+        } else {
+            ui_.progress.SetText(Format(kBytesWritten, static_cast<unsigned long long>(written)));
+        }
+        if (done) {
+            return outcome;
+        }
+    }
+}
+
+TransferOutcome XmodemReceiver::Run(const std::string& target) {
+    for (;;) {
+        ui_.messages.SetStatusText(kStatusReceiving);
+        const Step started = Start();
+        if (started == Step::Timeout) {
+            return Fail(kNoSender);
+        }
+        if (started != Step::Acknowledged || ui_.Cancelled()) {
+            return TransferOutcome::Cancelled;
+        }
+        std::string path = target;
+        std::optional<uint64_t> size;
+        if (IsYmodem(protocol_)) {
+            YmodemHeader header;
+            const Step step = ReceiveHeader(header);
+            if (step == Step::UserCancelled) {
+                return TransferOutcome::Cancelled;
+            }
+            if (step == Step::RemoteCancelled) {
+                return Fail(kCancelledByTransmitter);
+            }
+            if (step == Step::Timeout) {
+                return Fail(kNoHeader);
+            }
+            if (header.name.empty()) {
+                ui_.messages.ShowMessage(kBatchDone, kCaption, MessageIcon::Information,
+                                         MessageButtons::Ok);
+                return TransferOutcome::Succeeded;
+            }
+            const auto name = SafeDownloadName(header.name);
+            if (!name) {
+                const TransferOutcome failed =
+                    Fail(Format(kBadName, PrintableName(header.name).c_str()));
+                SendCancelBytes(port_);
+                return failed;
+            }
+            path = target + "/" + *name;
+            size = header.size;
+            // Ask for the data as the published protocol has it; a sender that goes on without
+            // waiting takes the byte for noise.
+            port_.PutByte(protocol_ == Protocol::YmodemG ? kStartG : kStartCrc);
+        }
+        if (ui_.Cancelled()) {
+            return TransferOutcome::Cancelled;
+        }
+        const TransferOutcome outcome = ReceiveFile(path, size, IsYmodem(protocol_));
+        if (outcome != TransferOutcome::Succeeded || !IsYmodem(protocol_) || ui_.Cancelled()) {
+            return outcome;
+        }
+    }
+}
+
+}  // namespace qorval::terminal
