@@ -15,7 +15,9 @@
 //    sees its own; SetModemInputs bits are added to those;
 //  - ResetBuffers 1 drops the frames waiting, 2 the transmit side (nothing is held there),
 //    3 both; other masks give 4;
-//  - TransmitCommChar gives 6 (the adapter driver has no request for it).
+//  - TransmitCommChar sends the byte as a one-byte frame;
+//  - SystemInfo lists all four drivers with four ports each, as the real library does; the
+//    present flags mark the drivers and ports added here (ports above 4 are not listed).
 //
 // All functions are thread-safe. Every QORVAL_* call is logged as "Name(handle)" (PortOpen as
 // "QORVAL_PortOpen(driver,port)", GetSystemInfo as "QORVAL_GetSystemInfo()").

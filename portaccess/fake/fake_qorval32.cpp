@@ -1,6 +1,7 @@
 // The QORVAL_* functions of the fake library, acting on the model in fake_state.h.
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -56,6 +57,55 @@ uint16_t ModemInputs(FakeState& s, const FakePort& port) {
     return bits;
 }
 
+// Queues one frame on a port (the lock held): onto the peer's receive buffers, or the sent list
+// of a port without a peer.
+uint32_t PutFrame(FakeState& s, FakePort* port, const uint8_t* data, uint32_t length) {
+    if (length > port->spec.max_tx_frame || (data == nullptr && length != 0)) {
+        return QORVAL_INVALID_PARAMETER;
+    }
+    if (length == 0) {
+        return QORVAL_OK;
+    }
+    if (TxFree(*port) == 0) {
+        return QORVAL_NO_TX_BUFFER;
+    }
+    const uint32_t now = s.nowMs.load(std::memory_order_relaxed);
+    std::vector<uint8_t> bytes(data, data + length);
+    port->state.txFrames++;
+    if (!port->peer) {
+        port->sent.push_back(SentFrame{std::move(bytes), now});
+        return QORVAL_OK;
+    }
+    FakePort* far = s.ByKey(*port->peer);
+    if (far == nullptr) {
+        port->dropped++;  // the peer was removed: the frame is lost on the line
+        return QORVAL_OK;
+    }
+    s.Arrive(*far);
+    if (far->handle == 0 || far->waiting.size() >= far->spec.rx_buffers) {
+        far->dropped++;
+        return QORVAL_OK;
+    }
+    FakeState::Receive(*far, FakeFrame{std::move(bytes), now, QORVAL_OK});
+    return QORVAL_OK;
+}
+
+// Runs one call on the port of `handle` with the lock held: logs it, advances the clock, gives
+// a forced failure or 18 for a handle that is not open.
+template <typename Body>
+uint32_t WithPort(const char* function, QORVAL_HANDLE handle, Body&& body) {
+    FakeState& s = State();
+    std::lock_guard lock(s.mutex);
+    if (auto failed = s.Enter(function, Arg(handle))) {
+        return *failed;
+    }
+    FakePort* port = s.ByHandle(handle);
+    if (port == nullptr) {
+        return QORVAL_INVALID_HANDLE;
+    }
+    return body(s, port);
+}
+
 }  // namespace
 
 extern "C" {
@@ -69,11 +119,18 @@ uint32_t QORVAL_GetSystemInfo(SystemInfo* info) {
     if (info == nullptr) {
         return QORVAL_INVALID_PARAMETER;
     }
+    // All four driver entries with their port entries, as the real library fills them;
+    // present flags for the drivers and ports added to the fake.
     std::memset(info, 0, sizeof(*info));
+    info->driverCount = QORVAL_MAX_DRIVERS;
     for (uint16_t d = 0; d < QORVAL_MAX_DRIVERS; ++d) {
         SystemInfoDriver& entry = info->drivers[d];
         entry.driverType = d;
         std::strncpy(entry.name, kDriverNames[d], sizeof(entry.name) - 1);
+        entry.portCount = QORVAL_MAX_PORTS_PER_DRIVER;
+        for (unsigned p = 0; p < QORVAL_MAX_PORTS_PER_DRIVER; ++p) {
+            std::snprintf(entry.ports[p].name, sizeof(entry.ports[p].name), "Port%03u", p + 1);
+        }
     }
     for (const auto& [key, port] : s.ports) {
         auto [driver, number] = key;
@@ -81,15 +138,9 @@ uint32_t QORVAL_GetSystemInfo(SystemInfo* info) {
             continue;
         }
         SystemInfoDriver& entry = info->drivers[driver];
-        if (!entry.present) {
-            entry.present = 1;
-            info->driverCount++;
-        }
+        entry.present = 1;
         if (number >= 1 && number <= QORVAL_MAX_PORTS_PER_DRIVER) {
-            SystemInfoPort& p = entry.ports[number - 1];
-            std::snprintf(p.name, sizeof(p.name), "Port%03u", static_cast<unsigned>(number));
-            p.present = 1;
-            entry.portCount++;
+            entry.ports[number - 1].present = 1;
         }
     }
     return QORVAL_OK;
@@ -124,270 +175,159 @@ uint32_t QORVAL_PortOpen(uint16_t driverType, uint16_t portNumber, QORVAL_HANDLE
 }
 
 uint32_t QORVAL_PortClose(QORVAL_HANDLE handle) {
-    FakeState& s = State();
-    std::lock_guard lock(s.mutex);
-    if (auto failed = s.Enter(__func__, Arg(handle))) {
-        return *failed;
-    }
-    FakePort* port = s.ByHandle(handle);
-    if (port == nullptr) {
-        return QORVAL_INVALID_HANDLE;
-    }
-    s.handles.erase(handle);
-    port->handle = 0;
-    port->modemOutputs = 0;
-    return QORVAL_OK;
+    return WithPort(__func__, handle, [&](FakeState& s, FakePort* port) -> uint32_t {
+        s.handles.erase(handle);
+        port->handle = 0;
+        port->modemOutputs = 0;
+        return QORVAL_OK;
+    });
 }
 
 uint32_t QORVAL_GetPortInfo(QORVAL_HANDLE handle, PortInfo* info) {
-    FakeState& s = State();
-    std::lock_guard lock(s.mutex);
-    if (auto failed = s.Enter(__func__, Arg(handle))) {
-        return *failed;
-    }
-    FakePort* port = s.ByHandle(handle);
-    if (port == nullptr) {
-        return QORVAL_INVALID_HANDLE;
-    }
-    if (info == nullptr) {
-        return QORVAL_INVALID_PARAMETER;
-    }
-    std::memset(info, 0, sizeof(*info));
-    const uint16_t channel = static_cast<uint16_t>(port->spec.port - 1);
-    info->capabilities = kCapabilityMask;
-    info->ioBase = static_cast<uint16_t>(0xE000 + 0x20 * channel);
-    info->memoryBase = 0xFEB0;
-    info->txDmaChannel = kNoDmaChannel;
-    info->rxDmaChannel = kNoDmaChannel;
-    info->irq = 11;
-    info->maxTxFrame = port->spec.max_tx_frame;
-    info->maxRxFrame = port->spec.max_rx_frame;
-    info->txBuffers = port->spec.tx_buffers;
-    info->rxBuffers = port->spec.rx_buffers;
-    info->cardType = kCardPci;
-    info->channel = channel;
-    info->nodeAddress = port->state.nodeAddress;
-    info->crcMode = kCrcMode;
-    info->chip = kChip;
-    std::memcpy(info->oscillator, kOscillator, sizeof(kOscillator));
-    return QORVAL_OK;
+    return WithPort(__func__, handle, [&](FakeState&, FakePort* port) -> uint32_t {
+        if (info == nullptr) {
+            return QORVAL_INVALID_PARAMETER;
+        }
+        std::memset(info, 0, sizeof(*info));
+        const uint16_t channel = static_cast<uint16_t>(port->spec.port - 1);
+        info->capabilities = kCapabilityMask;
+        info->ioBase = static_cast<uint16_t>(0xE000 + 0x20 * channel);
+        info->memoryBase = 0xFEB0;
+        info->txDmaChannel = kNoDmaChannel;
+        info->rxDmaChannel = kNoDmaChannel;
+        info->irq = 11;
+        info->maxTxFrame = port->spec.max_tx_frame;
+        info->maxRxFrame = port->spec.max_rx_frame;
+        info->txBuffers = port->spec.tx_buffers;
+        info->rxBuffers = port->spec.rx_buffers;
+        info->cardType = kCardPci;
+        info->channel = channel;
+        info->nodeAddress = port->state.nodeAddress;
+        info->crcMode = kCrcMode;
+        info->chip = kChip;
+        std::memcpy(info->oscillator, kOscillator, sizeof(kOscillator));
+        return QORVAL_OK;
+    });
 }
 
 uint32_t QORVAL_GetPortState(QORVAL_HANDLE handle, PortState* state) {
-    FakeState& s = State();
-    std::lock_guard lock(s.mutex);
-    if (auto failed = s.Enter(__func__, Arg(handle))) {
-        return *failed;
-    }
-    FakePort* port = s.ByHandle(handle);
-    if (port == nullptr) {
-        return QORVAL_INVALID_HANDLE;
-    }
-    if (state == nullptr) {
-        return QORVAL_INVALID_PARAMETER;
-    }
-    s.Arrive(*port);
-    *state = port->state;
-    return QORVAL_OK;
+    return WithPort(__func__, handle, [&](FakeState& s, FakePort* port) -> uint32_t {
+        if (state == nullptr) {
+            return QORVAL_INVALID_PARAMETER;
+        }
+        s.Arrive(*port);
+        *state = port->state;
+        return QORVAL_OK;
+    });
 }
 
 uint32_t QORVAL_SetPortState(QORVAL_HANDLE handle, const PortState* state) {
-    FakeState& s = State();
-    std::lock_guard lock(s.mutex);
-    if (auto failed = s.Enter(__func__, Arg(handle))) {
-        return *failed;
-    }
-    FakePort* port = s.ByHandle(handle);
-    if (port == nullptr) {
-        return QORVAL_INVALID_HANDLE;
-    }
-    if (state == nullptr) {
-        return QORVAL_INVALID_PARAMETER;
-    }
-    // The settable fields only, as the driver takes them; reprogramming drops the rings.
-    PortState& st = port->state;
-    st.divisor = state->divisor;
-    st.nodeAddress = state->nodeAddress;
-    st.crcPreset = state->crcPreset;
-    st.dpll = state->dpll;
-    st.txClock = state->txClock;
-    st.rxClock = state->rxClock;
-    st.brgSource = state->brgSource;
-    st.loopback = state->loopback;
-    st.rs485 = state->rs485;
-    s.Arrive(*port);
-    port->waiting.clear();
-    return QORVAL_OK;
+    return WithPort(__func__, handle, [&](FakeState& s, FakePort* port) -> uint32_t {
+        if (state == nullptr) {
+            return QORVAL_INVALID_PARAMETER;
+        }
+        // The settable fields only, as the driver takes them; reprogramming drops the rings.
+        PortState& st = port->state;
+        st.divisor = state->divisor;
+        st.nodeAddress = state->nodeAddress;
+        st.crcPreset = state->crcPreset;
+        st.dpll = state->dpll;
+        st.txClock = state->txClock;
+        st.rxClock = state->rxClock;
+        st.brgSource = state->brgSource;
+        st.loopback = state->loopback;
+        st.rs485 = state->rs485;
+        s.Arrive(*port);
+        port->waiting.clear();
+        return QORVAL_OK;
+    });
 }
 
 uint32_t QORVAL_GetData(QORVAL_HANDLE handle, uint8_t* buffer, uint16_t size, uint32_t* length) {
-    FakeState& s = State();
-    std::lock_guard lock(s.mutex);
     if (length != nullptr) {
         *length = 0;
     }
-    if (auto failed = s.Enter(__func__, Arg(handle))) {
-        return *failed;
-    }
-    FakePort* port = s.ByHandle(handle);
-    if (port == nullptr) {
-        return QORVAL_INVALID_HANDLE;
-    }
-    if (length == nullptr || (buffer == nullptr && size != 0)) {
-        return QORVAL_INVALID_PARAMETER;
-    }
-    s.Arrive(*port);
-    if (port->waiting.empty()) {
-        return QORVAL_OK;
-    }
-    FakeFrame& frame = port->waiting.front();
-    if (frame.bytes.size() > size) {
-        return QORVAL_BUFFER_ERROR;
-    }
-    std::copy(frame.bytes.begin(), frame.bytes.end(), buffer);
-    *length = static_cast<uint32_t>(frame.bytes.size());
-    uint32_t result = frame.result;
-    port->waiting.pop_front();
-    return result;
+    return WithPort(__func__, handle, [&](FakeState& s, FakePort* port) -> uint32_t {
+        if (length == nullptr || (buffer == nullptr && size != 0)) {
+            return QORVAL_INVALID_PARAMETER;
+        }
+        s.Arrive(*port);
+        if (port->waiting.empty()) {
+            return QORVAL_OK;
+        }
+        FakeFrame& frame = port->waiting.front();
+        if (frame.bytes.size() > size) {
+            return QORVAL_BUFFER_ERROR;
+        }
+        std::copy(frame.bytes.begin(), frame.bytes.end(), buffer);
+        *length = static_cast<uint32_t>(frame.bytes.size());
+        uint32_t result = frame.result;
+        port->waiting.pop_front();
+        return result;
+    });
 }
 
 uint32_t QORVAL_PutData(QORVAL_HANDLE handle, const uint8_t* data, uint32_t length) {
-    FakeState& s = State();
-    std::lock_guard lock(s.mutex);
-    if (auto failed = s.Enter(__func__, Arg(handle))) {
-        return *failed;
-    }
-    FakePort* port = s.ByHandle(handle);
-    if (port == nullptr) {
-        return QORVAL_INVALID_HANDLE;
-    }
-    if (length > port->spec.max_tx_frame || (data == nullptr && length != 0)) {
-        return QORVAL_INVALID_PARAMETER;
-    }
-    if (length == 0) {
-        return QORVAL_OK;
-    }
-    if (TxFree(*port) == 0) {
-        return QORVAL_NO_TX_BUFFER;
-    }
-    const uint32_t now = s.nowMs.load(std::memory_order_relaxed);
-    std::vector<uint8_t> bytes(data, data + length);
-    port->state.txFrames++;
-    if (!port->peer) {
-        port->sent.push_back(SentFrame{std::move(bytes), now});
-        return QORVAL_OK;
-    }
-    FakePort* far = s.ByKey(*port->peer);
-    if (far == nullptr) {
-        port->dropped++;  // the peer was removed: the frame is lost on the line
-        return QORVAL_OK;
-    }
-    s.Arrive(*far);
-    if (far->handle == 0 || far->waiting.size() >= far->spec.rx_buffers) {
-        far->dropped++;
-        return QORVAL_OK;
-    }
-    FakeState::Receive(*far, FakeFrame{std::move(bytes), now, QORVAL_OK});
-    return QORVAL_OK;
+    return WithPort(__func__, handle,
+                    [&](FakeState& s, FakePort* port) { return PutFrame(s, port, data, length); });
 }
 
 uint32_t QORVAL_GetBufferCount(QORVAL_HANDLE handle, uint16_t* framesWaiting,
                                uint16_t* txBuffersFree) {
-    FakeState& s = State();
-    std::lock_guard lock(s.mutex);
-    if (auto failed = s.Enter(__func__, Arg(handle))) {
-        return *failed;
-    }
-    FakePort* port = s.ByHandle(handle);
-    if (port == nullptr) {
-        return QORVAL_INVALID_HANDLE;
-    }
-    if (framesWaiting == nullptr || txBuffersFree == nullptr) {
-        return QORVAL_INVALID_PARAMETER;
-    }
-    s.Arrive(*port);
-    *framesWaiting = static_cast<uint16_t>(std::min<size_t>(port->waiting.size(), 0xFFFF));
-    *txBuffersFree = TxFree(*port);
-    return QORVAL_OK;
+    return WithPort(__func__, handle, [&](FakeState& s, FakePort* port) -> uint32_t {
+        if (framesWaiting == nullptr || txBuffersFree == nullptr) {
+            return QORVAL_INVALID_PARAMETER;
+        }
+        s.Arrive(*port);
+        *framesWaiting = static_cast<uint16_t>(std::min<size_t>(port->waiting.size(), 0xFFFF));
+        *txBuffersFree = TxFree(*port);
+        return QORVAL_OK;
+    });
 }
 
 uint32_t QORVAL_ResetBuffers(QORVAL_HANDLE handle, uint16_t mask) {
-    FakeState& s = State();
-    std::lock_guard lock(s.mutex);
-    if (auto failed = s.Enter(__func__, Arg(handle))) {
-        return *failed;
-    }
-    FakePort* port = s.ByHandle(handle);
-    if (port == nullptr) {
-        return QORVAL_INVALID_HANDLE;
-    }
-    if (mask < QORVAL_RESET_RECEIVE || mask > QORVAL_RESET_BOTH) {
-        return QORVAL_INVALID_PARAMETER;
-    }
-    if (mask & QORVAL_RESET_RECEIVE) {
-        s.Arrive(*port);
-        port->waiting.clear();
-    }
-    // Frames put are delivered at once, so the transmit side holds nothing to drop.
-    return QORVAL_OK;
+    return WithPort(__func__, handle, [&](FakeState& s, FakePort* port) -> uint32_t {
+        if (mask < QORVAL_RESET_RECEIVE || mask > QORVAL_RESET_BOTH) {
+            return QORVAL_INVALID_PARAMETER;
+        }
+        if (mask & QORVAL_RESET_RECEIVE) {
+            s.Arrive(*port);
+            port->waiting.clear();
+        }
+        // Frames put are delivered at once, so the transmit side holds nothing to drop.
+        return QORVAL_OK;
+    });
 }
 
 uint32_t QORVAL_GetModemControl(QORVAL_HANDLE handle, uint16_t* modemControl) {
-    FakeState& s = State();
-    std::lock_guard lock(s.mutex);
-    if (auto failed = s.Enter(__func__, Arg(handle))) {
-        return *failed;
-    }
-    FakePort* port = s.ByHandle(handle);
-    if (port == nullptr) {
-        return QORVAL_INVALID_HANDLE;
-    }
-    if (modemControl == nullptr) {
-        return QORVAL_INVALID_PARAMETER;
-    }
-    *modemControl = static_cast<uint16_t>(port->modemOutputs | ModemInputs(s, *port));
-    return QORVAL_OK;
+    return WithPort(__func__, handle, [&](FakeState& s, FakePort* port) -> uint32_t {
+        if (modemControl == nullptr) {
+            return QORVAL_INVALID_PARAMETER;
+        }
+        *modemControl = static_cast<uint16_t>(port->modemOutputs | ModemInputs(s, *port));
+        return QORVAL_OK;
+    });
 }
 
 uint32_t QORVAL_SetModemControl(QORVAL_HANDLE handle, uint16_t modemControl) {
-    FakeState& s = State();
-    std::lock_guard lock(s.mutex);
-    if (auto failed = s.Enter(__func__, Arg(handle))) {
-        return *failed;
-    }
-    FakePort* port = s.ByHandle(handle);
-    if (port == nullptr) {
-        return QORVAL_INVALID_HANDLE;
-    }
-    // Only DTR and RTS are driven; the loopback bits are ignored as by the driver.
-    port->modemOutputs = modemControl & (QORVAL_MODEM_DTR | QORVAL_MODEM_RTS);
-    return QORVAL_OK;
+    return WithPort(__func__, handle, [&](FakeState&, FakePort* port) -> uint32_t {
+        // Only DTR and RTS are driven; the loopback bits are ignored as by the driver.
+        port->modemOutputs = modemControl & (QORVAL_MODEM_DTR | QORVAL_MODEM_RTS);
+        return QORVAL_OK;
+    });
 }
 
 uint32_t QORVAL_SetNodeAddress(QORVAL_HANDLE handle, uint8_t address) {
-    FakeState& s = State();
-    std::lock_guard lock(s.mutex);
-    if (auto failed = s.Enter(__func__, Arg(handle))) {
-        return *failed;
-    }
-    FakePort* port = s.ByHandle(handle);
-    if (port == nullptr) {
-        return QORVAL_INVALID_HANDLE;
-    }
-    port->state.nodeAddress = address;
-    return QORVAL_OK;
+    return WithPort(__func__, handle, [&](FakeState&, FakePort* port) -> uint32_t {
+        port->state.nodeAddress = address;
+        return QORVAL_OK;
+    });
 }
 
-uint32_t QORVAL_TransmitCommChar(QORVAL_HANDLE handle, uint8_t /*character*/) {
-    FakeState& s = State();
-    std::lock_guard lock(s.mutex);
-    if (auto failed = s.Enter(__func__, Arg(handle))) {
-        return *failed;
-    }
-    if (s.ByHandle(handle) == nullptr) {
-        return QORVAL_INVALID_HANDLE;
-    }
-    return QORVAL_NOT_SUPPORTED;
+// The adapter driver has no character path: the byte goes out as a one-byte frame.
+uint32_t QORVAL_TransmitCommChar(QORVAL_HANDLE handle, uint8_t character) {
+    return WithPort(__func__, handle,
+                    [&](FakeState& s, FakePort* port) { return PutFrame(s, port, &character, 1); });
 }
 
 }  // extern "C"
