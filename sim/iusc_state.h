@@ -18,6 +18,7 @@ enum class LevelSelect : uint8_t {
 struct DmaChannel {
     bool running = false;      // after reset no channel runs until initialised through DCAR
     uint32_t entry = 0;        // card address of the list entry in use or to fetch next
+    uint32_t link = 0;         // the link word of that entry, once fetched
     bool have_buffer = false;  // an entry was fetched and its buffer is being filled/emptied
     uint32_t buffer = 0;       // card address of that buffer
     uint32_t count = 0;        // its byte count, clamped to card memory

@@ -295,7 +295,7 @@ uint64_t SimCard::NowNanoseconds() const {
 }
 
 void SimCard::StallMicroseconds(uint32_t microseconds) {
-    AdvanceTo(now_ns_ + static_cast<uint64_t>(microseconds) * 1000);
+    StepTo(now_ns_ + static_cast<uint64_t>(microseconds) * 1000, false);
 }
 
 }  // namespace qorval::sim

@@ -8,6 +8,7 @@
 // interrupt lock; whoever steps the card's clock must hold the same lock.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <span>
@@ -17,6 +18,8 @@
 #include "driver/hardware.h"
 #include "sim/iusc_registers.h"
 #include "sim/iusc_state.h"
+#include "sim/line_frame.h"
+#include "sim/line_timing.h"
 
 namespace qorval::sim {
 
@@ -42,6 +45,28 @@ struct ModemInputs {
 struct ModemOutputs {
     bool dtr = false;
     bool rts = false;
+};
+
+// What the channel has done, for tests and the line's statistics.
+struct ChannelStatistics {
+    uint64_t frames_sent = 0;               // frames whose closing flag left the transmitter
+    uint64_t frames_received = 0;           // frames stored by receive DMA (errors included)
+    uint64_t frames_lost_no_dma = 0;        // arrived while receive DMA was stopped or ran dry
+    uint64_t frames_lost_receiver_off = 0;  // arrived while the receiver was not enabled
+    uint64_t frames_filtered = 0;           // not addressed to this station (address search)
+    uint64_t frames_aborted = 0;            // arrived ended by an abort
+};
+
+// What the transmitter sends between frames: TCSR bits 10-8, or the TxD pin held at mark.
+enum class IdleLine {
+    Flags = 0,
+    AlternatingOneZero = 1,
+    Zeros = 2,
+    Ones = 3,
+    AlternatingMarkSpace = 5,
+    Space = 6,
+    Mark = 7,
+    HeldMark = 8,
 };
 
 inline constexpr size_t kCardMemoryBytes = 256 * 1024;
@@ -93,6 +118,35 @@ class SimCard : public wyvel32::Hardware {
     uint64_t NowNanoseconds() const;
     bool InterruptAsserted() const { return irq_line_; }
 
+    // Virtual time. The card's clock only moves when asked: Advance() and RunUntilIdle() step
+    // it and call the interrupt handler whenever the line is asserted after something
+    // happened; StallMicroseconds() (the driver busy-waiting) moves it without calling the
+    // handler, since the driver stalls while holding its interrupt lock. A card on a Line is
+    // stepped through the Line, which keeps both ends in step.
+    void Advance(uint64_t nanoseconds);
+    bool RunUntilIdle(uint64_t limit_nanoseconds);  // false: still busy at the limit
+    uint64_t NextEventTime() const;                 // kNever when nothing is scheduled
+    void StepTo(uint64_t time_ns, bool notify);
+    static constexpr uint64_t kNever = UINT64_MAX;
+    // Called (never nested) when the interrupt line is asserted after a step; normally the
+    // driver's interrupt service routine.
+    void SetInterruptHandler(std::function<void()> handler);
+
+    // The line side of the channel.
+    void SetTransmitSink(std::function<void(const LineFrame&)> sink);  // frames sent
+    void Receive(LineFrame frame);  // a frame arriving; handled when the clock reaches end_ns
+    void SetClocked(bool clocked);  // false (default): frames take no time on the line
+    void SetClockInputs(const ClockInputs& clocks);
+    double TransmitBitRate() const;  // bits per second the clock programme gives, 0: no clock
+    IdleLine LineIdle() const;
+    const ChannelStatistics& Statistics() const { return stats_; }
+
+    // Line faults, each for the given number of frames from now.
+    void InjectReceiveOverrun(unsigned frames);    // the receiver loses the second half
+    void InjectReceiveCrcError(unsigned frames);   // one bit of the frame arrives flipped
+    void InjectTransmitUnderrun(unsigned frames);  // the frame is cut short by an underrun
+    void InjectTransmitAbort(unsigned frames);     // the frame is ended by an abort
+
     // Modem lines.
     void SetModemInputs(const ModemInputs& inputs);
     ModemInputs GetModemInputs() const { return inputs_; }
@@ -125,13 +179,37 @@ class SimCard : public wyvel32::Hardware {
     uint16_t PortStatus() const;
     uint16_t MiscStatus() const;
 
-    // Engines (dma_engine.cpp, serial_engine.cpp).
+    // DMA (dma_engine.cpp).
+    struct ListEntry {  // a 16-byte list entry, converted from little-endian at the boundary
+        uint32_t buffer;
+        uint16_t count;
+        uint16_t status;
+        uint16_t receive_count;
+        uint16_t spare;
+        uint32_t link;
+    };
     void DmaCommand(uint8_t command, bool receive);
+    void InitialiseDma(bool receive);
+    void PauseDma(bool receive);
+    bool ReadEntry(uint32_t address, ListEntry* entry);
+    void WriteEntryWord(uint32_t entry, unsigned field, uint16_t value);
+    bool FetchBuffer(bool receive);
+    void EndOfList(bool receive);
+    void DmaStatus(bool receive, uint8_t bits);
+    void CloseReceiveBuffer(uint16_t status, uint32_t counted);
+    bool StoreFrame(const std::vector<uint8_t>& bytes, uint16_t status);
+
+    // Serial engines (serial_engine.cpp).
     void PurgeReceiver();
     void Kick();  // lets the engines act on a register change at the current time
     void OnChipReset();
     void ClearLineFaults();
-    void AdvanceTo(uint64_t time_ns);
+    void TryStartTransmit();
+    void FinishTransmit();
+    void Deliver(const LineFrame& frame);
+    void ProcessArrival(LineFrame frame);
+    bool ProcessOneEvent(uint64_t limit_ns);
+    void NotifyInterrupt();
 
     // Interrupt line: computed here and only here, after every change of state.
     void UpdateInterrupt();
@@ -158,6 +236,22 @@ class SimCard : public wyvel32::Hardware {
 
     bool irq_line_ = false;
     uint64_t now_ns_ = 0;
+    std::function<void()> interrupt_handler_;
+    bool in_handler_ = false;
+
+    // Serial side: the frame on the line, frames arriving, clocks.
+    bool tx_active_ = false;
+    LineFrame tx_frame_;
+    uint16_t tx_fault_status_ = 0;    // TCSR status the frame in flight ends with
+    std::deque<LineFrame> rx_queue_;  // in order of end time
+    std::function<void(const LineFrame&)> transmit_sink_;
+    bool clocked_ = false;
+    ClockInputs clocks_;
+    ChannelStatistics stats_;
+    unsigned rx_overruns_to_inject_ = 0;
+    unsigned rx_crc_errors_to_inject_ = 0;
+    unsigned tx_underruns_to_inject_ = 0;
+    unsigned tx_aborts_to_inject_ = 0;
 
     // Faults.
     bool board_absent_ = false;

@@ -1,0 +1,172 @@
+// Wiring, impairments and lockstep time of a line between simulated cards.
+
+#include "sim/line.h"
+
+#include <algorithm>
+
+namespace qorval::sim {
+namespace {
+
+// A guard against a line that never settles at one instant (unlimited rate, a driver that
+// refills its lists from its interrupt handler without end).
+constexpr unsigned kMaxStepsPerAdvance = 1'000'000;
+
+}  // namespace
+
+std::unique_ptr<Line> Line::Open(SimCard& card) {
+    return std::unique_ptr<Line>(new Line(Wiring::Open, {&card}));
+}
+
+std::unique_ptr<Line> Line::Loopback(SimCard& card) {
+    return std::unique_ptr<Line>(new Line(Wiring::Loopback, {&card}));
+}
+
+std::unique_ptr<Line> Line::Pair(SimCard& first, SimCard& second) {
+    if (&first == &second) {
+        return nullptr;
+    }
+    return std::unique_ptr<Line>(new Line(Wiring::Pair, {&first, &second}));
+}
+
+Line::Line(Wiring wiring, std::vector<SimCard*> cards) : wiring_(wiring), cards_(std::move(cards)) {
+    for (SimCard* card : cards_) {
+        now_ns_ = std::max(now_ns_, card->NowNanoseconds());
+    }
+    for (size_t i = 0; i < cards_.size(); ++i) {
+        cards_[i]->SetTransmitSink(
+            [this, i](const LineFrame& frame) { Carry(static_cast<int>(i), frame); });
+        cards_[i]->SetOutputLinesChangedHandler([this] { WireModemLines(); });
+    }
+    WireModemLines();
+}
+
+Line::~Line() {
+    for (SimCard* card : cards_) {
+        card->SetTransmitSink(nullptr);
+        card->SetOutputLinesChangedHandler(nullptr);
+    }
+}
+
+void Line::SetRate(Rate rate) {
+    for (SimCard* card : cards_) {
+        card->SetClocked(rate == Rate::FromClock);
+    }
+}
+
+void Line::SetImpairments(const Impairments& impairments) {
+    impairments_ = impairments;
+    prng_ = Prng(impairments.seed);
+}
+
+void Line::DropNextFrames(unsigned frames) {
+    drops_to_inject_ = frames;
+}
+
+void Line::SetTap(Tap tap) {
+    tap_ = std::move(tap);
+}
+
+void Line::WireModemLines() {
+    // Each port's DTR appears as the far end's DSR and DCD, its RTS as the far end's CTS; a
+    // loopback plug wires a port to itself. An open port's inputs are left to the test.
+    auto drive = [](SimCard& from, SimCard& to) {
+        const ModemOutputs out = from.GetModemOutputs();
+        ModemInputs in = to.GetModemInputs();
+        in.dsr = out.dtr;
+        in.dcd = out.dtr;
+        in.cts = out.rts;
+        to.SetModemInputs(in);
+    };
+    if (wiring_ == Wiring::Loopback) {
+        drive(*cards_[0], *cards_[0]);
+    } else if (wiring_ == Wiring::Pair) {
+        drive(*cards_[0], *cards_[1]);
+        drive(*cards_[1], *cards_[0]);
+    }
+}
+
+void Line::Carry(int from, const LineFrame& frame) {
+    if (tap_) {
+        tap_(from, frame);
+    }
+    SimCard* to = nullptr;
+    if (wiring_ == Wiring::Loopback) {
+        to = cards_[0];
+    } else if (wiring_ == Wiring::Pair) {
+        to = cards_[1 - from];
+    }
+    if (to == nullptr) {
+        return;
+    }
+    if (drops_to_inject_ > 0 ||
+        (impairments_.drop_rate > 0.0 && prng_.Uniform() < impairments_.drop_rate)) {
+        if (drops_to_inject_ > 0) {
+            --drops_to_inject_;
+        }
+        ++stats_.frames_dropped;
+        return;
+    }
+    LineFrame arriving = frame;
+    if (impairments_.bit_error_rate > 0.0) {
+        for (uint8_t& byte : arriving.wire) {
+            for (int bit = 0; bit < 8; ++bit) {
+                if (prng_.Uniform() < impairments_.bit_error_rate) {
+                    byte ^= static_cast<uint8_t>(1u << bit);
+                    ++stats_.bits_flipped;
+                }
+            }
+        }
+    }
+    ++stats_.frames_carried;
+    to->Receive(std::move(arriving));
+}
+
+uint64_t Line::NextEventTime() const {
+    uint64_t next = SimCard::kNever;
+    for (const SimCard* card : cards_) {
+        next = std::min(next, card->NextEventTime());
+    }
+    return next;
+}
+
+void Line::StepCardsTo(uint64_t time_ns) {
+    // A frame one card finishes at this instant may arrive at the other at the same instant,
+    // so the cards are stepped again until neither has anything left up to the time.
+    for (unsigned steps = 0; steps < kMaxStepsPerAdvance; ++steps) {
+        for (SimCard* card : cards_) {
+            card->StepTo(time_ns, true);
+        }
+        if (NextEventTime() > time_ns) {
+            break;
+        }
+    }
+    now_ns_ = std::max(now_ns_, time_ns);
+}
+
+void Line::Advance(uint64_t nanoseconds) {
+    const uint64_t target = now_ns_ + nanoseconds;
+    for (uint64_t next = NextEventTime(); next <= target; next = NextEventTime()) {
+        StepCardsTo(std::max(next, now_ns_));
+        if (next <= now_ns_ && NextEventTime() <= now_ns_) {
+            break;  // a card keeps itself busy at one instant; StepTo has reported it
+        }
+    }
+    StepCardsTo(target);
+}
+
+bool Line::RunUntilIdle(uint64_t limit_nanoseconds) {
+    const uint64_t limit = now_ns_ + limit_nanoseconds;
+    for (unsigned steps = 0; steps < kMaxStepsPerAdvance; ++steps) {
+        const uint64_t next = NextEventTime();
+        if (next == SimCard::kNever) {
+            return true;
+        }
+        if (next > limit) {
+            return false;
+        }
+        StepCardsTo(std::max(next, now_ns_));
+    }
+    return NextEventTime() == SimCard::kNever;
+}
+
+}  // namespace qorval::sim
