@@ -1,0 +1,47 @@
+#pragma once
+// The control socket's commands, parsed and checked, then handed to the host.
+//
+//   list                              the devices: "port <n> <state> <socket>" per line
+//   add                               a new simulated PCI function arrives and is started
+//   start <n> | stop <n>              start a stopped device; query-stop and stop a device
+//   surprise-remove <n> | remove <n>  surprise removal; query-remove and remove
+//   sleep <n> | wake <n>              system power: sleeping (device D3) and working (D0)
+//   wire pair <a> <b> | wire loopback <n> | wire open <n>
+//   ber <probability> [<n>]           bit error rate on the line of port n, or on every line
+//   drop <probability> [<n>]          share of frames the line loses
+//   rate unlimited|line               line speed: unlimited, or the clock programme's bit rate
+//
+// Every answer starts with "ok" or "error: ".
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/protocol/control_protocol.h"
+
+namespace qorval::host {
+
+enum class WireKind { Pair, Loopback, Open };
+enum class PowerAction { Sleep, Wake };
+
+// What the commands act on. Each call returns an empty string on success, else the reason.
+class HostControl {
+  public:
+    virtual ~HostControl() = default;
+    virtual std::vector<protocol::PortListing> List() = 0;
+    virtual std::string Add(unsigned* port_number) = 0;
+    virtual std::string Start(unsigned port) = 0;
+    virtual std::string Stop(unsigned port) = 0;
+    virtual std::string SurpriseRemove(unsigned port) = 0;
+    virtual std::string Remove(unsigned port) = 0;
+    virtual std::string Power(unsigned port, PowerAction action) = 0;
+    virtual std::string Wire(WireKind kind, unsigned a, unsigned b) = 0;
+    // port 0: every line
+    virtual std::string SetBitErrorRate(double probability, unsigned port) = 0;
+    virtual std::string SetDropRate(double probability, unsigned port) = 0;
+    virtual std::string SetLineRate(bool unlimited) = 0;
+};
+
+std::string RunControlCommand(HostControl& host, std::string_view command);
+
+}  // namespace qorval::host
