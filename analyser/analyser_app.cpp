@@ -1,0 +1,160 @@
+#include "analyser/analyser_app.h"
+
+#include <new>
+
+#include "analyser/port_lists.h"
+#include "analyser/string_printf.h"
+#include "platform/profile.h"
+
+namespace qorval::analyser {
+namespace {
+
+// Every message box of the program carries the program's title.
+constexpr const char* kCaption = "Lombex for NT";
+
+constexpr const char* kNoDriverInfoAtStart =
+    "Could not retrieve driver information, Exiting application!";
+constexpr const char* kNoDrivers = "No drivers detected, Exiting application!";
+constexpr const char* kNoDriverInfo = "Could not retrieve driver information!";
+constexpr const char* kOpenFailed = "Could not open driver port!\nStatus = %08lX";
+constexpr const char* kNoDeviceInfo = "Could not retrieve device info!";
+constexpr const char* kNoFrameBuffer = "Could not allocate frame buffer!";
+constexpr const char* kNoPortSelected =
+    "Driver and Port have not been selected!\nExecute \"Select Driver/Port\" command and\ntry "
+    "this command again!";
+
+}  // namespace
+
+CAnalyserApp::CAnalyserApp(AnalyserUi& ui, std::filesystem::path profilePath)
+    : ui_(ui), profilePath_(std::move(profilePath)) {}
+
+CAnalyserApp::~CAnalyserApp() = default;
+
+void CAnalyserApp::ShowMessage(const std::string& text) {
+    (void)ui_.ShowMessage(Message{text, kCaption, MessageIcon::Warning, MessageButtons::Ok});
+}
+
+MenuState CAnalyserApp::CurrentMenuState() const {
+    return MenuState{capturing_, loggingEnabled_, transmitEnabled_, parms_.display};
+}
+
+void CAnalyserApp::RefreshMenu() {
+    ui_.RefreshMenu(CurrentMenuState());
+}
+
+bool CAnalyserApp::Startup() {
+    {
+        platform::ProfileFile profile(profilePath_);
+        parms_ = ReadParms(profile);
+    }
+    if (QORVAL_GetSystemInfo(&systemInfo_) != QORVAL_OK) {
+        ShowMessage(kNoDriverInfoAtStart);
+        return false;
+    }
+    if (PresentDriverCount(systemInfo_) == 0) {
+        ShowMessage(kNoDrivers);
+        return false;
+    }
+    capturing_ = false;
+    loggingEnabled_ = false;
+    logFile_.Close();
+    transmitEnabled_ = false;
+    sendPending_ = false;
+    macroMode_ = false;
+    portSelected_ = false;
+    portHandle_ = 0;
+    currentFrame_ = nullptr;
+    currentLength_ = 0;
+    currentSent_ = false;
+    RefreshMenu();
+    platform::ProfileFile profile(profilePath_);
+    view_ = viewLoaded_ = ReadViewSettings(profile);
+    return true;
+}
+
+void CAnalyserApp::Shutdown(bool saveSettings) {
+    logFile_.Close();
+    loggingEnabled_ = false;
+    CloseSendFile();
+    ClearFrameBuffers();
+    steps_.clear();
+    if (saveSettings) {
+        platform::ProfileFile profile(profilePath_);
+        WriteParms(profile, parms_);
+        WriteChangedViewSettings(profile, view_, viewLoaded_);
+    }
+    (void)QORVAL_PortClose(portHandle_);
+    portHandle_ = 0;
+    portSelected_ = false;
+}
+
+bool CAnalyserApp::CheckPortSelected() {
+    if (portSelected_ && portHandle_ != 0) {
+        return true;
+    }
+    ShowMessage(kNoPortSelected);
+    return false;
+}
+
+void CAnalyserApp::ClearFrameBuffers() {
+    txFrame_.clear();
+    txFrame_.shrink_to_fit();
+    rxFrame_.clear();
+    rxFrame_.shrink_to_fit();
+    txLength_ = rxLength_ = 0;
+    currentFrame_ = nullptr;
+    currentLength_ = 0;
+    testBuffer_ = nullptr;
+    testBufferSize_ = 0;
+}
+
+// A port that opened but could not be made ready is closed again, so that it is not left
+// open (and, being exclusive, unusable) without a handle anybody knows of.
+void CAnalyserApp::ClosePortAfterFailure() {
+    (void)QORVAL_PortClose(portHandle_);
+    portHandle_ = 0;
+    portSelected_ = false;
+}
+
+bool CAnalyserApp::SelectDriverPort() {
+    if (QORVAL_GetSystemInfo(&systemInfo_) != QORVAL_OK) {
+        ShowMessage(kNoDriverInfo);
+        return portSelected_;
+    }
+    const std::optional<PortChoice> choice = ui_.ChooseDriverPort(systemInfo_);
+    if (!choice) {
+        return portSelected_;
+    }
+    if (portSelected_ && portHandle_ != 0) {
+        (void)QORVAL_PortClose(portHandle_);
+        portSelected_ = false;
+        portHandle_ = 0;
+    }
+    QORVAL_HANDLE handle = 0;
+    const uint32_t status = QORVAL_PortOpen(choice->driverType, choice->portNumber, &handle);
+    if (status != QORVAL_OK) {
+        ShowMessage(StringPrintf(kOpenFailed, static_cast<unsigned long>(status)));
+        return false;
+    }
+    portHandle_ = handle;
+    ClearFrameBuffers();
+    if (QORVAL_GetPortInfo(portHandle_, &portInfo_) != QORVAL_OK) {
+        ShowMessage(kNoDeviceInfo);
+        ClosePortAfterFailure();
+        return false;
+    }
+    try {
+        txFrame_.assign(size_t{portInfo_.maxTxFrame} + 1, 0);
+        rxFrame_.assign(size_t{portInfo_.maxRxFrame} + 1, 0);
+    } catch (const std::bad_alloc&) {
+        ClearFrameBuffers();
+        ShowMessage(kNoFrameBuffer);
+        ClosePortAfterFailure();
+        return false;
+    }
+    selectedPort_ = *choice;
+    portSelected_ = true;
+    return true;
+}
+
+}  // namespace qorval::analyser

@@ -1,0 +1,161 @@
+// CAnalyserApp: the analyser's whole run-time state and behaviour without a window. The
+// window (or the command line) owns one, runs PollStep whenever it is idle and routes its
+// commands here; the engine talks back only through AnalyserUi.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "analyser/frame_observer.h"
+#include "analyser/macro_step.h"
+#include "analyser/settings.h"
+#include "analyser/text_file.h"
+#include "analyser/user_interface.h"
+#include "portaccess/qorval32.h"
+
+namespace qorval::analyser {
+
+// Values of the Send Options dialog.
+struct SendOptions {
+    std::string macroFile;
+    bool executeMacro = false;
+    std::string sendFile;
+    bool sendFirst = false;
+};
+
+class CAnalyserApp {
+  public:
+    // A macro pass runs at most this many steps, so that a loop without GET, SEND or STOP
+    // returns to the message loop; the next pass continues where this one stopped.
+    static constexpr uint32_t kMaxStepsPerPass = 4096;
+
+    CAnalyserApp(AnalyserUi& ui, std::filesystem::path profilePath);
+    ~CAnalyserApp();
+    CAnalyserApp(const CAnalyserApp&) = delete;
+    CAnalyserApp& operator=(const CAnalyserApp&) = delete;
+
+    // --- Start-up, shut-down, port selection (analyser_app.cpp) ---
+    // Reads the settings and finds the drivers; false when the program must end.
+    [[nodiscard]] bool Startup();
+    // Closes the files, frees the buffers and the macro, writes the settings (when asked),
+    // closes the port.
+    void Shutdown(bool saveSettings = true);
+    // The Select Driver/Port command; true when a port is open and selected afterwards.
+    bool SelectDriverPort();
+    // The check of every command that needs a port: shows the message when none is selected.
+    bool CheckPortSelected();
+
+    // --- Capture, display and logging (capture.cpp) ---
+    void ToggleCapture();
+    // One idle call while capturing; returns the request for more idle time (always true).
+    bool PollStep();
+    // At most one frame into buffer: its length, 0 when none waited, or minus the length of
+    // the error text put into the buffer in its place.
+    int32_t ReceiveFrame(uint16_t size, uint8_t* buffer);
+    // Fills displayText with the lines of the frame.
+    void FormatFrame(const uint8_t* bytes, uint32_t length, bool sent);
+    void SetDisplayFormat(int format);
+    void ToggleLogging();
+    void SetLoggingOptions(const std::string& logFileName, bool rawLogging);
+    // The capture window went away: capture goes on without display.
+    void CaptureWindowClosed();
+
+    // --- Transmission and macros (transmit.cpp, macro_run.cpp) ---
+    void ToggleTransmit();
+    void SetSendOptions(const SendOptions& options);
+    [[nodiscard]] bool ParseMacroFile();
+    void AbortMacro(const std::string& text);
+    // One interpreter pass: the frame to show (nullptr with length 0 for none).
+    const uint8_t* RunMacro(bool& sent, uint32_t& length);
+    size_t SendBlockReader(size_t maximum, uint8_t* buffer);
+
+    // --- Observers and state for the front ends and tests ---
+    void SetFrameObserver(FrameObserver* observer) { frameObserver_ = observer; }
+    const ParmsSettings& Parms() const { return parms_; }
+    ParmsSettings& MutableParms() { return parms_; }
+    ViewSettings& View() { return view_; }
+    const SystemInfo& GetSystemInfoRecord() const { return systemInfo_; }
+    QORVAL_HANDLE PortHandle() const { return portHandle_; }
+    bool PortSelected() const { return portSelected_; }
+    const PortInfo& GetPortInfoRecord() const { return portInfo_; }
+    PortInfo& MutablePortInfo() { return portInfo_; }
+    PortChoice SelectedPort() const { return selectedPort_; }
+    bool Capturing() const { return capturing_; }
+    bool LoggingEnabled() const { return loggingEnabled_; }
+    bool TransmitEnabled() const { return transmitEnabled_; }
+    bool MacroMode() const { return macroMode_; }
+    bool SendPending() const { return sendPending_; }
+    uint32_t FrameCount() const { return frameCount_; }
+    const std::string& DisplayText() const { return displayText_; }
+    const std::vector<MacroStep>& Steps() const { return steps_; }
+    int32_t StepIndex() const { return stepIndex_; }
+    std::span<const uint8_t> TxFrame() const { return {txFrame_.data(), txLength_}; }
+    std::span<const uint8_t> RxFrame() const { return {rxFrame_.data(), rxLength_}; }
+    // True when the last PollStep found nothing to do (the idle loop may then rest briefly).
+    bool LastPollIdle() const { return lastPollIdle_; }
+    // How many frames the application has received and shown since capture started.
+    uint64_t FramesShown() const { return framesShown_; }
+
+    // Port control commands need these (port_control.cpp).
+    AnalyserUi& Ui() { return ui_; }
+    void ShowMessage(const std::string& text);
+
+  private:
+    MenuState CurrentMenuState() const;
+    void RefreshMenu();
+    void ClearFrameBuffers();
+    void ClosePortAfterFailure();
+    void ShowFrame(const uint8_t* frame, uint32_t length, bool sent);
+    // Send-file mode: the next block goes out (or the text that replaced it).
+    uint32_t SendFileStep();
+    // Puts the text into txFrame in place of the block (cut to the buffer) and gives its length.
+    uint32_t ReplaceTxFrame(std::string_view text);
+    void NotifyFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result);
+    void CloseSendFile();
+
+    AnalyserUi& ui_;
+    std::filesystem::path profilePath_;
+
+    SystemInfo systemInfo_{};
+    QORVAL_HANDLE portHandle_ = 0;
+    bool portSelected_ = false;
+    PortChoice selectedPort_{};
+    PortInfo portInfo_{};
+    PortState portStateScratch_{};
+    std::vector<uint8_t> txFrame_, rxFrame_;
+    uint32_t txLength_ = 0, rxLength_ = 0;
+
+    ParmsSettings parms_;
+    ViewSettings view_, viewLoaded_;
+
+    bool capturing_ = false;
+    bool loggingEnabled_ = false;
+    ExclusiveFile logFile_;
+    uint32_t frameCount_ = 0;
+    std::string displayText_;
+    const uint8_t* currentFrame_ = nullptr;
+    uint32_t currentLength_ = 0;
+    bool currentSent_ = false;
+    CaptureView* captureView_ = nullptr;
+
+    bool transmitEnabled_ = false;
+    bool sendPending_ = false;
+    bool macroMode_ = false;
+    ExclusiveFile sendFile_;
+    std::vector<MacroStep> steps_;
+    int32_t stepIndex_ = 0;
+    bool stepEntered_ = true;              // the step at stepIndex is entered afresh
+    const uint8_t* testBuffer_ = nullptr;  // the buffer IF statements read; null before GET/SEND
+    size_t testBufferSize_ = 0;
+
+    FrameObserver* frameObserver_ = nullptr;
+    bool lastPollIdle_ = false;
+    uint64_t framesShown_ = 0;
+};
+
+}  // namespace qorval::analyser

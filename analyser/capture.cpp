@@ -1,0 +1,179 @@
+// Capture, display and logging: the poll step, the reading of received frames, the display
+// formats and the log file.
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "analyser/analyser_app.h"
+#include "analyser/frame_format.h"
+#include "analyser/get_data_errors.h"
+
+namespace qorval::analyser {
+namespace {
+
+constexpr const char* kCaptureStopping = "Stopping capture of link data.";
+constexpr const char* kCaptureStarting = "Starting to capture link data.";
+constexpr const char* kLoggingDisabled = "Logging disabled.";
+constexpr const char* kLoggingEnabled = "Logging enabled.";
+constexpr const char* kLoggingOptionsChanged = "Logging options changed. Logging disabled.";
+constexpr std::array<const char*, 3> kFormatStatus = {"Setting display format to ASCII.",
+                                                      "Setting display format to hexidecimal.",
+                                                      "Setting display format to mixed hex/ASCII."};
+
+}  // namespace
+
+void CAnalyserApp::ToggleCapture() {
+    if (!CheckPortSelected()) {
+        return;
+    }
+    if (capturing_) {
+        capturing_ = false;
+        captureView_ = nullptr;
+        ui_.CloseCaptureWindow();
+        ui_.ShowStatus(kCaptureStopping);
+    } else {
+        capturing_ = true;
+        frameCount_ = 0;
+        framesShown_ = 0;
+        currentFrame_ = nullptr;
+        currentLength_ = 0;
+        if (transmitEnabled_) {
+            sendPending_ = parms_.sendFirst;
+        }
+        captureView_ = ui_.OpenCaptureWindow();
+        ui_.ShowStatus(kCaptureStarting);
+    }
+    RefreshMenu();
+}
+
+void CAnalyserApp::CaptureWindowClosed() {
+    captureView_ = nullptr;
+}
+
+bool CAnalyserApp::PollStep() {
+    lastPollIdle_ = true;
+    // Capture needs the frame buffers of a selected port; a failed reselection removes them.
+    if (!capturing_ || !portSelected_) {
+        return true;
+    }
+    const uint8_t* frame = nullptr;
+    uint32_t length = 0;
+    bool sent = false;
+    if (transmitEnabled_ && macroMode_) {
+        frame = RunMacro(sent, length);
+    } else if (transmitEnabled_ && sendPending_) {
+        length = SendFileStep();
+        frame = txFrame_.data();
+        sent = true;
+    } else {
+        const int32_t received = ReceiveFrame(portInfo_.maxRxFrame, rxFrame_.data());
+        length = static_cast<uint32_t>(received < 0 ? -received : received);
+        rxLength_ = length;
+        frame = rxFrame_.data();
+        if (length != 0) {
+            ++frameCount_;
+            if (transmitEnabled_) {
+                sendPending_ = true;  // every received frame releases the next send block
+            }
+        }
+    }
+    currentFrame_ = frame;
+    currentLength_ = length;
+    currentSent_ = sent;
+    if (length == 0) {
+        return true;
+    }
+    lastPollIdle_ = false;
+    ShowFrame(frame, length, sent);
+    return true;
+}
+
+void CAnalyserApp::ShowFrame(const uint8_t* frame, uint32_t length, bool sent) {
+    ++framesShown_;
+    FormatFrame(frame, length, sent);
+    if (loggingEnabled_) {
+        if (parms_.rawLogging) {
+            (void)logFile_.Write({frame, length});
+        } else {
+            (void)logFile_.Write(
+                {reinterpret_cast<const uint8_t*>(displayText_.data()), displayText_.size()});
+        }
+    }
+    if (captureView_ != nullptr) {
+        captureView_->SetText(displayText_);
+    }
+}
+
+int32_t CAnalyserApp::ReceiveFrame(uint16_t size, uint8_t* buffer) {
+    uint16_t waiting = 0;
+    uint16_t txFree = 0;
+    if (QORVAL_GetBufferCount(portHandle_, &waiting, &txFree) != QORVAL_OK || waiting == 0) {
+        return 0;
+    }
+    uint32_t length = 0;
+    const uint32_t result = QORVAL_GetData(portHandle_, buffer, size, &length);
+    // The library's count is outside input: never believe more than the buffer holds.
+    length = std::min<uint32_t>(length, size);
+    if (length != 0 || result != QORVAL_OK) {
+        NotifyFrame({buffer, length}, false, result);
+    }
+    if (result == QORVAL_OK) {
+        return static_cast<int32_t>(length);
+    }
+    const std::string_view text = GetDataErrorText(result);
+    const size_t n = std::min<size_t>(text.size(), size);
+    std::memcpy(buffer, text.data(), n);
+    return -static_cast<int32_t>(n);
+}
+
+void CAnalyserApp::NotifyFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result) {
+    if (frameObserver_ != nullptr) {
+        frameObserver_->OnFrame(bytes, sent, result);
+    }
+}
+
+void CAnalyserApp::FormatFrame(const uint8_t* bytes, uint32_t length, bool sent) {
+    displayText_ = bytes == nullptr
+                       ? std::string{}
+                       : FormatFrameText({bytes, length}, parms_.display, sent, frameCount_);
+}
+
+void CAnalyserApp::SetDisplayFormat(int format) {
+    parms_.display = format;
+    RefreshMenu();
+    if (capturing_) {
+        FormatFrame(currentFrame_, currentLength_, currentSent_);
+        if (captureView_ != nullptr) {
+            captureView_->SetText(displayText_);
+        }
+    }
+    if (format >= 0 && static_cast<size_t>(format) < kFormatStatus.size()) {
+        ui_.ShowStatus(kFormatStatus[static_cast<size_t>(format)]);
+    }
+}
+
+void CAnalyserApp::ToggleLogging() {
+    if (loggingEnabled_) {
+        logFile_.Close();
+        loggingEnabled_ = false;
+        ui_.ShowStatus(kLoggingDisabled);
+    } else {
+        logFile_.Close();
+        if (logFile_.Open(parms_.logFile, ExclusiveFile::Mode::Append, !parms_.rawLogging)) {
+            loggingEnabled_ = true;
+            ui_.ShowStatus(kLoggingEnabled);
+        }
+    }
+    RefreshMenu();
+}
+
+void CAnalyserApp::SetLoggingOptions(const std::string& logFileName, bool rawLogging) {
+    parms_.logFile = logFileName;
+    parms_.rawLogging = rawLogging;
+    logFile_.Close();
+    loggingEnabled_ = false;
+    RefreshMenu();
+    ui_.ShowStatus(kLoggingOptionsChanged);
+}
+
+}  // namespace qorval::analyser

@@ -1,0 +1,214 @@
+#include "analyser/headless.h"
+
+#include <charconv>
+#include <ostream>
+
+#include "analyser/analyser_app.h"
+#include "analyser/pcapng_writer.h"
+#include "analyser/string_printf.h"
+#include "portaccess/tick_count.h"
+
+namespace qorval::analyser {
+
+const char* const kHeadlessUsage =
+    "usage: lombex32 --capture [--port N] [--format ascii|hex|mixed] [--log FILE] [--raw]\n"
+    "                [--send FILE] [--send-first] [--macro FILE] [--seconds S] [--pcap FILE]\n";
+
+namespace {
+
+constexpr const char* kLogNotOpened = "lombex32: could not open the log file %s\n";
+constexpr const char* kPcapNotOpened = "lombex32: could not create the capture file %s\n";
+constexpr const char* kPcapInterface = "Wyvel32 port %u";
+
+// Prints the capture window's text: each frame's display lines, with plain line ends.
+class StreamView final : public CaptureView {
+  public:
+    explicit StreamView(std::ostream& out) : out_(out) {}
+    void SetText(std::string_view text) override {
+        std::string lines;
+        lines.reserve(text.size());
+        for (char c : text) {
+            if (c != '\r') {
+                lines += c;
+            }
+        }
+        out_ << lines << std::flush;
+    }
+
+  private:
+    std::ostream& out_;
+};
+
+class HeadlessUi final : public AnalyserUi {
+  public:
+    HeadlessUi(std::ostream& out, std::ostream& err, uint16_t port)
+        : view_(out), err_(err), port_(port) {}
+    MessageAnswer ShowMessage(const Message& message) override {
+        err_ << message.text << '\n' << std::flush;
+        return MessageAnswer::Ok;
+    }
+    void ShowStatus(std::string_view) override {}
+    void RefreshMenu(const MenuState&) override {}
+    CaptureView* OpenCaptureWindow() override { return &view_; }
+    void CloseCaptureWindow() override {}
+    std::optional<PortChoice> ChooseDriverPort(const SystemInfo&) override {
+        return PortChoice{QORVAL_DRIVER_WYVEL32, port_};
+    }
+
+  private:
+    StreamView view_;
+    std::ostream& err_;
+    uint16_t port_;
+};
+
+template <typename T>
+bool ParseUnsigned(const std::string& text, T& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc{} && end == text.data() + text.size();
+}
+
+std::optional<int> ParseFormat(const std::string& text) {
+    if (text == "ascii") {
+        return 0;
+    }
+    if (text == "hex") {
+        return 1;
+    }
+    if (text == "mixed") {
+        return 2;
+    }
+    return std::nullopt;
+}
+
+bool TimeUp(const HeadlessOptions& options, uint32_t startMs) {
+    return options.seconds &&
+           (GetTickCount() - startMs) / 1000 >= *options.seconds;  // whole seconds
+}
+
+}  // namespace
+
+std::variant<HeadlessOptions, std::string> ParseHeadlessArguments(
+    const std::vector<std::string>& args) {
+    HeadlessOptions options;
+    bool capture = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> const std::string* {
+            return i + 1 < args.size() ? &args[++i] : nullptr;
+        };
+        auto bad = [&](const std::string& what) {
+            return std::variant<HeadlessOptions, std::string>(std::string("lombex32: ") + what +
+                                                              "\n" + kHeadlessUsage);
+        };
+        if (arg == "--capture") {
+            capture = true;
+        } else if (arg == "--raw") {
+            options.raw = true;
+        } else if (arg == "--send-first") {
+            options.sendFirst = true;
+        } else if (arg == "--port" || arg == "--seconds" || arg == "--format" || arg == "--log" ||
+                   arg == "--send" || arg == "--macro" || arg == "--pcap") {
+            const std::string* text = value();
+            if (text == nullptr) {
+                return bad(arg + " needs a value");
+            }
+            if (arg == "--port") {
+                if (!ParseUnsigned(*text, options.port) || options.port == 0) {
+                    return bad("invalid port " + *text);
+                }
+            } else if (arg == "--seconds") {
+                uint32_t seconds = 0;
+                if (!ParseUnsigned(*text, seconds)) {
+                    return bad("invalid seconds " + *text);
+                }
+                options.seconds = seconds;
+            } else if (arg == "--format") {
+                options.format = ParseFormat(*text);
+                if (!options.format) {
+                    return bad("invalid format " + *text);
+                }
+            } else if (arg == "--log") {
+                options.logFile = *text;
+            } else if (arg == "--send") {
+                options.sendFile = *text;
+            } else if (arg == "--macro") {
+                options.macroFile = *text;
+            } else {
+                options.pcapFile = *text;
+            }
+        } else {
+            return bad("unknown argument " + arg);
+        }
+    }
+    if (!capture) {
+        return std::string(kHeadlessUsage);
+    }
+    return options;
+}
+
+int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment,
+                std::ostream& out, std::ostream& err) {
+    HeadlessUi ui(out, err, options.port);
+    CAnalyserApp app(ui, environment.profile);
+    if (!app.Startup()) {
+        return 1;
+    }
+    // The settings given on the command line hold for this run only: the profile is not
+    // written at the end, so a shell run does not change what the window remembers.
+    auto finish = [&](int status) {
+        app.Shutdown(false);
+        return status;
+    };
+    if (options.format) {
+        app.MutableParms().display = *options.format;
+    }
+    if (!app.SelectDriverPort()) {
+        return finish(1);
+    }
+    PcapngWriter pcap;
+    std::optional<PcapngCapture> pcapCapture;
+    if (options.pcapFile) {
+        if (!pcap.Open(*options.pcapFile)) {
+            err << StringPrintf(kPcapNotOpened, options.pcapFile->c_str());
+            return finish(1);
+        }
+        pcapCapture.emplace(
+            pcap, pcap.AddInterface(StringPrintf(kPcapInterface, unsigned{options.port})));
+        app.SetFrameObserver(&*pcapCapture);
+    }
+    if (options.logFile) {
+        app.MutableParms().logFile = *options.logFile;
+        app.MutableParms().rawLogging = options.raw;
+        app.ToggleLogging();
+        if (!app.LoggingEnabled()) {
+            err << StringPrintf(kLogNotOpened, options.logFile->c_str());
+            return finish(1);
+        }
+    }
+    if (options.sendFile || options.macroFile) {
+        SendOptions send{options.macroFile.value_or(app.Parms().macroFile),
+                         options.macroFile.has_value(),
+                         options.sendFile.value_or(app.Parms().sendFile), options.sendFirst};
+        app.SetSendOptions(send);
+        if (options.macroFile && !app.MacroMode()) {
+            return finish(1);
+        }
+        app.ToggleTransmit();
+        if (!app.TransmitEnabled()) {
+            return finish(1);
+        }
+    }
+    app.ToggleCapture();
+    const uint32_t startMs = GetTickCount();
+    while (!environment.stop->load(std::memory_order_relaxed) && !TimeUp(options, startMs)) {
+        app.PollStep();
+        if (app.LastPollIdle() && environment.idleRest) {
+            environment.idleRest();
+        }
+    }
+    app.ToggleCapture();
+    app.SetFrameObserver(nullptr);
+    return finish(0);
+}
+
+}  // namespace qorval::analyser

@@ -1,0 +1,47 @@
+// The analyser from a shell: `lombex32 --capture` captures a port until SIGINT or a time
+// limit, printing each frame's display lines to standard output and every message box text to
+// standard error.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace qorval::analyser {
+
+struct HeadlessOptions {
+    uint16_t port = 1;                   // the Wyvel32 port
+    std::optional<int> format;           // display format; the profile's when absent
+    std::optional<std::string> logFile;  // logging on, into this file
+    bool raw = false;                    // raw instead of formatted log
+    std::optional<std::string> sendFile;
+    bool sendFirst = false;
+    std::optional<std::string> macroFile;  // parse, then run in macro mode
+    std::optional<uint32_t> seconds;       // stop after this long
+    std::optional<std::string> pcapFile;   // also write every frame to a pcapng file
+};
+
+extern const char* const kHeadlessUsage;
+
+// The options of `lombex32 --capture ...` (arguments after the program name), or the error.
+std::variant<HeadlessOptions, std::string> ParseHeadlessArguments(
+    const std::vector<std::string>& args);
+
+struct HeadlessEnvironment {
+    std::filesystem::path profile;   // the analyser's profile file
+    const std::atomic<bool>* stop;   // set by SIGINT
+    std::function<void()> idleRest;  // called when a poll found nothing to do
+};
+
+// Runs the capture; 0 when it ran, non-zero when start-up, the port, a file or the macro
+// failed.
+int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment,
+                std::ostream& out, std::ostream& err);
+
+}  // namespace qorval::analyser

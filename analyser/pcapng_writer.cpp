@@ -1,0 +1,123 @@
+#include "analyser/pcapng_writer.h"
+
+#include <chrono>
+
+#include "analyser/get_data_errors.h"
+
+namespace qorval::analyser {
+namespace {
+
+constexpr uint32_t kSectionHeaderBlock = 0x0A0D0D0A;
+constexpr uint32_t kInterfaceDescriptionBlock = 1;
+constexpr uint32_t kEnhancedPacketBlock = 6;
+constexpr uint32_t kByteOrderMagic = 0x1A2B3C4D;
+constexpr uint16_t kOptionEnd = 0;
+constexpr uint16_t kOptionComment = 1;
+constexpr uint16_t kOptionIfName = 2;
+constexpr uint16_t kOptionEpbFlags = 2;
+constexpr uint32_t kSnapLength = 65536;
+
+// Blocks are written in the machine's byte order, which the byte-order magic announces.
+template <typename T>
+void Put(std::string& out, T value) {
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+void Pad(std::string& out) {
+    out.append((4 - out.size() % 4) % 4, '\0');
+}
+
+void PutOption(std::string& out, uint16_t code, std::string_view value) {
+    Put(out, code);
+    Put(out, static_cast<uint16_t>(value.size()));
+    out.append(value);
+    Pad(out);
+}
+
+}  // namespace
+
+PcapngWriter::~PcapngWriter() {
+    Close();
+}
+
+bool PcapngWriter::Open(const std::filesystem::path& path) {
+    Close();
+    file_ = std::fopen(path.c_str(), "wb");
+    if (file_ == nullptr) {
+        return false;
+    }
+    std::string body;
+    Put(body, kByteOrderMagic);
+    Put(body, uint16_t{1});
+    Put(body, uint16_t{0});
+    Put(body, int64_t{-1});  // section length not given
+    return WriteBlock(kSectionHeaderBlock, body);
+}
+
+void PcapngWriter::Close() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    interfaces_ = 0;
+}
+
+uint32_t PcapngWriter::AddInterface(std::string_view name) {
+    std::string body;
+    Put(body, kLinkTypeSdlc);
+    Put(body, uint16_t{0});
+    Put(body, kSnapLength);
+    PutOption(body, kOptionIfName, name);
+    PutOption(body, kOptionEnd, {});
+    (void)WriteBlock(kInterfaceDescriptionBlock, body);
+    return interfaces_++;
+}
+
+bool PcapngWriter::WritePacket(uint32_t interfaceId, std::span<const uint8_t> bytes, uint32_t flags,
+                               std::string_view comment, uint64_t timestampUs) {
+    const auto length = static_cast<uint32_t>(std::min<size_t>(bytes.size(), kSnapLength));
+    std::string body;
+    Put(body, interfaceId);
+    Put(body, static_cast<uint32_t>(timestampUs >> 32));
+    Put(body, static_cast<uint32_t>(timestampUs));
+    Put(body, length);
+    Put(body, length);
+    body.append(reinterpret_cast<const char*>(bytes.data()), length);
+    Pad(body);
+    std::string flagsValue;
+    Put(flagsValue, flags);
+    PutOption(body, kOptionEpbFlags, flagsValue);
+    if (!comment.empty()) {
+        PutOption(body, kOptionComment, comment.substr(0, UINT16_MAX - 3));
+    }
+    PutOption(body, kOptionEnd, {});
+    return WriteBlock(kEnhancedPacketBlock, body);
+}
+
+bool PcapngWriter::WriteBlock(uint32_t type, const std::string& body) {
+    if (file_ == nullptr) {
+        return false;
+    }
+    const auto total = static_cast<uint32_t>(body.size() + 12);
+    std::string block;
+    Put(block, type);
+    Put(block, total);
+    block += body;
+    Put(block, total);
+    return std::fwrite(block.data(), 1, block.size(), file_) == block.size() &&
+           std::fflush(file_) == 0;
+}
+
+void PcapngCapture::OnFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result) {
+    uint32_t flags = sent ? PcapngWriter::kFlagOutbound : PcapngWriter::kFlagInbound;
+    if (result == 1) {  // CRC error
+        flags |= PcapngWriter::kFlagCrcError;
+    }
+    const std::string_view comment = result != 0 ? GetDataErrorText(result) : std::string_view{};
+    const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    (void)writer_.WritePacket(interfaceId_, bytes, flags, comment,
+                              static_cast<uint64_t>(now.count()));
+}
+
+}  // namespace qorval::analyser

@@ -1,0 +1,59 @@
+// Writes frames to a pcapng capture file that packet analysers open: one interface per port,
+// each packet with its direction and error bits in the flags word and, for a frame the library
+// reported with an error, the error in a comment.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "analyser/frame_observer.h"
+
+namespace qorval::analyser {
+
+class PcapngWriter {
+  public:
+    // Link type of the interfaces: SDLC frames (address, control, information).
+    static constexpr uint16_t kLinkTypeSdlc = 268;
+    // Packet flags: direction in bits 0-1, link-layer errors from bit 24 (CRC error).
+    static constexpr uint32_t kFlagInbound = 0x1;
+    static constexpr uint32_t kFlagOutbound = 0x2;
+    static constexpr uint32_t kFlagCrcError = 1u << 24;
+
+    PcapngWriter() = default;
+    ~PcapngWriter();
+    PcapngWriter(const PcapngWriter&) = delete;
+    PcapngWriter& operator=(const PcapngWriter&) = delete;
+
+    // Creates (or truncates) the file and writes its section header.
+    [[nodiscard]] bool Open(const std::filesystem::path& path);
+    void Close();
+    // Describes one port; packets name it by the returned id.
+    uint32_t AddInterface(std::string_view name);
+    // timestampUs: microseconds since 1970.
+    bool WritePacket(uint32_t interfaceId, std::span<const uint8_t> bytes, uint32_t flags,
+                     std::string_view comment, uint64_t timestampUs);
+
+  private:
+    bool WriteBlock(uint32_t type, const std::string& body);
+
+    std::FILE* file_ = nullptr;
+    uint32_t interfaces_ = 0;
+};
+
+// Feeds the analyser's frames of one port into a writer.
+class PcapngCapture final : public FrameObserver {
+  public:
+    PcapngCapture(PcapngWriter& writer, uint32_t interfaceId)
+        : writer_(writer), interfaceId_(interfaceId) {}
+    void OnFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result) override;
+
+  private:
+    PcapngWriter& writer_;
+    uint32_t interfaceId_;
+};
+
+}  // namespace qorval::analyser

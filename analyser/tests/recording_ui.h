@@ -1,0 +1,46 @@
+// A user interface that records every message, status text and capture window text, and
+// answers the Select Driver/Port dialog with a preset choice.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analyser/user_interface.h"
+
+namespace qorval::analyser::testing {
+
+class RecordingView final : public CaptureView {
+  public:
+    void SetText(std::string_view text) override {
+        text_ = std::string(text);
+        ++updates_;
+    }
+    std::string text_;
+    int updates_ = 0;
+};
+
+class RecordingUi final : public AnalyserUi {
+  public:
+    MessageAnswer ShowMessage(const Message& message) override;
+    void ShowStatus(std::string_view text) override { statuses.emplace_back(text); }
+    void RefreshMenu(const MenuState& state) override { menu = state; }
+    CaptureView* OpenCaptureWindow() override;
+    void CloseCaptureWindow() override { windowOpen = false; }
+    std::optional<PortChoice> ChooseDriverPort(const SystemInfo& info) override;
+
+    std::string LastStatus() const { return statuses.empty() ? std::string{} : statuses.back(); }
+    std::string LastMessage() const { return messages.empty() ? std::string{} : messages.back(); }
+
+    std::vector<std::string> messages;
+    std::vector<std::string> captions;
+    std::vector<std::string> statuses;
+    MenuState menu;
+    RecordingView view;
+    bool windowOpen = false;
+    int windowsOpened = 0;
+    std::optional<PortChoice> choice = PortChoice{QORVAL_DRIVER_WYVEL32, 1};
+    int dialogsShown = 0;
+};
+
+}  // namespace qorval::analyser::testing

@@ -1,0 +1,99 @@
+#include "analyser/text_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qorval::analyser {
+
+ExclusiveFile::~ExclusiveFile() {
+    Close();
+}
+
+bool ExclusiveFile::Open(const std::filesystem::path& path, Mode mode, bool text) {
+    Close();
+    const int flags = mode == Mode::Read ? O_RDONLY : (O_WRONLY | O_CREAT | O_APPEND);
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    // The lock is what the exclusive sharing of the original platform becomes: another
+    // analyser (or any program that asks for the lock) cannot open the file meanwhile.
+    struct stat info {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    file_ = ::fdopen(fd, mode == Mode::Read ? "rb" : "ab");
+    if (file_ == nullptr) {
+        ::close(fd);
+        return false;
+    }
+    text_ = text;
+    return true;
+}
+
+void ExclusiveFile::Close() {
+    if (file_ != nullptr) {
+        std::fclose(file_);  // also releases the lock
+        file_ = nullptr;
+    }
+}
+
+int ExclusiveFile::Get() {
+    if (file_ == nullptr) {
+        return -1;
+    }
+    const int c = std::getc(file_);
+    if (c == '\r' && text_) {
+        const int next = std::getc(file_);
+        if (next == '\n') {
+            return next;
+        }
+        if (next != EOF) {
+            std::ungetc(next, file_);
+        }
+    }
+    return c == EOF ? -1 : c;
+}
+
+bool ExclusiveFile::Rewind() {
+    if (file_ == nullptr) {
+        return false;
+    }
+    std::clearerr(file_);
+    return std::fseek(file_, 0, SEEK_SET) == 0;
+}
+
+std::optional<std::string> ExclusiveFile::ReadLine() {
+    std::string line;
+    int c = Get();
+    if (c < 0) {
+        return std::nullopt;
+    }
+    for (; c >= 0 && c != '\n'; c = Get()) {
+        line += static_cast<char>(c);
+    }
+    return line;
+}
+
+bool ExclusiveFile::Write(std::span<const uint8_t> bytes) {
+    if (file_ == nullptr) {
+        return false;
+    }
+    bool ok = true;
+    if (!text_) {
+        ok = std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+    } else {
+        for (uint8_t byte : bytes) {
+            if (byte == '\n') {
+                ok = std::fputc('\r', file_) != EOF && ok;
+            }
+            ok = std::fputc(byte, file_) != EOF && ok;
+        }
+    }
+    return std::fflush(file_) == 0 && ok;
+}
+
+}  // namespace qorval::analyser

@@ -1,0 +1,63 @@
+// The one way the analyser engine talks to the user. The window implements it with message
+// boxes, a status bar, menu marks and the capture window; tests record every text letter for
+// letter; the command line prints the messages to standard error.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "portaccess/qorval32.h"
+
+namespace qorval::analyser {
+
+enum class MessageIcon { None, Stop, Question, Warning, Information };
+enum class MessageButtons { Ok, OkCancel, YesNo };
+enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+struct Message {
+    std::string text;
+    std::string caption;
+    MessageIcon icon = MessageIcon::Warning;
+    MessageButtons buttons = MessageButtons::Ok;
+};
+
+// The marks and enabled states of the program's own menu entries and toolbar buttons.
+struct MenuState {
+    bool capturing = false;     // "&Start/Stop Data Capture" marked; New and Open disabled
+    bool logging = false;       // "&Enable Logging" marked
+    bool transmitting = false;  // "Enable &Transmit" marked
+    int displayFormat = 0;      // one of "&ASCII", "&Hex", "&Mixed" marked; other values: none
+};
+
+// The text window that shows the most recent frame while capture runs.
+class CaptureView {
+  public:
+    virtual ~CaptureView() = default;
+    // Replaces the whole text of the window.
+    virtual void SetText(std::string_view text) = 0;
+};
+
+// The driver and port chosen in the Select Driver/Port dialog.
+struct PortChoice {
+    uint16_t driverType = 0;
+    uint16_t portNumber = 0;  // 1-based
+};
+
+class AnalyserUi {
+  public:
+    virtual ~AnalyserUi() = default;
+    virtual MessageAnswer ShowMessage(const Message& message) = 0;
+    // The first pane of the status bar.
+    virtual void ShowStatus(std::string_view text) = 0;
+    virtual void RefreshMenu(const MenuState& state) = 0;
+    // Closes every open document window (without asking to save) and opens a fresh capture
+    // window; the view stays valid until CloseCaptureWindow or until the window reports its
+    // closing to the engine. nullptr when no window could be made (capture runs without one).
+    virtual CaptureView* OpenCaptureWindow() = 0;
+    virtual void CloseCaptureWindow() = 0;
+    // Shows the Select Driver/Port dialog over `info`; nullopt for Cancel.
+    virtual std::optional<PortChoice> ChooseDriverPort(const SystemInfo& info) = 0;
+};
+
+}  // namespace qorval::analyser
