@@ -1,0 +1,45 @@
+// The driver host program. Each sub-command lives in its own file; this only dispatches.
+
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "host/programme_command.h"
+
+namespace {
+
+using Command = int (*)(std::span<const std::string_view>, std::ostream&, std::ostream&);
+
+struct SubCommand {
+    std::string_view name;
+    Command run;
+};
+
+constexpr SubCommand kCommands[] = {
+    {"programme", wyvel32::host::RunProgrammeCommand},
+};
+
+int Usage() {
+    std::cerr << "usage: wyvel32 <command> [arguments]\ncommands:";
+    for (const SubCommand& command : kCommands) {
+        std::cerr << " " << command.name;
+    }
+    std::cerr << "\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        return Usage();
+    }
+    const std::string_view name = argv[1];
+    const std::vector<std::string_view> args(argv + 2, argv + argc);
+    for (const SubCommand& command : kCommands) {
+        if (command.name == name) {
+            return command.run(args, std::cout, std::cerr);
+        }
+    }
+    return Usage();
+}
