@@ -44,13 +44,7 @@ std::string_view StatusText(SyncState state) {
 }  // namespace
 
 BertSession::BertSession(std::filesystem::path diskDirectory)
-    : diskDirectory_(std::move(diskDirectory)) {
-    display_.testTime = text::kTestTimeAtStart;
-    ShowCounters();
-    display_.txRate = display_.rxRate = "0";
-    display_.status = text::kNoData;
-    display_.txBuffers = display_.rxBuffers = "0";
-}
+    : diskDirectory_(std::move(diskDirectory)) {}
 
 BertSession::~BertSession() {
     Shutdown();

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "bert/bert_counters.h"
+#include "bert/bert_texts.h"
 #include "bert/checker.h"
 #include "bert/worker_thread.h"
 #include "portaccess/qorval_port.h"
@@ -20,12 +21,13 @@ namespace qorval::bert {
 
 // What the window shows, refreshed by Tick.
 struct BertDisplay {
-    std::string testTime;
-    std::string txFrames, rxFrames, bytesChecked, bitErrors, overrunErrors, crcErrors, lineErrors,
-        otherErrors, syncLosses;
-    std::string txRate, rxRate;  // in bits per second, without the unit
-    std::string status;
-    std::string txBuffers, rxBuffers;
+    std::string testTime = text::kTestTimeAtStart;
+    std::string txFrames = "0", rxFrames = "0", bytesChecked = "0", bitErrors = "0",
+                overrunErrors = "0", crcErrors = "0", lineErrors = "0", otherErrors = "0",
+                syncLosses = "0";
+    std::string txRate = "0", rxRate = "0";  // in bits per second, without the unit
+    std::string status = text::kNoData;
+    std::string txBuffers = "0", rxBuffers = "0";
     int txBufferBar = 0, rxBufferBar = 0;      // progress bar positions
     int txBufferRange = 0, rxBufferRange = 0;  // progress bar ranges from PortInfo
 };
