@@ -1,0 +1,225 @@
+// What the far end sees: wiring, modem lines, line time, impairments, and the channel settings
+// that change a frame on its way (loopback, address search, bit order, idle state).
+
+#include <gtest/gtest.h>
+
+#include "sim/line.h"
+#include "sim/tests/port_under_test.h"
+
+namespace qorval::sim {
+namespace {
+
+using testing::Pattern;
+using testing::PortSetup;
+using testing::PortUnderTest;
+
+TEST(LineWiring, NullModemPairCrossesModemLines) {
+    PortUnderTest a, b;
+    a.Open();
+    b.Open();
+    auto line = Line::Pair(a.card, b.card);
+    a.Reg(reg::PCR, 0xE8F9);  // DTR asserted (PORT6 = 10), RTS not (PORT7 = 11)
+    EXPECT_TRUE(b.card.GetModemInputs().dsr);
+    EXPECT_TRUE(b.card.GetModemInputs().dcd);
+    EXPECT_FALSE(b.card.GetModemInputs().cts);
+    EXPECT_EQ(b.Read(reg::MISR) & 0x0550, reg::kMisrDsr | reg::kMisrDcd);
+    b.Reg(reg::PCR, 0x78F9);  // RTS driven by the RS-485 function: not asserted as a level
+    b.Reg(reg::PCR, 0xA8F9);
+    EXPECT_TRUE(a.card.GetModemInputs().cts);
+    EXPECT_FALSE(b.card.GetModemInputs().cts);
+}
+
+TEST(LineWiring, LoopbackPlugWiresAPortToItselfAndOpenLeavesInputsAlone) {
+    PortUnderTest a, b;
+    a.Open();
+    b.Open();
+    auto plug = Line::Loopback(a.card);
+    a.Reg(reg::PCR, 0xB8F9);  // RTS asserted (PORT7 = 10), DTR not
+    EXPECT_TRUE(a.card.GetModemInputs().cts);
+    EXPECT_FALSE(a.card.GetModemInputs().dsr);
+
+    auto open = Line::Open(b.card);
+    b.card.SetModemInputs({.dsr = true});
+    b.Reg(reg::PCR, 0xA8F9);
+    EXPECT_TRUE(b.card.GetModemInputs().dsr);
+    EXPECT_FALSE(b.card.GetModemInputs().cts);
+    b.QueueFrame(0, Pattern(8));
+    b.StartTransmit(0);
+    open->RunUntilIdle(1'000'000);
+    EXPECT_EQ(b.card.Statistics().frames_sent, 1u);
+    EXPECT_EQ(b.card.Statistics().frames_received, 0u);
+}
+
+TEST(LineWiring, PairOfACardWithItselfIsRefused) {
+    SimCard card;
+    EXPECT_EQ(Line::Pair(card, card), nullptr);
+}
+
+TEST(LineTime, FrameTakesItsBitsAtTheProgrammedRate) {
+    // No frame check, 100 zero bytes: 8 flag bits + 800 + 8 = 816 bits at 20 MHz / 127.
+    PortSetup setup{.mode = 0x0002};
+    PortUnderTest a(setup), b(setup);
+    a.Open();
+    b.Open();
+    auto line = Line::Pair(a.card, b.card);
+    line->SetRate(Line::Rate::FromClock);
+    EXPECT_DOUBLE_EQ(a.card.TransmitBitRate(), 20e6 / 127);
+    a.QueueFrame(0, std::vector<uint8_t>(100, 0));
+    a.StartTransmit(0);
+    const uint64_t frame_ns = 816ull * 127 * 1000 / 20;  // 5 181 600 ns
+    line->Advance(frame_ns - 1);
+    EXPECT_EQ(b.card.Statistics().frames_received, 0u);
+    line->Advance(1);
+    EXPECT_EQ(b.card.Statistics().frames_received, 1u);
+}
+
+TEST(LineTime, UnlimitedRateDeliversAtOnce) {
+    PortUnderTest a, b;
+    a.Open();
+    b.Open();
+    auto line = Line::Pair(a.card, b.card);
+    a.QueueFrame(0, Pattern(1000));
+    a.StartTransmit(0);
+    line->Advance(0);
+    EXPECT_EQ(b.card.Statistics().frames_received, 1u);
+}
+
+// Sends `frames` frames from a to b over a line with the given impairments; returns what b got.
+std::vector<std::vector<uint8_t>> SendImpaired(const Line::Impairments& impairments,
+                                               Line::Statistics* stats) {
+    PortSetup setup{.tx_buffers = 8, .rx_buffers = 8};
+    PortUnderTest a(setup), b(setup);
+    a.Open();
+    b.Open();
+    auto line = Line::Pair(a.card, b.card);
+    line->SetImpairments(impairments);
+    for (uint32_t i = 0; i < 8; ++i) {
+        a.QueueFrame(i, Pattern(200, static_cast<uint8_t>(i)));
+    }
+    a.StartTransmit(0);
+    line->RunUntilIdle(1'000'000);
+    std::vector<std::vector<uint8_t>> got;
+    for (uint32_t i = 0; i < 8; ++i) {
+        got.push_back(b.RxBytes(i, 204));
+        got.back().push_back(static_cast<uint8_t>(b.ReadRxEntry(i).status));
+    }
+    *stats = line->Stats();
+    return got;
+}
+
+TEST(LineImpairments, BitErrorsAreReproducibleFromTheSeedAndShowAsCrcErrors) {
+    Line::Statistics first{}, again{}, other{};
+    const auto run1 = SendImpaired({.bit_error_rate = 1e-3, .seed = 7}, &first);
+    const auto run2 = SendImpaired({.bit_error_rate = 1e-3, .seed = 7}, &again);
+    const auto run3 = SendImpaired({.bit_error_rate = 1e-3, .seed = 8}, &other);
+    EXPECT_EQ(run1, run2);
+    EXPECT_EQ(first.bits_flipped, again.bits_flipped);
+    EXPECT_GT(first.bits_flipped, 0u);
+    EXPECT_NE(run1, run3);
+    int crc_errors = 0;
+    for (const auto& frame : run1) {
+        crc_errors += frame.back() == reg::kRcsrCrcError;
+    }
+    EXPECT_GT(crc_errors, 0);
+}
+
+TEST(LineImpairments, DroppedFramesNeverArrive) {
+    PortUnderTest a, b;
+    a.Open();
+    b.Open();
+    auto line = Line::Pair(a.card, b.card);
+    line->DropNextFrames(1);
+    a.QueueFrame(0, Pattern(10, 1));
+    a.QueueFrame(1, Pattern(10, 2));
+    a.StartTransmit(0);
+    line->RunUntilIdle(1'000'000);
+    EXPECT_EQ(line->Stats().frames_dropped, 1u);
+    EXPECT_EQ(b.card.Statistics().frames_received, 1u);
+    EXPECT_EQ(b.RxBytes(0, 10), Pattern(10, 2));
+
+    line->SetImpairments({.drop_rate = 1.0});
+    a.QueueFrame(2, Pattern(10));
+    a.StartTransmit(2);
+    line->RunUntilIdle(1'000'000);
+    EXPECT_EQ(b.card.Statistics().frames_received, 1u);
+}
+
+TEST(ChannelOnTheLine, InternalLoopbackKeepsFramesOffTheLine) {
+    PortUnderTest a({.loopback = true}), b;
+    a.Open();
+    b.Open();
+    auto line = Line::Pair(a.card, b.card);
+    int tapped = 0;
+    line->SetTap([&](int, const LineFrame&) { ++tapped; });
+    a.QueueFrame(0, Pattern(12));
+    a.StartTransmit(0);
+    line->RunUntilIdle(1'000'000);
+    EXPECT_EQ(tapped, 0);
+    EXPECT_EQ(b.card.Statistics().frames_received, 0u);
+    EXPECT_EQ(a.RxBytes(0, 12), Pattern(12));
+    EXPECT_EQ(a.card.LineIdle(), IdleLine::HeldMark);
+}
+
+TEST(ChannelOnTheLine, AddressSearchTakesOwnAndBroadcastAddressesOnly) {
+    const struct {
+        uint8_t address;
+        bool received;
+    } cases[] = {{0x42, true}, {0xFF, true}, {0x43, false}, {0x00, false}};
+    for (const auto& c : cases) {
+        PortUnderTest a, b({.cmr = 0x0616, .rsr = 0x42});
+        a.Open();
+        b.Open();
+        auto line = Line::Pair(a.card, b.card);
+        auto frame = Pattern(10);
+        frame[0] = c.address;
+        a.QueueFrame(0, frame);
+        a.StartTransmit(0);
+        line->RunUntilIdle(1'000'000);
+        EXPECT_EQ(b.card.Statistics().frames_received, c.received ? 1u : 0u) << int(c.address);
+        EXPECT_EQ(b.card.Statistics().frames_filtered, c.received ? 0u : 1u) << int(c.address);
+    }
+}
+
+TEST(ChannelOnTheLine, BitOrderMismatchReversesEveryByteButKeepsTheCheckValid) {
+    PortUnderTest a({.msb_first = true}), b, c({.msb_first = true});
+    a.Open();
+    b.Open();
+    c.Open();
+    const std::vector<uint8_t> data = {0x01, 0x80, 0x0F, 0xA5};
+    {
+        auto line = Line::Pair(a.card, b.card);
+        a.QueueFrame(0, data);
+        a.StartTransmit(0);
+        line->RunUntilIdle(1'000'000);
+    }
+    EXPECT_EQ(b.RxBytes(0, 4), (std::vector<uint8_t>{0x80, 0x01, 0xF0, 0xA5}));
+    EXPECT_EQ(b.ReadRxEntry(0).status, 0);
+    {
+        auto line = Line::Pair(a.card, c.card);
+        a.QueueFrame(1, data);
+        a.StartTransmit(1);
+        line->RunUntilIdle(1'000'000);
+    }
+    EXPECT_EQ(c.RxBytes(0, 4), data);
+}
+
+TEST(ChannelOnTheLine, DisabledReceiverHearsNothingAndIdleStateFollowsTcsr) {
+    PortUnderTest a, b;
+    a.Open();
+    b.Open();
+    auto line = Line::Pair(a.card, b.card);
+    b.Reg(reg::RMR, 0x1700);  // receiver not enabled
+    a.QueueFrame(0, Pattern(5));
+    a.StartTransmit(0);
+    line->RunUntilIdle(1'000'000);
+    EXPECT_EQ(b.card.Statistics().frames_lost_receiver_off, 1u);
+
+    EXPECT_EQ(a.card.LineIdle(), IdleLine::Flags);
+    a.Reg(reg::TCSR, 0x0700);
+    EXPECT_EQ(a.card.LineIdle(), IdleLine::Mark);
+    a.Reg(reg::TCSR, 0x0100);
+    EXPECT_EQ(a.card.LineIdle(), IdleLine::AlternatingOneZero);
+}
+
+}  // namespace
+}  // namespace qorval::sim
