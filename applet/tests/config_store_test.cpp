@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include "applet/config_log.h"
+#include "applet/config_store.h"
+#include "applet/model_edits.h"
+#include "applet/tests/recording_prompt.h"
+#include "applet/tests/temp_dir.h"
+
+namespace qorval::applet {
+namespace {
+
+using testing::RecordingPrompt;
+using testing::TempDir;
+
+StorePaths PathsIn(const TempDir& dir) {
+    return {dir.path() / "system.reg", dir.path() / "System.ini", dir.path() / "QLConfig.LOG"};
+}
+
+TEST(ConfigStore, StoreOptionChoosesThePlatform) {
+    RecordingPrompt user;
+    EXPECT_EQ(ChooseStore(std::nullopt, user), StoreKind::Registry);
+    EXPECT_EQ(ChooseStore("ini", user), StoreKind::Ini);
+    EXPECT_EQ(ChooseStore("Registry", user), StoreKind::Registry);
+    EXPECT_TRUE(user.prompts.empty());
+    EXPECT_EQ(ChooseStore("", user), std::nullopt);
+    EXPECT_EQ(user.prompts.back().text, "Error obtaining the operating system ID!");
+    EXPECT_EQ(ChooseStore("os2", user), std::nullopt);
+    EXPECT_EQ(user.prompts.back().text, "Operating system not recognized!");
+}
+
+TEST(ConfigStore, OkStoresTheModelAndWritesTheLog) {
+    for (StoreKind kind : {StoreKind::Registry, StoreKind::Ini}) {
+        TempDir dir;
+        const StorePaths paths = PathsIn(dir);
+        ConfigModel model;
+        LoadConfig(model, kind, paths);
+        EXPECT_EQ(model.driver_count, 0);
+        RecordingPrompt user;
+        ASSERT_TRUE(AddDriver(model, kFendar5, 0x280, kHazel, user, nullptr));
+        model.port(0, 0).Mode = kModeHalfDuplex;
+        model.port(0, 0).RxDMA = 3;
+        ASSERT_TRUE(CommitConfig(model, kind, paths, user).proceed);
+
+        ConfigModel loaded;
+        LoadConfig(loaded, kind, paths);
+        EXPECT_EQ(loaded.platform_win9x, kind == StoreKind::Ini);
+        ASSERT_EQ(loaded.driver_count, 1);
+        EXPECT_EQ(loaded.port(0, 0).BaseIO, 0x280);
+        EXPECT_EQ(loaded.port(0, 0).Card, kHazel);
+        EXPECT_EQ(TempDir::Read(paths.config_log), ComposeConfigLog(model));
+    }
+}
+
+TEST(ConfigStore, AbortedOkStoresNothing) {
+    TempDir dir;
+    const StorePaths paths = PathsIn(dir);
+    ConfigModel model;
+    RecordingPrompt add;
+    ASSERT_TRUE(AddDriver(model, kFendar5, 0x280, kHazel, add, nullptr));
+    model.port(0, 0).Mode = kModeInterrupt;  // refused for Fendar5
+    RecordingPrompt user;
+    EXPECT_FALSE(CommitConfig(model, StoreKind::Registry, paths, user).proceed);
+    EXPECT_FALSE(std::filesystem::exists(paths.config_log));
+    ConfigModel loaded;
+    LoadConfig(loaded, StoreKind::Registry, paths);
+    EXPECT_EQ(loaded.driver_count, 0);
+}
+
+}  // namespace
+}  // namespace qorval::applet
