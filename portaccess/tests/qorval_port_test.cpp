@@ -181,6 +181,23 @@ TEST_F(QorvalPortTest, PurgeEndsAfterAQuietSecondOrReportsABusyLine) {
     EXPECT_EQ(port.Purge(3), QP_LINE_BUSY);
 }
 
+TEST_F(QorvalPortTest, PortWithoutATransmitFrameSizeFailsInsteadOfLooping) {
+    fake.AddPort({.port = 3, .max_tx_frame = 0});
+    port.SelectPort(kDriver, 3);
+    OpenPort();
+    const uint8_t data[3] = {1, 2, 3};
+    EXPECT_EQ(port.PutBlock(data, sizeof data), QORVAL_INVALID_PARAMETER);
+}
+
+TEST_F(QorvalPortTest, OpeningAnOpenObjectReleasesTheOldHandleFirst) {
+    OpenPort();
+    const QORVAL_HANDLE first = port.GetHandle();
+    OpenPort();
+    EXPECT_NE(port.GetHandle(), first);
+    PortInfo info{};
+    EXPECT_EQ(QORVAL_GetPortInfo(first, &info), QORVAL_INVALID_HANDLE);
+}
+
 TEST_F(QorvalPortTest, ModemHelpersSetAndReadSingleLines) {
     fake.ConnectPair(kDriver, 1, 2);
     Qorval_Port far{kDriver, 2};
