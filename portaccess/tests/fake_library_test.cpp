@@ -61,19 +61,6 @@ TEST_F(FakeLibraryTest, PairCarriesFramesAndDropsWhenReceiveBuffersAreFull) {
     EXPECT_EQ(st.rxFrames, 2u);
 }
 
-TEST_F(FakeLibraryTest, ModemLinesAreCrossedOnAPair) {
-    fake.ConnectPair(QORVAL_DRIVER_WYVEL32, 1, 2);
-    QORVAL_HANDLE a = Open(1);
-    QORVAL_HANDLE b = Open(2);
-    ASSERT_EQ(QORVAL_SetModemControl(a, QORVAL_MODEM_DTR), QORVAL_OK);
-    uint16_t word = 0;
-    ASSERT_EQ(QORVAL_GetModemControl(b, &word), QORVAL_OK);
-    EXPECT_EQ(word, QORVAL_MODEM_DSR | QORVAL_MODEM_DCD);
-    ASSERT_EQ(QORVAL_SetModemControl(a, QORVAL_MODEM_RTS), QORVAL_OK);
-    ASSERT_EQ(QORVAL_GetModemControl(b, &word), QORVAL_OK);
-    EXPECT_EQ(word, QORVAL_MODEM_CTS);
-}
-
 TEST_F(FakeLibraryTest, TooSmallBufferLeavesTheFrameFirstInLine) {
     QORVAL_HANDLE h = Open(1);
     fake.QueueFrame(QORVAL_DRIVER_WYVEL32, 1, std::vector<uint8_t>(200, 0x55));

@@ -38,17 +38,6 @@ class QorvalPortTest : public ::testing::Test {
 // 32-bit and four 16-bit members.
 static_assert(sizeof(Qorval_Port) == sizeof(void*) * 2 + 3 * 4 + 4 * 2 + 4);
 
-TEST_F(QorvalPortTest, OpenTakesFrameSizesAndCloseForgetsThem) {
-    OpenPort();
-    EXPECT_TRUE(port.IsOpen());
-    EXPECT_EQ(port.RxBufferSize(), 64);
-    EXPECT_EQ(port.TxFrameSize(), 16);
-    EXPECT_EQ(port.Close(), QORVAL_OK);
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_EQ(port.RxBufferSize(), 0);
-    EXPECT_EQ(port.TxFrameSize(), 0);
-}
-
 TEST_F(QorvalPortTest, CloseWhenNeverOpenedStillAsksTheLibrary) {
     fake.ClearCallLog();
     EXPECT_EQ(port.Close(), QORVAL_INVALID_HANDLE);
