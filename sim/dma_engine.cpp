@@ -60,7 +60,7 @@ void SimCard::InitialiseDma(bool receive) {
         return;
     }
     if (!receive) {
-        tx_active_ = false;  // a frame still going out is cut off by the new list
+        CutOffTransmit();  // a frame still going out is cut off by the new list
     }
     DmaChannel& ch = receive ? chip_.rx_dma : chip_.tx_dma;
     ch = DmaChannel{};
@@ -72,9 +72,8 @@ void SimCard::InitialiseDma(bool receive) {
 void SimCard::PauseDma(bool receive) {
     DmaChannel& ch = receive ? chip_.rx_dma : chip_.tx_dma;
     ch.running = false;
-    if (!receive && tx_active_) {
-        // The transmitter runs out of data mid-frame and closes it with an abort.
-        tx_active_ = false;
+    if (!receive) {
+        CutOffTransmit();
     }
 }
 

@@ -91,6 +91,18 @@ void SimCard::FinishTransmit() {
     TryStartTransmit();
 }
 
+void SimCard::CutOffTransmit() {
+    // The transmitter runs out of data mid-frame and closes it with an abort at once; the DMA
+    // reports nothing for the buffer it gave up.
+    if (!tx_active_) {
+        return;
+    }
+    tx_active_ = false;
+    tx_frame_.aborted = true;
+    tx_frame_.end_ns = now_ns_;
+    Deliver(tx_frame_);
+}
+
 void SimCard::Deliver(const LineFrame& frame) {
     if ((chip_.ccar & reg::kCcarModeMask) == reg::kCcarModeLoopback) {
         Receive(frame);  // internal local loopback: the receiver hears the transmitter

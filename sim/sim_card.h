@@ -206,6 +206,7 @@ class SimCard : public wyvel32::Hardware {
     void ClearLineFaults();
     void TryStartTransmit();
     void FinishTransmit();
+    void CutOffTransmit();
     void Deliver(const LineFrame& frame);
     void ProcessArrival(LineFrame frame);
     bool ProcessOneEvent(uint64_t limit_ns);

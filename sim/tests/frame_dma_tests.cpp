@@ -101,6 +101,8 @@ TEST(TransmitDma, PausingStopsFetchingAndInitialisingStartsAtTheGivenEntry) {
     p.a.Reg(reg::DCAR, 0x4100);  // pause transmit: the frame on the line is cut off
     p.line->RunUntilIdle(100'000'000);
     EXPECT_EQ(p.b.card.Statistics().frames_received, 0u);
+    EXPECT_EQ(p.b.card.Statistics().frames_aborted, 1u);
+    EXPECT_EQ(p.a.Read(reg::TDMR) & 0xF, 0);
     p.a.StartTransmit(1);
     p.line->RunUntilIdle(100'000'000);
     EXPECT_EQ(p.b.card.Statistics().frames_received, 1u);
