@@ -30,6 +30,23 @@ std::vector<Row> Numbered(std::initializer_list<bool> fitted) {
     return rows;
 }
 
+// A port whose two channels differ while one of them is not set.
+bool HalfSet(uint16_t tx, uint16_t rx) {
+    return tx != rx && (!Set(tx) || !Set(rx));
+}
+
+// Channels 0..3 as the rows of a grid; `columns(i)` says which columns are fitted on row i.
+template <typename Columns>
+void DrawChannelGrid(std::string& out, const std::vector<std::string>& names, Columns&& columns) {
+    std::vector<std::string> labels;
+    std::vector<std::vector<bool>> fitted;
+    for (uint16_t i = 0; i < 4; ++i) {
+        labels.push_back(Format("%u", static_cast<unsigned>(i)));
+        fitted.push_back(columns(i));
+    }
+    DrawGrid(out, names, labels, fitted);
+}
+
 }  // namespace
 
 void DrawSharedDma(std::string& out, const JumperInput& in, const char* first, const char* second,
@@ -77,17 +94,13 @@ void DrawTwoColumnDma(std::string& out, const JumperInput& in, const char* rx_na
                       const char* tx_name, const char* enable_name) {
     out += kDmaTitle;
     const uint16_t ta = in.tx_dma, ra = in.rx_dma;
-    if (!(ta == ra || (Set(ta) && Set(ra)))) {
+    if (HalfSet(ta, ra)) {
         DrawInvalid(out, in);
         return;
     }
-    std::vector<std::string> labels;
-    std::vector<std::vector<bool>> fitted;
-    for (uint16_t i = 0; i < 4; ++i) {
-        labels.push_back(Format("%u", static_cast<unsigned>(i)));
-        fitted.push_back({ra == i, ta == i && ta != ra});
-    }
-    DrawGrid(out, {rx_name, tx_name}, labels, fitted);
+    DrawChannelGrid(out, {rx_name, tx_name}, [&](uint16_t i) {
+        return std::vector<bool>{ra == i, ta == i && ta != ra};
+    });
     if (enable_name != nullptr) {
         DrawColumn(out, enable_name, {{"S1", false}, {"S2", false}, {"A", Set(ta) || Set(ra)}});
     }
@@ -96,19 +109,14 @@ void DrawTwoColumnDma(std::string& out, const JumperInput& in, const char* rx_na
 void DrawFourColumnDma(std::string& out, const JumperInput& in) {
     out += kDmaTitle;
     const uint16_t ta = in.tx_dma, ra = in.rx_dma, tb = in.tx_dma2, rb = in.rx_dma2;
-    const auto half_set = [](uint16_t t, uint16_t r) { return t != r && (!Set(t) || !Set(r)); };
     const bool shared = Set(ta) && (ta == tb || ta == rb || ra == tb || ra == rb);
-    if (half_set(ta, ra) || half_set(tb, rb) || shared) {
+    if (HalfSet(ta, ra) || HalfSet(tb, rb) || shared) {
         DrawInvalid(out, in);
         return;
     }
-    std::vector<std::string> labels;
-    std::vector<std::vector<bool>> fitted;
-    for (uint16_t i = 0; i < 4; ++i) {
-        labels.push_back(Format("%u", static_cast<unsigned>(i)));
-        fitted.push_back({ta == i && ta != ra, ra == i, tb == i && tb != rb, rb == i});
-    }
-    DrawGrid(out, {"E4", "E5", "E6", "E7"}, labels, fitted);
+    DrawChannelGrid(out, {"E4", "E5", "E6", "E7"}, [&](uint16_t i) {
+        return std::vector<bool>{ta == i && ta != ra, ra == i, tb == i && tb != rb, rb == i};
+    });
     DrawColumn(out, "E2", {{"A", Set(ta) || Set(ra)}, {"B", Set(tb) || Set(rb)}});
 }
 

@@ -1,7 +1,8 @@
+#include "applet/config_store.h"
+
 #include <gtest/gtest.h>
 
 #include "applet/config_log.h"
-#include "applet/config_store.h"
 #include "applet/model_edits.h"
 #include "applet/tests/recording_prompt.h"
 #include "applet/tests/temp_dir.h"

@@ -104,21 +104,23 @@ TEST(JumperText, EachCardDrawsItsBlocksAndClosingText) {
     EXPECT_EQ(ComposeJumperText(Card(16)), "");
 }
 
+// The on and off rows a card's address switch shows for one base address.
+struct SwitchCase {
+    int32_t card;
+    uint16_t base;
+    const char* on;
+    const char* off;
+};
+
 TEST(JumperText, AddressSwitchPositions) {
-    struct Case {
-        int32_t card;
-        uint16_t base;
-        const char* on;
-        const char* off;
-    };
-    const Case cases[] = {
+    const SwitchCase cases[] = {
         {kBirch, 0x238, "\t|on |  ***    |\r\n", "\t|off| *   *** |\r\n"},  // bits 9..3
         {kBirch, 0x3F8, "\t|on |         |\r\n", "\t|off| ******* |\r\n"},
         {kHazel, 0x280, "\t|on |  * ***** |\r\n", "\t|off| * *      |\r\n"},  // eight positions
         {kOak, 0x238, "\t|on | ***   * |\r\n", "\t|off|    ***  |\r\n"},      // bits 8..2
         {kPine, 0x304, "\t|on |  *****  |\r\n", "\t|off| *     * |\r\n"},
     };
-    for (const Case& c : cases) {
+    for (const SwitchCase& c : cases) {
         const std::string text = ComposeJumperText(Card(c.card, c.base));
         EXPECT_TRUE(Has(text, std::string(c.on) + c.off))
             << CardModelName(c.card) << " " << c.base << "\n"
@@ -129,13 +131,7 @@ TEST(JumperText, AddressSwitchPositions) {
 }
 
 TEST(JumperText, FixedAddressPicturesAndRefusal) {
-    struct Case {
-        int32_t card;
-        uint16_t base;
-        const char* on;
-        const char* off;
-    };
-    const Case cases[] = {
+    const SwitchCase cases[] = {
         {kAlder, 0x238, "\t|on | *        |\r\n", "\t|off|  ******* |\r\n"},
         {kAlder, 0x278, "\t|on |     *    |\r\n", "\t|off| **** *** |\r\n"},
         {kAlder, 0x2B8, "\t|on |  *       |\r\n", "\t|off| * ****** |\r\n"},
@@ -152,7 +148,7 @@ TEST(JumperText, FixedAddressPicturesAndRefusal) {
         {kMaple, 0x308, "\t|on | *    |\r\n", "\t|off|  *** |\r\n"},
         {kMaple, 0x310, "\t|on | * *  |\r\n", "\t|off|  * * |\r\n"},
     };
-    for (const Case& c : cases) {
+    for (const SwitchCase& c : cases) {
         const std::string border =
             c.card == kAlder ? "\t+---+----------+\r\n" : "\t+---+------+\r\n";
         const std::string text = ComposeJumperText(WithDma(Card(c.card, c.base, 3), 1, 1));
