@@ -80,19 +80,23 @@ bool AppendLine(const std::filesystem::path& file, const std::string& line) {
 
 std::string FormatEventLogEntry(const EventLogEntry& entry) {
     std::string out = Quoted(entry.source);
-    out += " event 0x" + Hex8(entry.error_code);
-    out += " unique " + std::to_string(entry.unique_value);
+    out += " event 0x";
+    out += Hex8(entry.error_code);
+    out += " unique ";
+    out += std::to_string(entry.unique_value);
     char buf[64];
     std::snprintf(buf, sizeof buf, " major 0x%02X status 0x%08X ioctl 0x%08X", entry.major_function,
                   entry.final_status, entry.io_control_code);
     out += buf;
     out += " strings";
     for (const auto& text : entry.strings) {
-        out += " " + Quoted(text);
+        out += ' ';
+        out += Quoted(text);
     }
     out += " dump";
     for (uint32_t word : entry.dump_data) {
-        out += " " + Hex8(word);
+        out += ' ';
+        out += Hex8(word);
     }
     return out;
 }

@@ -40,11 +40,17 @@ std::optional<std::string> LineBreakIn(std::string_view s, std::string_view what
 }
 
 ProfileLine PairLine(std::string_view key, std::string_view value) {
-    return ClassifyProfileLine(std::string(Trim(key)) + "=" + std::string(value));
+    std::string text(Trim(key));
+    text += '=';
+    text += value;
+    return ClassifyProfileLine(std::move(text));
 }
 
 ProfileLine SectionLine(std::string_view section) {
-    return ClassifyProfileLine("[" + std::string(Trim(section)) + "]");
+    std::string text = "[";
+    text += Trim(section);
+    text += ']';
+    return ClassifyProfileLine(std::move(text));
 }
 
 }  // namespace
