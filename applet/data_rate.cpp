@@ -1,13 +1,30 @@
 #include "applet/data_rate.h"
 
-#include <cstdlib>
+#include <charconv>
+#include <string_view>
 
 namespace qorval::applet {
+
+namespace {
+
+// The oscillator text as a decimal number of MHz: the leading number, whatever the
+// process locale says the decimal separator is; a text without one reads as 0.
+double OscillatorMhz(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+        text.remove_prefix(1);
+    }
+    double mhz = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), mhz);
+    (void)end;
+    return error == std::errc{} ? mhz : 0.0;
+}
+
+}  // namespace
 
 double ComputeDataRate(const ConfigModel& model, int32_t driver, int32_t port) {
     const DriverEntry& entry = model.driver(driver);
     const PortEntry& p = model.port(driver, port);
-    const double f = std::strtod(p.Oscillator.c_str(), nullptr) * 1000000.0;
+    const double f = OscillatorMhz(p.Oscillator) * 1000000.0;
 
     if (entry.driver_type == kWyvel32) {
         const double divide = static_cast<double>(p.Divisor) + 1.0;

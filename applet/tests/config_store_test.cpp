@@ -67,5 +67,20 @@ TEST(ConfigStore, AbortedOkStoresNothing) {
     EXPECT_EQ(loaded.driver_count, 0);
 }
 
+TEST(ConfigStore, DamagedRegistryFileIsNeitherReadNorOverwritten) {
+    TempDir dir;
+    const StorePaths paths = PathsIn(dir);
+    const std::string damaged =
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\r\n\"Start\"=dword:zz\r\n";
+    dir.Write("system.reg", damaged);
+    ConfigModel model;
+    LoadConfig(model, StoreKind::Registry, paths);
+    EXPECT_EQ(model.driver_count, 0);
+    RecordingPrompt user;
+    ASSERT_TRUE(AddDriver(model, kFendar5, 0x280, kHazel, user, nullptr));
+    StoreConfig(model, StoreKind::Registry, paths);
+    EXPECT_EQ(TempDir::Read(paths.registry_file), damaged);
+}
+
 }  // namespace
 }  // namespace qorval::applet

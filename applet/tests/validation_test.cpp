@@ -303,6 +303,8 @@ TEST(DataRate, FollowsTheClockChain) {
     fendar.port(0, 0).ClockX = 64;  // only Hestabe5 uses the multiplier
     fendar.port(0, 0).Divisor = 0;
     EXPECT_DOUBLE_EQ(ComputeDataRate(fendar, 0, 0), 7372800.0 / 4);
+    fendar.port(0, 0).Oscillator = "none";
+    EXPECT_EQ(ComputeDataRate(fendar, 0, 0), 0.0);
     // A chain that divides by zero has no rate.
     model.port(0, 0).Divisor = -1;
     EXPECT_EQ(ComputeDataRate(model, 0, 0), 0.0);
