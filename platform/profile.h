@@ -3,7 +3,8 @@
 //
 // Every call reads the file afresh, so the object sees other writers at once; every write is
 // an atomic rewrite under the file's advisory lock that keeps all other lines, their order and
-// comments. A damaged file gives defaults on read and loses nothing on write.
+// comments. A damaged file gives defaults on read and loses nothing on write. One object is
+// used by one thread at a time; any number of objects, in any processes, may share a file.
 #pragma once
 
 #include <cstdint>
