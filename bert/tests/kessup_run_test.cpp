@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <sstream>
 
 #include "bert/bert_session.h"
@@ -68,6 +69,7 @@ TEST(KessupRun, RunsAgainstARepeaterAndSummarises) {
     repeater.Shutdown();
 
     EXPECT_EQ(ticker.ticks, 30);
+    std::cout << out.str();  // what the command line shows, for the reader of the test log
     const auto lines = Lines(out.str());
     ASSERT_EQ(lines.size(), 4u) << out.str();
     EXPECT_TRUE(lines[0].starts_with("000 : 00 : 01  Tx Frames: ")) << lines[0];
