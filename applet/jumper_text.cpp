@@ -16,7 +16,6 @@ namespace {
 
 constexpr const char* kIrqRefusal = "\tThe %s card can not use IRQ %u!\r\n\r\n";
 constexpr const char* kAddressRefusal = "\tThe %s card can not be set to address 0x%X!\r\n\r\n";
-constexpr const char* kDmaRefusal = "\tThe %s card can not use DMA channel %u!\r\n\r\n";
 constexpr const char* kCardHeading = "JUMPER SETTINGS FOR THE %s CARD (%s):\r\n\r\n";
 constexpr const char* kPortA = "\tPort A:\r\n";
 constexpr const char* kPortB = "\tPort B:\r\n";
