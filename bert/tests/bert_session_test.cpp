@@ -9,6 +9,7 @@
 
 #include "bert/bert_texts.h"
 #include "bert/pattern.h"
+#include "bert/tests/temp_dir.h"
 #include "bert/tests/test_wait.h"
 #include "portaccess/fake/fake_library.h"
 
@@ -139,8 +140,9 @@ TEST_F(BertSessionTest, RepeatModeStopsTransmitAndDisablesStart) {
 }
 
 TEST_F(BertSessionTest, ClosingUnchecksDiskThreadAndStopsItsWorker) {
-    const auto dir = std::filesystem::temp_directory_path() / "kessup_session_disk";
-    std::filesystem::create_directories(dir);
+    qorval::bert::testing::TempDir temp;
+    ASSERT_FALSE(temp.Path().empty());
+    const auto& dir = temp.Path();
     {
         BertSession withDisk(dir);
         ASSERT_EQ(withDisk.OpenPort(), QORVAL_OK);
@@ -152,7 +154,6 @@ TEST_F(BertSessionTest, ClosingUnchecksDiskThreadAndStopsItsWorker) {
         EXPECT_FALSE(withDisk.DiskEnabled());
         EXPECT_EQ(withDisk.Display().status, text::kNoData);
     }
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "bert/bert_session.h"
 #include "bert/pattern.h"
+#include "bert/tests/temp_dir.h"
 #include "bert/tests/test_wait.h"
 #include "bert/workers.h"
 #include "portaccess/fake/fake_library.h"
@@ -139,15 +140,9 @@ TEST_F(BertWorkersTest, ReceiveWorkerEndsWhenThePortCannotBeDescribed) {
 
 class DiskLoadTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("kessup_disk_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::filesystem::path dir;
+    void SetUp() override { ASSERT_FALSE(temp.Path().empty()); }
+    qorval::bert::testing::TempDir temp;
+    const std::filesystem::path& dir = temp.Path();
 };
 
 TEST_F(DiskLoadTest, WritesZeroBlocksUntilStopped) {
