@@ -31,6 +31,7 @@ ConfigModel FourDriverModel() {
     odd.TxDMA = kNotSet;
     model.port(1, 0).Parity = 1;
     model.driver(2).Start = kStartDisabled;
+    model.driver(2).Group = "A group name longer than thirty characters";
     return model;
 }
 
@@ -190,6 +191,8 @@ TEST(RegistryStore, RemovedDriversLoseTheirKeysExceptWyvel32sOwn) {
     const std::string wyvel = "SYSTEM\\CurrentControlSet\\Services\\Wyvel32";
     ASSERT_TRUE(registry.CreateKey(wyvel + "\\Enum").ok());
     ASSERT_TRUE(registry.CreateKey(std::string(kWyvelParams) + "\\Settings").ok());
+    // Listed before the port keys: removal must not stop at it.
+    ASSERT_TRUE(registry.CreateKey(std::string(kWyvelParams) + "\\Extra").ok());
     ASSERT_TRUE(registry.SetDword(kWyvelParams, "EventLogLevel", 2).ok());
     ASSERT_TRUE(registry.CreateKey(std::string(kWyvelParams) + "\\port002").ok());
 
@@ -202,6 +205,7 @@ TEST(RegistryStore, RemovedDriversLoseTheirKeysExceptWyvel32sOwn) {
     EXPECT_TRUE(registry.KeyExists(wyvel));
     EXPECT_TRUE(registry.KeyExists(kWyvelParams));
     EXPECT_TRUE(registry.KeyExists(std::string(kWyvelParams) + "\\Settings"));
+    EXPECT_TRUE(registry.KeyExists(std::string(kWyvelParams) + "\\Extra"));
     EXPECT_FALSE(registry.KeyExists(std::string(kWyvelParams) + "\\Port001"));
     EXPECT_FALSE(registry.KeyExists(std::string(kWyvelParams) + "\\port002"));
     EXPECT_FALSE(registry.KeyExists(wyvel + "\\Enum"));

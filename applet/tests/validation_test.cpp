@@ -94,6 +94,11 @@ TEST(FieldRules, InterruptInUseByAnEnabledPort) {
                     "Interrupt 7 is in use by Port001 on the SCC Monosync/Bisync driver.\n"
                     "Disable that port or choose a different IRQ.",
                     "IRQ Conflict");
+    // Keeping the card's own IRQ is no conflict with the card's own enabled port.
+    model.selected_driver = 0;
+    EXPECT_EQ(ApplyInterrupt(model, 7, user), FieldResult::Accepted);
+    EXPECT_EQ(user.prompts.size(), 1u);
+    model.selected_driver = 1;
     model.port(0, 0).Enabled = 0;
     EXPECT_EQ(ApplyInterrupt(model, 7, user), FieldResult::Accepted);
     EXPECT_EQ(model.port(1, 0).Interrupt, 7);
