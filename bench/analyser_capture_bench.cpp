@@ -1,0 +1,130 @@
+// The analyser's capture with a formatted (hexadecimal) log, against a sender on the other end
+// of a fake pair that puts 64-byte frames on the line at the rate a 20 Mbit/s line carries
+// them (64 bytes, 16-bit CRC and one flag: 536 bits a frame, about 37300 frames/s). A frame
+// that finds the receiver's 100 buffers full is lost; the counters report frames sent,
+// received and lost, and the processor time per frame.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <vector>
+
+#include "analyser/analyser_app.h"
+#include "portaccess/fake/fake_library.h"
+#include "portaccess/tick_count.h"
+
+namespace {
+
+using namespace qorval::analyser;
+
+class QuietUi final : public AnalyserUi {
+  public:
+    MessageAnswer ShowMessage(const Message&) override { return MessageAnswer::Ok; }
+    void ShowStatus(std::string_view) override {}
+    void RefreshMenu(const MenuState&) override {}
+    CaptureView* OpenCaptureWindow() override { return &view_; }
+    void CloseCaptureWindow() override {}
+    std::optional<PortChoice> ChooseDriverPort(const SystemInfo&) override {
+        return PortChoice{QORVAL_DRIVER_WYVEL32, 1};
+    }
+
+  private:
+    class View final : public CaptureView {
+      public:
+        void SetText(std::string_view text) override { benchmark::DoNotOptimize(text.data()); }
+    } view_;
+};
+
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+constexpr double kLineBitsPerSecond = 20e6;
+constexpr double kBitsPerFrame = (64 + 2 + 1) * 8.0;
+constexpr uint32_t kFramesPerBurst = 50000;
+
+void BM_CaptureAtFullLineRate(benchmark::State& state) {
+    auto& fake = qorval::fake::FakeLibrary::Instance();
+    fake.Reset();
+    for (uint16_t port : {1, 2}) {
+        qorval::fake::FakePortSpec spec;
+        spec.port = port;
+        fake.AddPort(spec);
+    }
+    fake.ConnectPair(QORVAL_DRIVER_WYVEL32, 1, 2);
+    qorval::SetTickSource(nullptr);  // real time for the poll loop
+
+    const auto dir = std::filesystem::temp_directory_path() / "lombex32-bench";
+    std::filesystem::create_directories(dir);
+    QuietUi ui;
+    CAnalyserApp app(ui, dir / "lombex32.ini");
+    if (!app.Startup() || !app.SelectDriverPort()) {
+        state.SkipWithError("no port");
+        return;
+    }
+    app.MutableParms().display = 1;
+    app.MutableParms().logFile = (dir / "capture.log").string();
+    app.ToggleLogging();
+    app.ToggleCapture();
+    QORVAL_HANDLE sender = 0;
+    (void)QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 2, &sender);
+    std::vector<uint8_t> frame(64);
+    for (size_t i = 0; i < frame.size(); ++i) {
+        frame[i] = static_cast<uint8_t>(i * 7);
+    }
+
+    const double framesPerSecond = kLineBitsPerSecond / kBitsPerFrame;
+    uint64_t sent = 0, received = 0;
+    double cpuSeconds = 0, wallSeconds = 0, frameCpuSeconds = 0;
+    for (auto _ : state) {
+        const uint32_t before = app.FrameCount();
+        const std::clock_t cpuStart = std::clock();
+        const auto start = std::chrono::steady_clock::now();
+        uint32_t burst = 0;
+        for (;;) {
+            const double elapsed =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            const auto due = std::min<uint64_t>(kFramesPerBurst,
+                                                static_cast<uint64_t>(elapsed * framesPerSecond));
+            for (; burst < due; ++burst) {
+                frame[0] = static_cast<uint8_t>(burst);
+                (void)QORVAL_PutData(sender, frame.data(), static_cast<uint32_t>(frame.size()));
+            }
+            const double pollStart = ThreadCpuSeconds();
+            app.PollStep();
+            if (!app.LastPollIdle()) {
+                frameCpuSeconds += ThreadCpuSeconds() - pollStart;
+            }
+            if (burst == kFramesPerBurst && app.LastPollIdle()) {
+                break;
+            }
+        }
+        wallSeconds +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        cpuSeconds += static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+        sent += burst;
+        received += app.FrameCount() - before;
+    }
+    const uint64_t lost =
+        fake.DroppedFrames(QORVAL_DRIVER_WYVEL32, 1) + fake.DroppedFrames(QORVAL_DRIVER_WYVEL32, 2);
+    state.counters["frames_sent"] = static_cast<double>(sent);
+    state.counters["frames_received"] = static_cast<double>(received);
+    state.counters["frames_lost"] = static_cast<double>(lost);
+    state.counters["line_frames_per_s"] = framesPerSecond;
+    // Processor time of the poll steps that took a frame, per frame, and the share of the
+    // processor that work needs at the line rate; cpu_share_spinning includes the idle polls.
+    state.counters["cpu_us_per_frame"] = received ? frameCpuSeconds * 1e6 / received : 0;
+    state.counters["cpu_share_busy"] = wallSeconds > 0 ? frameCpuSeconds / wallSeconds : 0;
+    state.counters["cpu_share_spinning"] = wallSeconds > 0 ? cpuSeconds / wallSeconds : 0;
+    (void)QORVAL_PortClose(sender);
+    app.Shutdown(false);
+    std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_CaptureAtFullLineRate)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();
