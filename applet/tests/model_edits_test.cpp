@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "applet/page_edits.h"
 #include "applet/tests/recording_prompt.h"
 
 namespace qorval::applet {
@@ -201,6 +202,26 @@ TEST(ModelEdits, RemoveDriverShiftsLaterDrivers) {
     EXPECT_EQ(model.driver(1).name, "Wyvel32");
     EXPECT_EQ(model.selected_driver, 0);
     EXPECT_EQ(model.selected_port, 0);
+}
+
+TEST(PageEdits, ListAndEditTextsBecomeFieldValues) {
+    ConfigModel model;
+    RecordingPrompt user;
+    ASSERT_TRUE(AddDriver(model, kHestabe5, 0x238, kHazel, user, nullptr));
+    model.selected_port = 1;
+    ApplyClockModeText(model, "X64");
+    EXPECT_EQ(model.port(0, 1).ClockX, 64);
+    ApplyClockModeText(model, "X1");
+    EXPECT_EQ(model.port(0, 1).ClockX, 1);
+    ApplyDecimalText(model, &PortEntry::Divisor, "22 ");
+    EXPECT_EQ(model.port(0, 1).Divisor, 22);
+    ApplyDecimalText(model, &PortEntry::SyncNodeAddress, "x");
+    EXPECT_EQ(model.port(0, 1).SyncNodeAddress, 0);
+    SetPortEnabled(model, true);
+    SetDriverEnabled(model, false);
+    EXPECT_EQ(model.port(0, 1).Enabled, 1);
+    EXPECT_EQ(model.port(0, 0).Enabled, 0);
+    EXPECT_EQ(model.driver(0).Start, kStartDisabled);
 }
 
 }  // namespace
