@@ -167,6 +167,7 @@ inline constexpr uint16_t kDccrTxStatus = 0x0008;
 inline constexpr uint16_t kDccrClearRxStatus = 0x00A0;
 inline constexpr uint16_t kDccrClearTxStatus = 0x0088;
 inline constexpr uint16_t kRcsrOverrun = 0x0002;
+inline constexpr uint16_t kRcsrCrcError = 0x0008;
 inline constexpr uint16_t kTcsrUnderrun = 0x0002;
 inline constexpr uint16_t kTcsrAbortSent = 0x0020;
 inline constexpr uint16_t kEntryOverrun = 0x0002;  // receive entry status word (+6)
