@@ -1,0 +1,168 @@
+#include "host/kernel/device_object.h"
+
+#include "host/kernel/io_manager.h"
+#include "host/kernel/verifier.h"
+
+namespace qorval::kernel {
+namespace {
+
+// The device whose driver's start-I/O routine runs on this thread, if any.
+thread_local DeviceObject* t_inStartIo = nullptr;
+
+// Runs the driver's start-I/O routine for `irp`, entered holding the cancel lock (which the
+// routine releases), and goes on with the next packet whenever the routine asked for it
+// through IoStartNextPacket. Looping here instead of recursing keeps the stack flat however
+// many writes are queued.
+void RunStartIo(DeviceObject* device, Irp* irp) {
+    DeviceObject* const outer = t_inStartIo;
+    t_inStartIo = device;
+    while (irp != nullptr) {
+        device->StartNextRequested.store(false);
+        device->CurrentIrp.store(irp);
+        irp->CurrentDevice.store(device);
+        device->Driver->DriverStartIo(device, irp);
+        if (!device->StartNextRequested.load()) {
+            break;
+        }
+        IoAcquireCancelSpinLock();
+        irp = device->Queue.Remove();
+        device->CurrentIrp.store(irp);
+        if (irp == nullptr) {
+            IoReleaseCancelSpinLock();
+        }
+    }
+    t_inStartIo = outer;
+}
+
+}  // namespace
+
+DeviceObject::DeviceObject(IoManager& manager, DriverObject* driver, std::string name,
+                           std::shared_ptr<void> extension, uint32_t device_type,
+                           uint32_t characteristics)
+    : Manager(manager),
+      Driver(driver),
+      Name(std::move(name)),
+      DeviceType(device_type),
+      Characteristics(characteristics),
+      DeviceExtension(extension.get()),
+      m_extension(std::move(extension)) {}
+
+NTSTATUS IoCreateDeviceWithExtension(DriverObject* driver, const std::string& name,
+                                     std::shared_ptr<void> extension, uint32_t device_type,
+                                     uint32_t characteristics, bool exclusive,
+                                     DeviceObject** device) {
+    *device = nullptr;
+    if (driver == nullptr || driver->Manager == nullptr) {
+        return STATUS_INVALID_PARAMETER;
+    }
+    auto created = std::make_shared<DeviceObject>(
+        *driver->Manager, driver, name, std::move(extension), device_type, characteristics);
+    if (exclusive) {
+        created->Flags.fetch_or(DO_EXCLUSIVE);
+    }
+    const NTSTATUS status = driver->Manager->RegisterDevice(created);
+    if (!wyvel32::NT_SUCCESS(status)) {
+        return status;
+    }
+    *device = created.get();
+    return STATUS_SUCCESS;
+}
+
+void IoDeleteDevice(DeviceObject* device) {
+    device->Deleted.store(true);
+    device->Manager.UnregisterDevice(device);
+}
+
+DeviceObject* IoAttachDeviceToDeviceStack(DeviceObject* source, DeviceObject* target) {
+    if (target == nullptr || target->Deleted.load()) {
+        return nullptr;
+    }
+    DeviceObject* top = target;
+    while (DeviceObject* above = top->AttachedDevice.load()) {
+        top = above;
+    }
+    top->AttachedDevice.store(source);
+    source->LowerDevice.store(top);
+    return top;
+}
+
+void IoDetachDevice(DeviceObject* lower) {
+    if (DeviceObject* above = lower->AttachedDevice.exchange(nullptr)) {
+        above->LowerDevice.store(nullptr);
+    }
+}
+
+NTSTATUS IoCallDriver(DeviceObject* device, Irp* irp) {
+    irp->CurrentDevice.store(device);
+    const DispatchRoutine routine =
+        device->Driver->MajorFunction[static_cast<size_t>(irp->MajorFunction)];
+    if (routine == nullptr) {
+        irp->IoStatus.Status = STATUS_INVALID_DEVICE_REQUEST;
+        irp->IoStatus.Information = 0;
+        IoCompleteRequest(irp);
+        return STATUS_INVALID_DEVICE_REQUEST;
+    }
+    const NTSTATUS status = routine(device, irp);
+    if (status == STATUS_PENDING && !irp->MarkedPending.load()) {
+        Verifier::Report("dispatch routine of " + device->Name +
+                         " returned STATUS_PENDING for a request it did not mark pending");
+    }
+    return status;
+}
+
+void IoStartPacket(DeviceObject* device, Irp* irp, CancelRoutine cancel_routine) {
+    IoAcquireCancelSpinLock();
+    irp->CurrentDevice.store(device);
+    if (cancel_routine != nullptr) {
+        IoSetCancelRoutine(irp, cancel_routine);
+    }
+    if (!device->Queue.Insert(irp)) {
+        RunStartIo(device, irp);  // releases the cancel lock
+        return;
+    }
+    // Queued. A request cancelled before its cancel routine was set had nobody to cancel
+    // it; do it now that it is on the queue, where its cancel routine can find it.
+    if (irp->Cancel.load()) {
+        if (const CancelRoutine routine = IoSetCancelRoutine(irp, nullptr)) {
+            routine(device, irp);  // releases the cancel lock
+            return;
+        }
+    }
+    IoReleaseCancelSpinLock();
+}
+
+void IoStartNextPacket(DeviceObject* device, bool cancelable) {
+    (void)cancelable;  // every start-I/O queue of this model is cancelable
+    if (t_inStartIo == device) {
+        device->StartNextRequested.store(true);  // the start loop carries on
+        return;
+    }
+    IoAcquireCancelSpinLock();
+    device->CurrentIrp.store(nullptr);
+    Irp* next = device->Queue.Remove();
+    if (next == nullptr) {
+        IoReleaseCancelSpinLock();
+        return;
+    }
+    RunStartIo(device, next);  // releases the cancel lock
+}
+
+NTSTATUS IoGetDeviceProperty(DeviceObject* physical_device, DeviceProperty property,
+                             uint32_t* value) {
+    if (physical_device == nullptr ||
+        physical_device->Driver != physical_device->Manager.BusDriver()) {
+        return STATUS_INVALID_PARAMETER;
+    }
+    const auto* info = static_cast<const PhysicalDeviceInfo*>(physical_device->DeviceExtension);
+    switch (property) {
+        case DeviceProperty::BusNumber:
+            *value = info->BusNumber;
+            return STATUS_SUCCESS;
+        case DeviceProperty::Address:
+            *value = (info->DeviceNumber << 16) | (info->FunctionNumber & 0xFFFF);
+            return STATUS_SUCCESS;
+    }
+    return STATUS_INVALID_PARAMETER;
+}
+
+}  // namespace qorval::kernel

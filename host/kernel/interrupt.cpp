@@ -1,0 +1,51 @@
+#include "host/kernel/interrupt.h"
+
+#include "host/kernel/io_manager.h"
+
+namespace qorval::kernel {
+
+bool KInterrupt::Service() {
+    std::lock_guard guard(m_lock);
+    if (!m_connected) {
+        return false;
+    }
+    return m_routine(this, m_context);
+}
+
+void KInterrupt::Disconnect() {
+    // Taking the lock waits for a service routine that is running now; the flag keeps out
+    // any delivery that had already picked this object up.
+    std::lock_guard guard(m_lock);
+    m_connected = false;
+}
+
+NTSTATUS IoConnectInterrupt(IoManager& manager, KInterrupt** interrupt, ServiceRoutine routine,
+                            void* context, uint32_t vector, uint32_t irql, uint64_t affinity,
+                            bool level_sensitive, bool shared) {
+    (void)irql;
+    (void)affinity;
+    *interrupt = nullptr;
+    if (routine == nullptr) {
+        return STATUS_INVALID_PARAMETER;
+    }
+    auto object =
+        std::make_shared<KInterrupt>(manager, routine, context, vector, level_sensitive, shared);
+    *interrupt = object.get();
+    manager.ConnectInterrupt(std::move(object));
+    return STATUS_SUCCESS;
+}
+
+void IoDisconnectInterrupt(KInterrupt* interrupt) {
+    interrupt->Disconnect();
+    interrupt->Manager.DisconnectInterrupt(interrupt);
+}
+
+bool KeInsertQueueDpc(IoManager& manager, KDpc* dpc) {
+    return manager.QueueDpc(dpc);
+}
+
+void KeFlushQueuedDpcs(IoManager& manager) {
+    manager.FlushDpcs();
+}
+
+}  // namespace qorval::kernel
