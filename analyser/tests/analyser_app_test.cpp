@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "analyser/port_lists.h"
+#include "analyser/shell_info.h"
 #include "analyser/tests/engine_fixture.h"
 #include "platform/profile.h"
+#include "platform/registry.h"
 
 namespace qorval::analyser::testing {
 namespace {
@@ -171,6 +173,34 @@ TEST(WindowPos, ExactlyTenNumbersArePlacement) {
     EXPECT_FALSE(ParseWindowPos("2,3,-1,-1,-8,-8,10,20,610").has_value());
     EXPECT_FALSE(ParseWindowPos("2,3,-1,-1,-8,-8,10,20,610,420,5").has_value());
     EXPECT_FALSE(ParseWindowPos("2,3,x,-1,-8,-8,10,20,610,420").has_value());
+}
+
+TEST(WindowPos, ShowCommandAndSavedFlags) {
+    const auto saved = ParseWindowPos("0,3,-1,-1,-8,-8,10,20,610,420");
+    EXPECT_EQ(InitialShowCommand(saved, kShowNormal), 3);  // the saved one
+    EXPECT_EQ(InitialShowCommand(saved, 7), 7);            // the command line's
+    EXPECT_EQ(InitialShowCommand(std::nullopt, kShowNormal), kShowNormal);
+    EXPECT_EQ(PlacementToSave(*saved, true).values[0], kRestoreToMaximized);
+    EXPECT_EQ(PlacementToSave(*ParseWindowPos("2,1,0,0,0,0,0,0,1,1"), false).values[0], 0);
+}
+
+TEST(AboutBox, SystemLines) {
+    EXPECT_EQ(FormatMemoryLine(64 * 1024 * 1024 + 1023), "65536 KB");
+    EXPECT_EQ(FormatDiskLine(2048), "2 KB Free");
+    EXPECT_EQ(FormatDiskLine(std::nullopt), "Unavailable");
+    platform::Registry registry;
+    EXPECT_EQ(ReadAboutLines(registry, "/").coprocessor, "Not present");
+    ASSERT_TRUE(registry.CreateKey("HARDWARE\\DESCRIPTION\\System\\FloatingPointProcessor").ok());
+    const AboutLines lines = ReadAboutLines(registry, "/nonexistent-drive-c");
+    EXPECT_EQ(lines.coprocessor, "Present");
+    EXPECT_EQ(lines.disk, "Unavailable");
+    EXPECT_NE(lines.memory, "0 KB");
+}
+
+TEST(Splash, GoesAtTheFirstIdleMomentAfterFiveSeconds) {
+    const SplashTimer splash(0xFFFFF000u);  // across the wrap of the tick count
+    EXPECT_FALSE(splash.ExpiredAt(0xFFFFF000u + 5000));
+    EXPECT_TRUE(splash.ExpiredAt(0xFFFFF000u + 5001));
 }
 
 }  // namespace
