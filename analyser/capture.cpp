@@ -77,12 +77,14 @@ bool CAnalyserApp::PollStep() {
             }
         }
     }
-    currentFrame_ = frame;
-    currentLength_ = length;
-    currentSent_ = sent;
+    // Only a frame that is shown becomes the current frame: an empty poll must not make a
+    // later format change blank the window instead of showing the last frame again.
     if (length == 0) {
         return true;
     }
+    currentFrame_ = frame;
+    currentLength_ = length;
+    currentSent_ = sent;
     lastPollIdle_ = false;
     ShowFrame(frame, length, sent);
     return true;

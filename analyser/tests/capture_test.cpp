@@ -75,6 +75,7 @@ TEST_F(CaptureTest, DisplayFormatCommands) {
 
     Queue("A");
     PollFrames(1);
+    app_->PollStep();  // nothing waiting: the last frame stays the current one
     app_->SetDisplayFormat(kDisplayAscii);
     EXPECT_EQ(ui_.view.text_, "0001 0000 A\r\n");
     EXPECT_EQ(ui_.LastStatus(), "Setting display format to ASCII.");
