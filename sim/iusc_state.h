@@ -43,7 +43,6 @@ struct IuscState {
     uint8_t dccr_high = 0;
     uint8_t dccr_pending = 0;  // serial interrupt pending bits 5-0 (DCCR low byte)
     uint16_t psr_latch = 0;    // PSR "changed" latches
-    uint16_t misr_latch = 0;   // MISR "changed" latches
     uint16_t tc0r = 0;
     uint16_t rmr = 0;  // receiver disabled
     uint16_t tmr = 0;  // transmitter disabled

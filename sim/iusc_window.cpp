@@ -233,16 +233,7 @@ uint16_t SimCard::PortStatus() const {
 }
 
 uint16_t SimCard::MiscStatus() const {
-    uint16_t value = chip_.misr_latch;
-    if (inputs_.dsr)
-        value |= reg::kMisrDsr;
-    if (inputs_.ri)
-        value |= reg::kMisrRi;
-    if (inputs_.dcd)
-        value |= reg::kMisrDcd;
-    if (inputs_.cts)
-        value |= reg::kMisrCts;
-    return value;
+    return misr_pins_.load(std::memory_order_relaxed);
 }
 
 // ---- Write handler ----
@@ -338,7 +329,8 @@ void SimCard::Write16(uint8_t offset, uint16_t value, uint16_t byte_mask) {
             WriteDccr(value, byte_mask);
             break;
         case reg::MISR:
-            s.misr_latch &= static_cast<uint16_t>(~(value & byte_mask));
+            misr_pins_.fetch_and(static_cast<uint16_t>(~(value & byte_mask & reg::kMisrLatchMask)),
+                                 std::memory_order_relaxed);
             break;
         case reg::RMR:
             Merge(s.rmr, value, byte_mask);

@@ -35,9 +35,11 @@ Line::Line(Wiring wiring, std::vector<SimCard*> cards) : wiring_(wiring), cards_
     for (size_t i = 0; i < cards_.size(); ++i) {
         cards_[i]->SetTransmitSink(
             [this, i](const LineFrame& frame) { Carry(static_cast<int>(i), frame); });
-        cards_[i]->SetOutputLinesChangedHandler([this] { WireModemLines(); });
+        cards_[i]->SetOutputLinesChangedHandler([this, i] { WireModemLines(i); });
     }
-    WireModemLines();
+    for (size_t i = 0; i < cards_.size(); ++i) {
+        WireModemLines(i);
+    }
 }
 
 Line::~Line() {
@@ -54,61 +56,75 @@ void Line::SetRate(Rate rate) {
 }
 
 void Line::SetImpairments(const Impairments& impairments) {
+    std::lock_guard guard(carry_lock_);
     impairments_ = impairments;
     prng_ = Prng(impairments.seed);
 }
 
 void Line::DropNextFrames(unsigned frames) {
+    std::lock_guard guard(carry_lock_);
     drops_to_inject_ = frames;
 }
 
 void Line::SetTap(Tap tap) {
+    std::lock_guard guard(carry_lock_);
     tap_ = std::move(tap);
 }
 
-void Line::WireModemLines() {
-    // Each port's DTR appears as the far end's DSR and DCD, its RTS as the far end's CTS; a
-    // loopback plug wires a port to itself. An open port's inputs are left to the test.
-    auto drive = [](SimCard& from, SimCard& to) {
-        const ModemOutputs out = from.GetModemOutputs();
-        ModemInputs in = to.GetModemInputs();
-        in.dsr = out.dtr;
-        in.dcd = out.dtr;
-        in.cts = out.rts;
-        to.SetModemInputs(in);
-    };
+Line::Statistics Line::Stats() const {
+    std::lock_guard guard(carry_lock_);
+    return stats_;
+}
+
+void Line::WireModemLines(size_t from) {
+    // A port's DTR appears as the far end's DSR and DCD, its RTS as the far end's CTS; a
+    // loopback plug wires a port to itself. An open port's inputs are left to the test. Only
+    // the port whose outputs changed is read: this runs on that port's own thread.
+    const ModemOutputs out = cards_[from]->GetModemOutputs();
     if (wiring_ == Wiring::Loopback) {
-        drive(*cards_[0], *cards_[0]);
+        cards_[0]->DriveInputsFrom(out);
     } else if (wiring_ == Wiring::Pair) {
-        drive(*cards_[0], *cards_[1]);
-        drive(*cards_[1], *cards_[0]);
+        cards_[1 - from]->DriveInputsFrom(out);
     }
 }
 
 void Line::Carry(int from, const LineFrame& frame) {
-    if (tap_) {
-        tap_(from, frame);
-    }
     SimCard* to = nullptr;
     if (wiring_ == Wiring::Loopback) {
         to = cards_[0];
     } else if (wiring_ == Wiring::Pair) {
         to = cards_[1 - from];
     }
-    if (to == nullptr) {
-        return;
+    Tap tap;
+    LineFrame arriving;
+    {
+        std::lock_guard guard(carry_lock_);
+        tap = tap_;
+        if (to != nullptr && !Impair(frame, &arriving)) {
+            to = nullptr;
+        }
     }
+    // The tap and the receiving card are called outside the lock, so a tap may use the line.
+    if (tap) {
+        tap(from, frame);
+    }
+    if (to != nullptr) {
+        to->Receive(std::move(arriving));
+    }
+}
+
+bool Line::Impair(const LineFrame& frame, LineFrame* arriving) {
     if (drops_to_inject_ > 0 ||
         (impairments_.drop_rate > 0.0 && prng_.Uniform() < impairments_.drop_rate)) {
         if (drops_to_inject_ > 0) {
             --drops_to_inject_;
         }
         ++stats_.frames_dropped;
-        return;
+        return false;
     }
-    LineFrame arriving = frame;
+    *arriving = frame;
     if (impairments_.bit_error_rate > 0.0) {
-        for (uint8_t& byte : arriving.wire) {
+        for (uint8_t& byte : arriving->wire) {
             for (int bit = 0; bit < 8; ++bit) {
                 if (prng_.Uniform() < impairments_.bit_error_rate) {
                     byte ^= static_cast<uint8_t>(1u << bit);
@@ -118,7 +134,7 @@ void Line::Carry(int from, const LineFrame& frame) {
         }
     }
     ++stats_.frames_carried;
-    to->Receive(std::move(arriving));
+    return true;
 }
 
 uint64_t Line::NextEventTime() const {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "sim/line_frame.h"
@@ -54,17 +55,21 @@ class Line {
     // Steps until no card has anything scheduled, or until the limit; false: still busy.
     bool RunUntilIdle(uint64_t limit_nanoseconds);
     uint64_t NowNanoseconds() const { return now_ns_; }
-    const Statistics& Stats() const { return stats_; }
+    Statistics Stats() const;
 
   private:
     Line(Wiring wiring, std::vector<SimCard*> cards);
     void Carry(int from, const LineFrame& frame);
-    void WireModemLines();
+    bool Impair(const LineFrame& frame, LineFrame* arriving);  // false: dropped
+    void WireModemLines(size_t from);
     void StepCardsTo(uint64_t time_ns);
     uint64_t NextEventTime() const;
 
     Wiring wiring_;
     std::vector<SimCard*> cards_;
+    // Carry() runs in the step of whichever card sent the frame, possibly on its own thread
+    // under its own lock, so what it changes here is guarded by carry_lock_.
+    mutable std::mutex carry_lock_;
     Impairments impairments_;
     Prng prng_{1};
     unsigned drops_to_inject_ = 0;

@@ -131,10 +131,22 @@ double SimCard::TransmitBitRate() const {
 // ---- Receiver ----
 
 void SimCard::Receive(LineFrame frame) {
-    const auto later =
-        std::upper_bound(rx_queue_.begin(), rx_queue_.end(), frame.end_ns,
-                         [](uint64_t t, const LineFrame& queued) { return t < queued.end_ns; });
-    rx_queue_.insert(later, std::move(frame));
+    std::lock_guard guard(inbox_lock_);
+    inbox_.push_back(std::move(frame));
+}
+
+void SimCard::DrainInbox() {
+    std::vector<LineFrame> arrived;
+    {
+        std::lock_guard guard(inbox_lock_);
+        arrived.swap(inbox_);
+    }
+    for (LineFrame& frame : arrived) {
+        const auto later =
+            std::upper_bound(rx_queue_.begin(), rx_queue_.end(), frame.end_ns,
+                             [](uint64_t t, const LineFrame& queued) { return t < queued.end_ns; });
+        rx_queue_.insert(later, std::move(frame));
+    }
 }
 
 void SimCard::ProcessArrival(LineFrame frame) {
@@ -199,9 +211,20 @@ void SimCard::Kick() {
 void SimCard::OnChipReset() {
     tx_active_ = false;
     rx_queue_.clear();
+    std::lock_guard guard(inbox_lock_);
+    inbox_.clear();
 }
 
 uint64_t SimCard::NextEventTime() const {
+    uint64_t next = NextLocalEventTime();
+    std::lock_guard guard(inbox_lock_);
+    for (const LineFrame& frame : inbox_) {
+        next = std::min(next, frame.end_ns);
+    }
+    return next;
+}
+
+uint64_t SimCard::NextLocalEventTime() const {
     uint64_t next = kNever;
     if (tx_active_) {
         next = tx_frame_.end_ns;
@@ -213,7 +236,8 @@ uint64_t SimCard::NextEventTime() const {
 }
 
 bool SimCard::ProcessOneEvent(uint64_t limit_ns) {
-    const uint64_t next = NextEventTime();
+    DrainInbox();
+    const uint64_t next = NextLocalEventTime();
     if (next == kNever || next > limit_ns) {
         return false;
     }

@@ -32,6 +32,7 @@ void SimCard::ResetBoard() {
     board_[board::kPciSetup] = 0;
     const ModemOutputs before = GetModemOutputs();
     chip_ = IuscState{};
+    misr_pins_.fetch_and(static_cast<uint16_t>(~reg::kMisrLatchMask), std::memory_order_relaxed);
     OnChipReset();
     reset_done_ = false;
     reset_reads_left_ = reset_reads_to_complete_;
@@ -201,17 +202,35 @@ ModemOutputs SimCard::GetModemOutputs() const {
     return {.dtr = driven_low(reg::kPcrPort6Shift), .rts = driven_low(reg::kPcrPort7Shift)};
 }
 
+void SimCard::UpdateInputPins(uint16_t mask, uint16_t state) {
+    // A change of any input sets its "changed" latch (the bit above it) until the driver
+    // clears it by writing 1.
+    uint16_t current = misr_pins_.load(std::memory_order_relaxed);
+    uint16_t next = 0;
+    do {
+        next = static_cast<uint16_t>((current & ~mask) | (state & mask));
+        next |= static_cast<uint16_t>(((current ^ next) & mask) << 1);
+    } while (!misr_pins_.compare_exchange_weak(current, next, std::memory_order_relaxed));
+}
+
 void SimCard::SetModemInputs(const ModemInputs& inputs) {
-    // A change of any input sets its "changed" latch in MISR until the driver clears it.
-    if (inputs.dsr != inputs_.dsr)
-        chip_.misr_latch |= reg::kMisrDsr << 1;
-    if (inputs.ri != inputs_.ri)
-        chip_.misr_latch |= reg::kMisrRi << 1;
-    if (inputs.dcd != inputs_.dcd)
-        chip_.misr_latch |= reg::kMisrDcd << 1;
-    if (inputs.cts != inputs_.cts)
-        chip_.misr_latch |= reg::kMisrCts << 1;
-    inputs_ = inputs;
+    const uint16_t state = (inputs.dsr ? reg::kMisrDsr : 0) | (inputs.ri ? reg::kMisrRi : 0) |
+                           (inputs.dcd ? reg::kMisrDcd : 0) | (inputs.cts ? reg::kMisrCts : 0);
+    UpdateInputPins(reg::kMisrDsr | reg::kMisrRi | reg::kMisrDcd | reg::kMisrCts, state);
+}
+
+void SimCard::DriveInputsFrom(const ModemOutputs& far_end) {
+    const uint16_t state =
+        (far_end.dtr ? reg::kMisrDsr | reg::kMisrDcd : 0) | (far_end.rts ? reg::kMisrCts : 0);
+    UpdateInputPins(reg::kMisrDsr | reg::kMisrDcd | reg::kMisrCts, state);
+}
+
+ModemInputs SimCard::GetModemInputs() const {
+    const uint16_t pins = misr_pins_.load(std::memory_order_relaxed);
+    return {.dsr = (pins & reg::kMisrDsr) != 0,
+            .dcd = (pins & reg::kMisrDcd) != 0,
+            .cts = (pins & reg::kMisrCts) != 0,
+            .ri = (pins & reg::kMisrRi) != 0};
 }
 
 void SimCard::SetPort4Input(bool asserted) {

@@ -4,13 +4,17 @@
 // and the board do, records a trace of register accesses, counts guest errors (odd things the
 // driver did) instead of aborting, and lets tests inject faults by name.
 //
-// Not thread-safe: one caller at a time. The driver makes every access under its port's
-// interrupt lock; whoever steps the card's clock must hold the same lock.
+// One caller at a time per card: the driver makes every access under its port's interrupt
+// lock, and whoever steps the card's clock must hold the same lock. What crosses from one card
+// to another on a line (frames, modem lines) goes through Receive() and DriveInputsFrom(),
+// which are safe to call while another thread holds the receiving card's lock.
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -149,7 +153,10 @@ class SimCard : public wyvel32::Hardware {
 
     // Modem lines.
     void SetModemInputs(const ModemInputs& inputs);
-    ModemInputs GetModemInputs() const { return inputs_; }
+    ModemInputs GetModemInputs() const;
+    // The far end's outputs as a null-modem cable presents them: DTR to DSR and DCD, RTS to
+    // CTS; RI is left as it was.
+    void DriveInputsFrom(const ModemOutputs& far_end);
     ModemOutputs GetModemOutputs() const;
     void SetPort4Input(bool asserted);
     // Called whenever DTR or RTS changes (the line uses it to drive the far end's inputs).
@@ -231,7 +238,10 @@ class SimCard : public wyvel32::Hardware {
     IuscState chip_;
     std::vector<uint8_t> memory_;  // 256 KB of card memory, zero at power-on
 
-    ModemInputs inputs_;
+    // MISR's input pins and their change latches, in MISR bit positions. Atomic because the far
+    // card on a line drives them from its own thread.
+    std::atomic<uint16_t> misr_pins_{0};
+    void UpdateInputPins(uint16_t mask, uint16_t state);
     bool port4_input_ = false;
     std::function<void()> output_lines_changed_;
 
@@ -245,6 +255,10 @@ class SimCard : public wyvel32::Hardware {
     LineFrame tx_frame_;
     uint16_t tx_fault_status_ = 0;    // TCSR status the frame in flight ends with
     std::deque<LineFrame> rx_queue_;  // in order of end time
+    mutable std::mutex inbox_lock_;   // guards inbox_: frames handed over by the line
+    std::vector<LineFrame> inbox_;
+    void DrainInbox();
+    uint64_t NextLocalEventTime() const;  // without frames still in the inbox
     std::function<void(const LineFrame&)> transmit_sink_;
     bool clocked_ = false;
     ClockInputs clocks_;
