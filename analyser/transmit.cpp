@@ -118,6 +118,7 @@ bool CAnalyserApp::ParseMacroFile() {
     steps_ = std::move(result.steps);
     ui_.ShowStatus(kParsed);
     stepIndex_ = 0;
+    stepEntered_ = true;
     txLength_ = 0;
     rxLength_ = 0;
     return true;
