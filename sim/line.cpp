@@ -28,6 +28,23 @@ std::unique_ptr<Line> Line::Pair(SimCard& first, SimCard& second) {
     return std::unique_ptr<Line>(new Line(Wiring::Pair, {&first, &second}));
 }
 
+std::unique_ptr<Line> Line::Bridge(SimCard& card, FarEnd outgoing) {
+    auto line = std::unique_ptr<Line>(new Line(Wiring::Bridge, {&card}));
+    line->far_end_ = std::move(outgoing);
+    return line;
+}
+
+void Line::SendFromFarEnd(std::vector<uint8_t> frame) {
+    if (wiring_ != Wiring::Bridge) {
+        return;
+    }
+    {
+        std::lock_guard guard(carry_lock_);
+        ++stats_.frames_carried;
+    }
+    cards_[0]->Receive(LineFrame{.wire = std::move(frame), .check_by_receiver = true});
+}
+
 Line::Line(Wiring wiring, std::vector<SimCard*> cards) : wiring_(wiring), cards_(std::move(cards)) {
     for (SimCard* card : cards_) {
         now_ns_ = std::max(now_ns_, card->NowNanoseconds());
@@ -104,9 +121,14 @@ void Line::Carry(int from, const LineFrame& frame) {
             to = nullptr;
         }
     }
-    // The tap and the receiving card are called outside the lock, so a tap may use the line.
+    // The tap, the far end and the receiving card are called outside the lock, so they may
+    // use the line.
     if (tap) {
         tap(from, frame);
+    }
+    if (wiring_ == Wiring::Bridge && far_end_ && !frame.aborted) {
+        const auto body = frame.wire.size() - std::min(frame.check_bytes, frame.wire.size());
+        far_end_(std::vector<uint8_t>(frame.wire.begin(), frame.wire.begin() + body));
     }
     if (to != nullptr) {
         to->Receive(std::move(arriving));

@@ -19,7 +19,7 @@ namespace qorval::sim {
 
 class Line {
   public:
-    enum class Wiring { Open, Loopback, Pair };
+    enum class Wiring { Open, Loopback, Pair, Bridge };
     enum class Rate {
         Unlimited,  // frames take no time on the line
         FromClock,  // each transmitter's clock programme sets its bit rate
@@ -41,6 +41,15 @@ class Line {
     static std::unique_ptr<Line> Loopback(SimCard& card);
     // Null when both are the same card.
     static std::unique_ptr<Line> Pair(SimCard& first, SimCard& second);
+    // A far end outside the simulation (for example a socket in the driver host). Each frame
+    // the port sends reaches `outgoing` as its bytes in line order without the frame check
+    // (aborted frames are not passed on); it is called on the sending card's thread.
+    using FarEnd = std::function<void(std::vector<uint8_t> frame)>;
+    static std::unique_ptr<Line> Bridge(SimCard& card, FarEnd outgoing);
+    // A frame from the far end of a bridge: its bytes in line order, to which the port's own
+    // receive settings add a valid frame check. It arrives when the card is next stepped.
+    // Impairments do not apply: the far end's own line is what it is. Safe from any thread.
+    void SendFromFarEnd(std::vector<uint8_t> frame);
     ~Line();
     Line(const Line&) = delete;
     Line& operator=(const Line&) = delete;
@@ -74,6 +83,7 @@ class Line {
     Prng prng_{1};
     unsigned drops_to_inject_ = 0;
     Tap tap_;
+    FarEnd far_end_;
     Statistics stats_;
     uint64_t now_ns_ = 0;
 };

@@ -58,6 +58,7 @@ void SimCard::TryStartTransmit() {
     const std::vector<uint8_t> check =
         FrameCheck(CrcFromMode(chip_.tmr), (chip_.tmr & reg::kModeCrcPresetOnes) != 0, frame.wire);
     frame.wire.insert(frame.wire.end(), check.begin(), check.end());
+    frame.check_bytes = check.size();
     const uint64_t duration =
         clocked_ ? BitsToNanoseconds(FrameBitsOnLine(chip_.ccr, frame.wire), rate) : 0;
     frame.end_ns = now_ns_ + duration;
@@ -162,6 +163,11 @@ void SimCard::ProcessArrival(LineFrame frame) {
     if (rx_crc_errors_to_inject_ > 0) {
         --rx_crc_errors_to_inject_;
         frame.wire[frame.wire.size() / 2] ^= 0x10;
+    }
+    if (frame.check_by_receiver) {
+        const auto check = FrameCheck(CrcFromMode(chip_.rmr),
+                                      (chip_.rmr & reg::kModeCrcPresetOnes) != 0, frame.wire);
+        frame.wire.insert(frame.wire.end(), check.begin(), check.end());
     }
     const bool check_ok = FrameCheckMatches(CrcFromMode(chip_.rmr),
                                             (chip_.rmr & reg::kModeCrcPresetOnes) != 0, frame.wire);

@@ -221,5 +221,24 @@ TEST(ChannelOnTheLine, DisabledReceiverHearsNothingAndIdleStateFollowsTcsr) {
     EXPECT_EQ(a.card.LineIdle(), IdleLine::AlternatingOneZero);
 }
 
+TEST(LineWiring, BridgeExchangesFrameDataWithAFarEndOutsideTheSimulation) {
+    PortUnderTest port({.mode = 0x0702});  // CRC-16
+    port.Open();
+    std::vector<std::vector<uint8_t>> sent;
+    auto line = Line::Bridge(port.card,
+                             [&](std::vector<uint8_t> frame) { sent.push_back(std::move(frame)); });
+    port.QueueFrame(0, Pattern(30));
+    port.StartTransmit(0);
+    line->RunUntilIdle(1'000'000);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], Pattern(30));  // without the frame check
+
+    line->SendFromFarEnd(Pattern(12, 3));
+    line->RunUntilIdle(1'000'000);
+    EXPECT_EQ(port.ReadRxEntry(0).status, 0);  // the check fits the port's settings
+    EXPECT_EQ(port.ReadRxEntry(0).receive_count, 0xFFFF - 14);
+    EXPECT_EQ(port.RxBytes(0, 12), Pattern(12, 3));
+}
+
 }  // namespace
 }  // namespace qorval::sim
