@@ -39,41 +39,49 @@ class PortUnderTest {
     void Open() {
         card.SetResetReadsToComplete(0);
         card.WriteBoard(board::kReset, 0);
-        Reg(reg::CCAR, 0x000F);
         const uint16_t mode_bits = s_.loopback ? 0x0300 : 0;
-        Reg(reg::PCR, 0xF8F9);
-        Reg(reg::IOCR, (s_.loopback ? 0x00C0 : 0) | 0x0008);
-        Reg(reg::CCSR, 0x2020);
-        Reg(reg::CMCR, 0x0021);
-        Reg(reg::TC0R, 126);
-        Reg(reg::HCR, 0x0001);
-        Reg(reg::CCR, s_.ccr);
-        Reg(reg::RSR, s_.rsr);
-        Reg(reg::CMR, s_.cmr);
-        Reg(reg::RCSR, 0x61FF);
-        Reg(reg::RICR, 0x1F08);
-        Reg(reg::RCLR, 0xFFFF);
-        Reg(reg::TCSR, 0x60FF);
-        Reg(reg::TICR, 0x1F00);
-        Reg(reg::TCSR, 0x0000);
-        Reg(reg::DCCR, 0x007F);
-        Reg(reg::DCR, 0xA000);
-        Reg(reg::RDMR, 0xF200);
-        Reg(reg::TDMR, 0xF000);
-        Reg(reg::CCAR, 0xB800 | mode_bits);
-        Reg(reg::CCAR, (s_.msb_first ? 0xA800 : 0xA000) | mode_bits);
-        Reg(reg::TMR, s_.mode);
-        Reg(reg::RMR, s_.mode);
-        // Open-time initialisation.
-        Reg(reg::CCAR, 0x5800 | mode_bits);
-        Reg(reg::TDIAR, 0x000C);
-        Reg(reg::RDIAR, 0x000C);
+        const struct {
+            uint8_t offset;
+            uint16_t value;
+        } programme[] = {
+            {reg::CCAR, 0x000F},  // bus configuration
+            {reg::PCR, 0xF8F9},
+            {reg::IOCR, static_cast<uint16_t>((s_.loopback ? 0x00C0 : 0) | 0x0008)},
+            {reg::CCSR, 0x2020},
+            {reg::CMCR, 0x0021},
+            {reg::TC0R, 126},
+            {reg::HCR, 0x0001},
+            {reg::CCR, s_.ccr},
+            {reg::RSR, s_.rsr},
+            {reg::CMR, s_.cmr},
+            {reg::RCSR, 0x61FF},
+            {reg::RICR, 0x1F08},
+            {reg::RCLR, 0xFFFF},
+            {reg::TCSR, 0x60FF},
+            {reg::TICR, 0x1F00},
+            {reg::TCSR, 0x0000},
+            {reg::DCCR, 0x007F},
+            {reg::DCR, 0xA000},
+            {reg::RDMR, 0xF200},
+            {reg::TDMR, 0xF000},
+            {reg::CCAR, static_cast<uint16_t>(0xB800 | mode_bits)},
+            {reg::CCAR, static_cast<uint16_t>((s_.msb_first ? 0xA800 : 0xA000) | mode_bits)},
+            {reg::TMR, s_.mode},
+            {reg::RMR, s_.mode},
+            // Open-time initialisation.
+            {reg::CCAR, static_cast<uint16_t>(0x5800 | mode_bits)},
+            {reg::TDIAR, 0x000C},
+            {reg::RDIAR, 0x000C},
+            {reg::DICR, 0xA003},
+            {reg::ICR, 0x80E8},
+            {reg::CCAR, mode_bits},
+            {reg::DCAR, 0xC100},
+        };
+        for (const auto& step : programme) {
+            Reg(step.offset, step.value);
+        }
         Reg8(reg::RICR, 0x0A);
         Reg8(reg::TICR, 0x22);
-        Reg(reg::DICR, 0xA003);
-        Reg(reg::ICR, 0x80E8);
-        Reg(reg::CCAR, mode_bits);
-        Reg(reg::DCAR, 0xC100);
         BuildLists();
         StartReceive(0);
     }
