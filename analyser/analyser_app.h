@@ -98,7 +98,7 @@ class CAnalyserApp {
     std::span<const uint8_t> RxFrame() const { return {rxFrame_.data(), rxLength_}; }
     // True when the last PollStep found nothing to do (the idle loop may then rest briefly).
     bool LastPollIdle() const { return lastPollIdle_; }
-    // How many frames the application has received and shown since capture started.
+    // Frames (received, sent or error texts) shown since capture started.
     uint64_t FramesShown() const { return framesShown_; }
 
     // Port control commands need these (port_control.cpp).
