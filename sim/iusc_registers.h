@@ -100,6 +100,7 @@ inline constexpr uint16_t kPcrPort7Shift = 14;  // RTS
 inline constexpr uint16_t kPcrPort6Shift = 12;  // DTR
 inline constexpr uint16_t kPcrPort5Shift = 10;
 inline constexpr uint16_t kPcrDriveLow = 0x2;
+inline constexpr uint16_t kPcrSpecialFunction = 0x1;
 
 inline constexpr uint8_t CMCR = 0x90;
 inline constexpr uint16_t kCmcrTxClockMask = 0x0038;

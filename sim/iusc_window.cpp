@@ -489,14 +489,7 @@ void SimCard::WriteIcr(bool receive, uint16_t value, uint16_t byte_mask) {
 void SimCard::WritePcr(uint16_t value, uint16_t byte_mask) {
     const ModemOutputs before = GetModemOutputs();
     Merge(chip_.pcr, value, byte_mask);
-    const ModemOutputs after = GetModemOutputs();
-    if (before.rts != after.rts)
-        chip_.psr_latch |= reg::kPsrRts << 1;
-    if (before.dtr != after.dtr)
-        chip_.psr_latch |= reg::kPsrDtr << 1;
-    if ((before.rts != after.rts || before.dtr != after.dtr) && output_lines_changed_) {
-        output_lines_changed_();
-    }
+    NotifyOutputChange(before);
 }
 
 // ---- Status raised by the engines ----

@@ -59,6 +59,7 @@ void SimCard::TryStartTransmit() {
         FrameCheck(CrcFromMode(chip_.tmr), (chip_.tmr & reg::kModeCrcPresetOnes) != 0, frame.wire);
     frame.wire.insert(frame.wire.end(), check.begin(), check.end());
     frame.check_bytes = check.size();
+    frame.encoding = chip_.tmr & reg::kModeEncodingMask;
     const uint64_t duration =
         clocked_ ? BitsToNanoseconds(FrameBitsOnLine(chip_.ccr, frame.wire), rate) : 0;
     frame.end_ns = now_ns_ + duration;
@@ -77,6 +78,7 @@ void SimCard::TryStartTransmit() {
 }
 
 void SimCard::FinishTransmit() {
+    const ModemOutputs before = GetModemOutputs();
     tx_active_ = false;
     ++stats_.frames_sent;
     Deliver(tx_frame_);
@@ -90,6 +92,7 @@ void SimCard::FinishTransmit() {
     ch.have_buffer = false;
     DmaStatus(false, reg::kDmrEndOfBuffer);
     TryStartTransmit();
+    NotifyOutputChange(before);  // after the next frame started: no gap between frames
 }
 
 void SimCard::CutOffTransmit() {
@@ -98,10 +101,12 @@ void SimCard::CutOffTransmit() {
     if (!tx_active_) {
         return;
     }
+    const ModemOutputs before = GetModemOutputs();
     tx_active_ = false;
     tx_frame_.aborted = true;
     tx_frame_.end_ns = now_ns_;
     Deliver(tx_frame_);
+    NotifyOutputChange(before);
 }
 
 void SimCard::Deliver(const LineFrame& frame) {
@@ -160,6 +165,11 @@ void SimCard::ProcessArrival(LineFrame frame) {
         ++stats_.frames_lost_receiver_off;
         return;
     }
+    if (!frame.check_by_receiver && frame.encoding != (chip_.rmr & reg::kModeEncodingMask)) {
+        // Decoded with another line coding the bits never form a flag: nothing is received.
+        ++stats_.frames_lost_coding;
+        return;
+    }
     if (rx_crc_errors_to_inject_ > 0) {
         --rx_crc_errors_to_inject_;
         frame.wire[frame.wire.size() / 2] ^= 0x10;
@@ -211,7 +221,9 @@ void SimCard::PurgeReceiver() {
 // ---- Stepping ----
 
 void SimCard::Kick() {
+    const ModemOutputs before = GetModemOutputs();
     TryStartTransmit();
+    NotifyOutputChange(before);
 }
 
 void SimCard::OnChipReset() {

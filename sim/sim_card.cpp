@@ -37,10 +37,7 @@ void SimCard::ResetBoard() {
     reset_done_ = false;
     reset_reads_left_ = reset_reads_to_complete_;
     UpdateInterrupt();
-    const ModemOutputs after = GetModemOutputs();
-    if ((before.dtr != after.dtr || before.rts != after.rts) && output_lines_changed_) {
-        output_lines_changed_();
-    }
+    NotifyOutputChange(before);
 }
 
 uint8_t SimCard::BoardReadValue(uint8_t offset) const {
@@ -196,10 +193,25 @@ void SimCard::UpdateInterrupt() {
 // ---- Modem pins ----
 
 ModemOutputs SimCard::GetModemOutputs() const {
-    auto driven_low = [this](unsigned shift) {
-        return ((chip_.pcr >> shift) & 0x3) == reg::kPcrDriveLow;
-    };
-    return {.dtr = driven_low(reg::kPcrPort6Shift), .rts = driven_low(reg::kPcrPort7Shift)};
+    auto field = [this](unsigned shift) { return (chip_.pcr >> shift) & 0x3; };
+    // PORT7 given to its special function (the RS-485 setting) is the line driver enable:
+    // RTS is asserted while a frame is on the line.
+    const unsigned rts = field(reg::kPcrPort7Shift);
+    return {.dtr = field(reg::kPcrPort6Shift) == reg::kPcrDriveLow,
+            .rts = rts == reg::kPcrDriveLow || (rts == reg::kPcrSpecialFunction && tx_active_)};
+}
+
+void SimCard::NotifyOutputChange(const ModemOutputs& before) {
+    const ModemOutputs after = GetModemOutputs();
+    if (before.rts != after.rts) {
+        chip_.psr_latch |= reg::kPsrRts << 1;
+    }
+    if (before.dtr != after.dtr) {
+        chip_.psr_latch |= reg::kPsrDtr << 1;
+    }
+    if ((before.rts != after.rts || before.dtr != after.dtr) && output_lines_changed_) {
+        output_lines_changed_();
+    }
 }
 
 void SimCard::UpdateInputPins(uint16_t mask, uint16_t state) {

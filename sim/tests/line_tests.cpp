@@ -50,6 +50,22 @@ TEST(LineWiring, LoopbackPlugWiresAPortToItselfAndOpenLeavesInputsAlone) {
     EXPECT_EQ(b.card.Statistics().frames_received, 0u);
 }
 
+TEST(LineWiring, Rs485RtsIsAssertedOnlyWhileAFrameIsOnTheLine) {
+    PortUnderTest a, b;
+    a.Open();
+    b.Open();
+    auto line = Line::Pair(a.card, b.card);
+    line->SetRate(Line::Rate::FromClock);
+    a.Reg(reg::PCR, 0x78F9);  // PORT7 given to the line driver enable
+    EXPECT_FALSE(b.card.GetModemInputs().cts);
+    a.QueueFrame(0, Pattern(100));
+    a.StartTransmit(0);
+    EXPECT_TRUE(b.card.GetModemInputs().cts);
+    EXPECT_NE(a.Read(reg::PSR) & reg::kPsrRts, 0);
+    line->RunUntilIdle(1'000'000'000);
+    EXPECT_FALSE(b.card.GetModemInputs().cts);
+}
+
 TEST(LineWiring, PairOfACardWithItselfIsRefused) {
     SimCard card;
     EXPECT_EQ(Line::Pair(card, card), nullptr);
@@ -201,6 +217,27 @@ TEST(ChannelOnTheLine, BitOrderMismatchReversesEveryByteButKeepsTheCheckValid) {
         line->RunUntilIdle(1'000'000);
     }
     EXPECT_EQ(c.RxBytes(0, 4), data);
+}
+
+TEST(ChannelOnTheLine, DifferentLineCodingsNeverMakeAFrame) {
+    const struct {
+        uint16_t sender, receiver;
+        bool received;
+    } cases[] = {{0x1702, 0x1702, true},    // NRZ both
+                 {0x7702, 0x7702, true},    // NRZI-space both
+                 {0x1702, 0x7702, false},   // NRZ into NRZI-space
+                 {0xC702, 0xE702, false}};  // Manchester into differential Manchester
+    for (const auto& c : cases) {
+        PortUnderTest a({.mode = c.sender}), b({.mode = c.receiver});
+        a.Open();
+        b.Open();
+        auto line = Line::Pair(a.card, b.card);
+        a.QueueFrame(0, Pattern(10));
+        a.StartTransmit(0);
+        line->RunUntilIdle(1'000'000);
+        EXPECT_EQ(b.card.Statistics().frames_received, c.received ? 1u : 0u) << c.receiver;
+        EXPECT_EQ(b.card.Statistics().frames_lost_coding, c.received ? 0u : 1u) << c.receiver;
+    }
 }
 
 TEST(ChannelOnTheLine, DisabledReceiverHearsNothingAndIdleStateFollowsTcsr) {
