@@ -63,7 +63,7 @@ void BM_FrameThroughPair(benchmark::State& state) {
     for (auto _ : state) {
         SendOneFrame(a, b, *line, length);
     }
-    if (b.Statistics().frames_received != state.iterations()) {
+    if (b.Statistics().frames_received != static_cast<uint64_t>(state.iterations())) {
         state.SkipWithError("frames did not reach the far end");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * length);
