@@ -17,6 +17,8 @@
 
 namespace qorval::sim {
 
+// A line holds pointers to its cards and installs handlers on them: destroy the line before its
+// cards (the destructor removes the handlers).
 class Line {
   public:
     enum class Wiring { Open, Loopback, Pair, Bridge };
