@@ -58,9 +58,8 @@ struct ChannelStatistics {
     uint64_t frames_lost_no_dma = 0;        // arrived while receive DMA was stopped or ran dry
     uint64_t frames_lost_receiver_off = 0;  // arrived while the receiver was not enabled
     uint64_t frames_filtered = 0;           // not addressed to this station (address search)
-    uint64_t frames_aborted = 0;
-    uint64_t frames_lost_coding = 0;  // sent with a line coding other than the receiver's //
-                                      // arrived ended by an abort
+    uint64_t frames_aborted = 0;            // arrived ended by an abort
+    uint64_t frames_lost_coding = 0;        // sent with a line coding other than the receiver's
 };
 
 // What the transmitter sends between frames: TCSR bits 10-8, or the TxD pin held at mark.
