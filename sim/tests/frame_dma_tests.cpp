@@ -10,6 +10,7 @@
 namespace qorval::sim {
 namespace {
 
+using testing::PairOfPorts;
 using testing::Pattern;
 using testing::PortSetup;
 using testing::PortUnderTest;
@@ -23,16 +24,6 @@ std::vector<uint8_t> WithCheck(std::vector<uint8_t> data, CrcKind kind) {
     data.insert(data.end(), check.begin(), check.end());
     return data;
 }
-
-struct PairOfPorts {
-    explicit PairOfPorts(const PortSetup& a_setup = {}, const PortSetup& b_setup = {})
-        : a(a_setup), b(b_setup) {
-        a.Open();
-        b.Open();
-    }
-    PortUnderTest a, b;
-    std::unique_ptr<Line> line = Line::Pair(a.card, b.card);
-};
 
 TEST(TransmitDma, FrameReachesTheFarEndWithItsCheckAndBothSidesInterrupt) {
     PairOfPorts p;

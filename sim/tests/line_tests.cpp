@@ -9,24 +9,22 @@
 namespace qorval::sim {
 namespace {
 
+using testing::PairOfPorts;
 using testing::Pattern;
 using testing::PortSetup;
 using testing::PortUnderTest;
 
 TEST(LineWiring, NullModemPairCrossesModemLines) {
-    PortUnderTest a, b;
-    a.Open();
-    b.Open();
-    auto line = Line::Pair(a.card, b.card);
-    a.Reg(reg::PCR, 0xE8F9);  // DTR asserted (PORT6 = 10), RTS not (PORT7 = 11)
-    EXPECT_TRUE(b.card.GetModemInputs().dsr);
-    EXPECT_TRUE(b.card.GetModemInputs().dcd);
-    EXPECT_FALSE(b.card.GetModemInputs().cts);
-    EXPECT_EQ(b.Read(reg::MISR) & 0x0550, reg::kMisrDsr | reg::kMisrDcd);
-    b.Reg(reg::PCR, 0x78F9);  // RTS driven by the RS-485 function: not asserted as a level
-    b.Reg(reg::PCR, 0xA8F9);
-    EXPECT_TRUE(a.card.GetModemInputs().cts);
-    EXPECT_FALSE(b.card.GetModemInputs().cts);
+    PairOfPorts p;
+    p.a.Reg(reg::PCR, 0xE8F9);  // DTR asserted (PORT6 = 10), RTS not (PORT7 = 11)
+    EXPECT_TRUE(p.b.card.GetModemInputs().dsr);
+    EXPECT_TRUE(p.b.card.GetModemInputs().dcd);
+    EXPECT_FALSE(p.b.card.GetModemInputs().cts);
+    EXPECT_EQ(p.b.Read(reg::MISR) & 0x0550, reg::kMisrDsr | reg::kMisrDcd);
+    p.b.Reg(reg::PCR, 0x78F9);  // RTS driven by the RS-485 function: not asserted as a level
+    p.b.Reg(reg::PCR, 0xA8F9);
+    EXPECT_TRUE(p.a.card.GetModemInputs().cts);
+    EXPECT_FALSE(p.b.card.GetModemInputs().cts);
 }
 
 TEST(LineWiring, LoopbackPlugWiresAPortToItselfAndOpenLeavesInputsAlone) {
@@ -51,19 +49,16 @@ TEST(LineWiring, LoopbackPlugWiresAPortToItselfAndOpenLeavesInputsAlone) {
 }
 
 TEST(LineWiring, Rs485RtsIsAssertedOnlyWhileAFrameIsOnTheLine) {
-    PortUnderTest a, b;
-    a.Open();
-    b.Open();
-    auto line = Line::Pair(a.card, b.card);
-    line->SetRate(Line::Rate::FromClock);
-    a.Reg(reg::PCR, 0x78F9);  // PORT7 given to the line driver enable
-    EXPECT_FALSE(b.card.GetModemInputs().cts);
-    a.QueueFrame(0, Pattern(100));
-    a.StartTransmit(0);
-    EXPECT_TRUE(b.card.GetModemInputs().cts);
-    EXPECT_NE(a.Read(reg::PSR) & reg::kPsrRts, 0);
-    line->RunUntilIdle(1'000'000'000);
-    EXPECT_FALSE(b.card.GetModemInputs().cts);
+    PairOfPorts p;
+    p.line->SetRate(Line::Rate::FromClock);
+    p.a.Reg(reg::PCR, 0x78F9);  // PORT7 given to the line driver enable
+    EXPECT_FALSE(p.b.card.GetModemInputs().cts);
+    p.a.QueueFrame(0, Pattern(100));
+    p.a.StartTransmit(0);
+    EXPECT_TRUE(p.b.card.GetModemInputs().cts);
+    EXPECT_NE(p.a.Read(reg::PSR) & reg::kPsrRts, 0);
+    p.line->RunUntilIdle(1'000'000'000);
+    EXPECT_FALSE(p.b.card.GetModemInputs().cts);
 }
 
 TEST(LineWiring, PairOfACardWithItselfIsRefused) {
@@ -74,52 +69,43 @@ TEST(LineWiring, PairOfACardWithItselfIsRefused) {
 TEST(LineTime, FrameTakesItsBitsAtTheProgrammedRate) {
     // No frame check, 100 zero bytes: 8 flag bits + 800 + 8 = 816 bits at 20 MHz / 127.
     PortSetup setup{.mode = 0x0002};
-    PortUnderTest a(setup), b(setup);
-    a.Open();
-    b.Open();
-    auto line = Line::Pair(a.card, b.card);
-    line->SetRate(Line::Rate::FromClock);
-    EXPECT_DOUBLE_EQ(a.card.TransmitBitRate(), 20e6 / 127);
-    a.QueueFrame(0, std::vector<uint8_t>(100, 0));
-    a.StartTransmit(0);
+    PairOfPorts p(setup, setup);
+    p.line->SetRate(Line::Rate::FromClock);
+    EXPECT_DOUBLE_EQ(p.a.card.TransmitBitRate(), 20e6 / 127);
+    p.a.QueueFrame(0, std::vector<uint8_t>(100, 0));
+    p.a.StartTransmit(0);
     const uint64_t frame_ns = 816ull * 127 * 1000 / 20;  // 5 181 600 ns
-    line->Advance(frame_ns - 1);
-    EXPECT_EQ(b.card.Statistics().frames_received, 0u);
-    line->Advance(1);
-    EXPECT_EQ(b.card.Statistics().frames_received, 1u);
+    p.line->Advance(frame_ns - 1);
+    EXPECT_EQ(p.b.card.Statistics().frames_received, 0u);
+    p.line->Advance(1);
+    EXPECT_EQ(p.b.card.Statistics().frames_received, 1u);
 }
 
 TEST(LineTime, UnlimitedRateDeliversAtOnce) {
-    PortUnderTest a, b;
-    a.Open();
-    b.Open();
-    auto line = Line::Pair(a.card, b.card);
-    a.QueueFrame(0, Pattern(1000));
-    a.StartTransmit(0);
-    line->Advance(0);
-    EXPECT_EQ(b.card.Statistics().frames_received, 1u);
+    PairOfPorts p;
+    p.a.QueueFrame(0, Pattern(1000));
+    p.a.StartTransmit(0);
+    p.line->Advance(0);
+    EXPECT_EQ(p.b.card.Statistics().frames_received, 1u);
 }
 
 // Sends `frames` frames from a to b over a line with the given impairments; returns what b got.
 std::vector<std::vector<uint8_t>> SendImpaired(const Line::Impairments& impairments,
                                                Line::Statistics* stats) {
     PortSetup setup{.tx_buffers = 8, .rx_buffers = 8};
-    PortUnderTest a(setup), b(setup);
-    a.Open();
-    b.Open();
-    auto line = Line::Pair(a.card, b.card);
-    line->SetImpairments(impairments);
+    PairOfPorts p(setup, setup);
+    p.line->SetImpairments(impairments);
     for (uint32_t i = 0; i < 8; ++i) {
-        a.QueueFrame(i, Pattern(200, static_cast<uint8_t>(i)));
+        p.a.QueueFrame(i, Pattern(200, static_cast<uint8_t>(i)));
     }
-    a.StartTransmit(0);
-    line->RunUntilIdle(1'000'000);
+    p.a.StartTransmit(0);
+    p.line->RunUntilIdle(1'000'000);
     std::vector<std::vector<uint8_t>> got;
     for (uint32_t i = 0; i < 8; ++i) {
-        got.push_back(b.RxBytes(i, 204));
-        got.back().push_back(static_cast<uint8_t>(b.ReadRxEntry(i).status));
+        got.push_back(p.b.RxBytes(i, 204));
+        got.back().push_back(static_cast<uint8_t>(p.b.ReadRxEntry(i).status));
     }
-    *stats = line->Stats();
+    *stats = p.line->Stats();
     return got;
 }
 
@@ -140,40 +126,34 @@ TEST(LineImpairments, BitErrorsAreReproducibleFromTheSeedAndShowAsCrcErrors) {
 }
 
 TEST(LineImpairments, DroppedFramesNeverArrive) {
-    PortUnderTest a, b;
-    a.Open();
-    b.Open();
-    auto line = Line::Pair(a.card, b.card);
-    line->DropNextFrames(1);
-    a.QueueFrame(0, Pattern(10, 1));
-    a.QueueFrame(1, Pattern(10, 2));
-    a.StartTransmit(0);
-    line->RunUntilIdle(1'000'000);
-    EXPECT_EQ(line->Stats().frames_dropped, 1u);
-    EXPECT_EQ(b.card.Statistics().frames_received, 1u);
-    EXPECT_EQ(b.RxBytes(0, 10), Pattern(10, 2));
+    PairOfPorts p;
+    p.line->DropNextFrames(1);
+    p.a.QueueFrame(0, Pattern(10, 1));
+    p.a.QueueFrame(1, Pattern(10, 2));
+    p.a.StartTransmit(0);
+    p.line->RunUntilIdle(1'000'000);
+    EXPECT_EQ(p.line->Stats().frames_dropped, 1u);
+    EXPECT_EQ(p.b.card.Statistics().frames_received, 1u);
+    EXPECT_EQ(p.b.RxBytes(0, 10), Pattern(10, 2));
 
-    line->SetImpairments({.drop_rate = 1.0});
-    a.QueueFrame(2, Pattern(10));
-    a.StartTransmit(2);
-    line->RunUntilIdle(1'000'000);
-    EXPECT_EQ(b.card.Statistics().frames_received, 1u);
+    p.line->SetImpairments({.drop_rate = 1.0});
+    p.a.QueueFrame(2, Pattern(10));
+    p.a.StartTransmit(2);
+    p.line->RunUntilIdle(1'000'000);
+    EXPECT_EQ(p.b.card.Statistics().frames_received, 1u);
 }
 
 TEST(ChannelOnTheLine, InternalLoopbackKeepsFramesOffTheLine) {
-    PortUnderTest a({.loopback = true}), b;
-    a.Open();
-    b.Open();
-    auto line = Line::Pair(a.card, b.card);
+    PairOfPorts p({.loopback = true}, {});
     int tapped = 0;
-    line->SetTap([&](int, const LineFrame&) { ++tapped; });
-    a.QueueFrame(0, Pattern(12));
-    a.StartTransmit(0);
-    line->RunUntilIdle(1'000'000);
+    p.line->SetTap([&](int, const LineFrame&) { ++tapped; });
+    p.a.QueueFrame(0, Pattern(12));
+    p.a.StartTransmit(0);
+    p.line->RunUntilIdle(1'000'000);
     EXPECT_EQ(tapped, 0);
-    EXPECT_EQ(b.card.Statistics().frames_received, 0u);
-    EXPECT_EQ(a.RxBytes(0, 12), Pattern(12));
-    EXPECT_EQ(a.card.LineIdle(), IdleLine::HeldMark);
+    EXPECT_EQ(p.b.card.Statistics().frames_received, 0u);
+    EXPECT_EQ(p.a.RxBytes(0, 12), Pattern(12));
+    EXPECT_EQ(p.a.card.LineIdle(), IdleLine::HeldMark);
 }
 
 TEST(ChannelOnTheLine, AddressSearchTakesOwnAndBroadcastAddressesOnly) {
@@ -182,17 +162,14 @@ TEST(ChannelOnTheLine, AddressSearchTakesOwnAndBroadcastAddressesOnly) {
         bool received;
     } cases[] = {{0x42, true}, {0xFF, true}, {0x43, false}, {0x00, false}};
     for (const auto& c : cases) {
-        PortUnderTest a, b({.cmr = 0x0616, .rsr = 0x42});
-        a.Open();
-        b.Open();
-        auto line = Line::Pair(a.card, b.card);
+        PairOfPorts p({}, {.cmr = 0x0616, .rsr = 0x42});
         auto frame = Pattern(10);
         frame[0] = c.address;
-        a.QueueFrame(0, frame);
-        a.StartTransmit(0);
-        line->RunUntilIdle(1'000'000);
-        EXPECT_EQ(b.card.Statistics().frames_received, c.received ? 1u : 0u) << int(c.address);
-        EXPECT_EQ(b.card.Statistics().frames_filtered, c.received ? 0u : 1u) << int(c.address);
+        p.a.QueueFrame(0, frame);
+        p.a.StartTransmit(0);
+        p.line->RunUntilIdle(1'000'000);
+        EXPECT_EQ(p.b.card.Statistics().frames_received, c.received ? 1u : 0u) << int(c.address);
+        EXPECT_EQ(p.b.card.Statistics().frames_filtered, c.received ? 0u : 1u) << int(c.address);
     }
 }
 
@@ -228,34 +205,28 @@ TEST(ChannelOnTheLine, DifferentLineCodingsNeverMakeAFrame) {
                  {0x1702, 0x7702, false},   // NRZ into NRZI-space
                  {0xC702, 0xE702, false}};  // Manchester into differential Manchester
     for (const auto& c : cases) {
-        PortUnderTest a({.mode = c.sender}), b({.mode = c.receiver});
-        a.Open();
-        b.Open();
-        auto line = Line::Pair(a.card, b.card);
-        a.QueueFrame(0, Pattern(10));
-        a.StartTransmit(0);
-        line->RunUntilIdle(1'000'000);
-        EXPECT_EQ(b.card.Statistics().frames_received, c.received ? 1u : 0u) << c.receiver;
-        EXPECT_EQ(b.card.Statistics().frames_lost_coding, c.received ? 0u : 1u) << c.receiver;
+        PairOfPorts p({.mode = c.sender}, {.mode = c.receiver});
+        p.a.QueueFrame(0, Pattern(10));
+        p.a.StartTransmit(0);
+        p.line->RunUntilIdle(1'000'000);
+        EXPECT_EQ(p.b.card.Statistics().frames_received, c.received ? 1u : 0u) << c.receiver;
+        EXPECT_EQ(p.b.card.Statistics().frames_lost_coding, c.received ? 0u : 1u) << c.receiver;
     }
 }
 
 TEST(ChannelOnTheLine, DisabledReceiverHearsNothingAndIdleStateFollowsTcsr) {
-    PortUnderTest a, b;
-    a.Open();
-    b.Open();
-    auto line = Line::Pair(a.card, b.card);
-    b.Reg(reg::RMR, 0x1700);  // receiver not enabled
-    a.QueueFrame(0, Pattern(5));
-    a.StartTransmit(0);
-    line->RunUntilIdle(1'000'000);
-    EXPECT_EQ(b.card.Statistics().frames_lost_receiver_off, 1u);
+    PairOfPorts p;
+    p.b.Reg(reg::RMR, 0x1700);  // receiver not enabled
+    p.a.QueueFrame(0, Pattern(5));
+    p.a.StartTransmit(0);
+    p.line->RunUntilIdle(1'000'000);
+    EXPECT_EQ(p.b.card.Statistics().frames_lost_receiver_off, 1u);
 
-    EXPECT_EQ(a.card.LineIdle(), IdleLine::Flags);
-    a.Reg(reg::TCSR, 0x0700);
-    EXPECT_EQ(a.card.LineIdle(), IdleLine::Mark);
-    a.Reg(reg::TCSR, 0x0100);
-    EXPECT_EQ(a.card.LineIdle(), IdleLine::AlternatingOneZero);
+    EXPECT_EQ(p.a.card.LineIdle(), IdleLine::Flags);
+    p.a.Reg(reg::TCSR, 0x0700);
+    EXPECT_EQ(p.a.card.LineIdle(), IdleLine::Mark);
+    p.a.Reg(reg::TCSR, 0x0100);
+    EXPECT_EQ(p.a.card.LineIdle(), IdleLine::AlternatingOneZero);
 }
 
 TEST(LineWiring, BridgeExchangesFrameDataWithAFarEndOutsideTheSimulation) {

@@ -4,9 +4,11 @@
 // card-memory window. Only what the tests need; the real sequence belongs to the driver.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "sim/iusc_registers.h"
+#include "sim/line.h"
 #include "sim/sim_card.h"
 
 namespace qorval::sim::testing {
@@ -201,6 +203,17 @@ class PortUnderTest {
     }
 
     PortSetup s_;
+};
+
+// Two opened ports on a null-modem line.
+struct PairOfPorts {
+    explicit PairOfPorts(const PortSetup& a_setup = {}, const PortSetup& b_setup = {})
+        : a(a_setup), b(b_setup) {
+        a.Open();
+        b.Open();
+    }
+    PortUnderTest a, b;
+    std::unique_ptr<Line> line = Line::Pair(a.card, b.card);
 };
 
 inline std::vector<uint8_t> Pattern(size_t n, uint8_t seed = 1) {
