@@ -65,6 +65,11 @@ struct PortContext {
     std::atomic<uint32_t> RxFramesReceived{0};
     std::atomic<uint32_t> CrcErrors{0};
     std::atomic<uint32_t> Overruns{0};
+
+    // ---- Request interface and device lifecycle (driver/port_device.h) ----
+    // The port's device extension is a PortDevice, which holds this PortContext together with
+    // the handle state, the read queue, the Plug and Play and power state, the request gate
+    // and hold list, and the outstanding-request count.
 };
 
 }  // namespace wyvel32

@@ -1,0 +1,62 @@
+#include "driver/request_dispatch.h"
+
+#include "driver/lifecycle_gate.h"
+
+namespace wyvel32 {
+namespace {
+
+using namespace qorval::kernel;
+
+NTSTATUS DispatchCreate(DeviceObject* device, Irp* irp) {
+    // Create passes the state test of the gate but is never held: an open either works now
+    // or fails now.
+    return GateRequest(PortOf(device), irp, HandleCreate, false);
+}
+
+NTSTATUS DispatchClose(DeviceObject* device, Irp* irp) {
+    RequestCountGuard counted(PortOf(device));
+    return HandleClose(PortOf(device), irp);
+}
+
+NTSTATUS DispatchCleanup(DeviceObject* device, Irp* irp) {
+    RequestCountGuard counted(PortOf(device));
+    return HandleCleanup(PortOf(device), irp);
+}
+
+NTSTATUS DispatchReadWrite(DeviceObject* device, Irp* irp) {
+    return GateRequest(PortOf(device), irp,
+                       irp->MajorFunction == MajorFunction::Read ? HandleRead : HandleWrite);
+}
+
+NTSTATUS DispatchDeviceControl(DeviceObject* device, Irp* irp) {
+    return GateRequest(PortOf(device), irp, HandleDeviceControl);
+}
+
+void Set(DriverObject* driver, MajorFunction major, DispatchRoutine routine) {
+    driver->MajorFunction[static_cast<size_t>(major)] = routine;
+}
+
+}  // namespace
+
+void RegisterDispatchRoutines(DriverObject* driver) {
+    Set(driver, MajorFunction::Create, DispatchCreate);
+    Set(driver, MajorFunction::Close, DispatchClose);
+    Set(driver, MajorFunction::Read, DispatchReadWrite);
+    Set(driver, MajorFunction::Write, DispatchReadWrite);
+    Set(driver, MajorFunction::DeviceControl, DispatchDeviceControl);
+    Set(driver, MajorFunction::Cleanup, DispatchCleanup);
+    Set(driver, MajorFunction::Pnp, DispatchPnp);
+    Set(driver, MajorFunction::Power, DispatchPower);
+    Set(driver, MajorFunction::SystemControl, DispatchSystemControl);
+    driver->DriverStartIo = StartIo;
+    driver->AddDevice = AddDevice;
+}
+
+void DispatchAgain(DeviceObject* device, Irp* irp) {
+    // The request was marked pending when it was held; its new result is not needed.
+    const DispatchRoutine routine =
+        device->Driver->MajorFunction[static_cast<size_t>(irp->MajorFunction)];
+    (void)routine(device, irp);
+}
+
+}  // namespace wyvel32

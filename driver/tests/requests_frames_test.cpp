@@ -1,0 +1,1 @@
+#include "driver/tests/requests_fixture.h"
