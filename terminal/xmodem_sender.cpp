@@ -26,9 +26,9 @@ constexpr uint32_t kResponseSeconds = 1;
 constexpr int kBlockTries = 5;
 // From this failed try on, the transmit buffers are reset before the block goes again.
 constexpr int kResetFromTry = 3;
-// EOT goes again after a NAK or silence: receivers commonly NAK the first EOT to make sure it
-// was no line noise.
-constexpr int kEotTries = 5;
+// One-second answer windows for EOT. Receivers commonly NAK the first EOT to make sure it was
+// no line noise, so EOT goes again within these.
+constexpr int kEotWindows = 6;
 
 }  // namespace
 
@@ -138,11 +138,20 @@ Step XmodemSender::SendHeader(const HeaderBlock& header) {
 }
 
 Step XmodemSender::SendEndOfFile() {
-    for (int attempt = 1; attempt <= kEotTries; ++attempt) {
-        port_.PutByte(kEot);
+    port_.PutByte(kEot);
+    int silent = 0;
+    for (int window = 1; window <= kEotWindows; ++window) {
         const Step response = WaitForResponse();
         if (response == Step::Acknowledged || response == Step::RemoteCancelled) {
             return response;
+        }
+        // A NAK asks for the EOT again at once. Silence may be a receiver that is draining
+        // the line after taking the EOT for noise: it answers once the line has been quiet,
+        // so the EOT goes again only after two silent seconds.
+        silent = response == Step::Nak ? 0 : silent + 1;
+        if (response == Step::Nak || silent == 2) {
+            silent = 0;
+            port_.PutByte(kEot);
         }
         if (ui_.Cancelled()) {
             break;

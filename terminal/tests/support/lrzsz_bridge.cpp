@@ -1,0 +1,205 @@
+#include "terminal/tests/support/lrzsz_bridge.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "portaccess/fake/fake_state.h"
+
+extern char** environ;
+
+namespace qorval::terminal::testing {
+namespace {
+
+// Bytes from the child that wait this long for company are sent as a frame of their own.
+constexpr int kGapMs = 2;
+
+void WriteAll(int fd, const uint8_t* data, size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, data, n);
+        if (w < 0 && errno == EINTR) {
+            continue;
+        }
+        if (w <= 0) {
+            return;
+        }
+        data += w;
+        n -= static_cast<size_t>(w);
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> FindProgram(const std::string& name) {
+    for (const char* dir : {"/usr/bin", "/bin", "/usr/local/bin"}) {
+        const std::string path = std::string(dir) + "/" + name;
+        if (::access(path.c_str(), X_OK) == 0) {
+            return path;
+        }
+    }
+    return std::nullopt;
+}
+
+ChildBridge::ChildBridge(uint16_t driver, uint16_t port, uint16_t frame_limit,
+                         std::vector<std::string> argv, const std::string& cwd)
+    : driver_(driver), port_(port), frame_limit_(frame_limit), cwd_(cwd) {
+    // A child that has ended must not take the test down with it when we write to its pipe.
+    ::signal(SIGPIPE, SIG_IGN);
+    if (QORVAL_PortOpen(driver, port, &handle_) != 0) {
+        return;
+    }
+    int in_pipe[2];
+    int out_pipe[2];
+    if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0) {
+        return;
+    }
+    const std::string err = cwd + "/stderr.txt";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+    std::vector<char*> args;
+    for (auto& a : argv) {
+        args.push_back(a.data());
+    }
+    args.push_back(nullptr);
+    if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) {
+        pid_ = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(in_pipe[0]);
+    ::close(out_pipe[1]);
+    to_child_ = in_pipe[1];
+    from_child_ = out_pipe[0];
+    if (pid_ > 0) {
+        pump_ = std::thread([this] { Pump(); });
+    }
+}
+
+ChildBridge::~ChildBridge() {
+    StopChild();
+    running_ = false;
+    if (pump_.joinable()) {
+        pump_.join();
+    }
+    if (to_child_ >= 0) {
+        ::close(to_child_);
+    }
+    if (from_child_ >= 0) {
+        ::close(from_child_);
+    }
+    if (handle_ != 0) {
+        QORVAL_PortClose(handle_);
+    }
+}
+
+void ChildBridge::Pump() {
+    std::vector<uint8_t> frame(65535);
+    std::vector<uint8_t> out;
+    bool child_open = true;
+    while (running_) {
+        // Line to child: every frame the engine sent.
+        for (;;) {
+            uint32_t length = 0;
+            if (QORVAL_GetData(handle_, frame.data(), static_cast<uint16_t>(frame.size()),
+                               &length) != 0 ||
+                length == 0) {
+                break;
+            }
+            if (!child_done_) {
+                WriteAll(to_child_, frame.data(), length);
+            }
+        }
+        // Child to line: frames of at most frame_limit_, cut early after a short gap. Reading
+        // stops while enough is held back for a few frames.
+        bool gap = true;
+        if (child_open && out.size() < 4 * size_t{frame_limit_}) {
+            pollfd p{from_child_, POLLIN, 0};
+            const int ready = ::poll(&p, 1, out.empty() ? 1 : kGapMs);
+            if (ready > 0) {
+                uint8_t buffer[4096];
+                const ssize_t n = ::read(from_child_, buffer, sizeof buffer);
+                if (n > 0) {
+                    out.insert(out.end(), buffer, buffer + n);
+                } else if (n == 0 || errno != EINTR) {
+                    child_open = false;
+                }
+            }
+            gap = ready == 0 || !child_open;
+        }
+        bool sent = false;
+        while ((out.size() >= frame_limit_ || (gap && !out.empty())) && PeerHasRoom()) {
+            const size_t take = std::min<size_t>(out.size(), frame_limit_);
+            QORVAL_PutData(handle_, out.data(), static_cast<uint32_t>(take));
+            out.erase(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(take));
+            sent = true;
+        }
+        if (!sent && (!child_open || out.size() >= 4 * size_t{frame_limit_})) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+}
+
+// The child writes as fast as its pipe lets it, faster than any line: it is held back while
+// the receiving port's buffers are nearly full, as a paced line would hold it back, instead of
+// losing frames to an overrun the test did not ask for.
+bool ChildBridge::PeerHasRoom() {
+    auto& state = fake::FakeLibrary::Instance().State();
+    std::lock_guard lock(state.mutex);
+    const fake::FakePort* self = state.ByKey({driver_, port_});
+    if (self == nullptr || !self->peer) {
+        return true;
+    }
+    const fake::FakePort* peer = state.ByKey(*self->peer);
+    return peer == nullptr || peer->waiting.size() + 2 < peer->spec.rx_buffers;
+}
+
+int ChildBridge::Wait(int seconds) {
+    if (pid_ <= 0) {
+        return -1;
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+        int status = 0;
+        const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+        if (r == pid_) {
+            pid_ = -1;
+            child_done_ = true;
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            return status_;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    StopChild();
+    return -1;
+}
+
+void ChildBridge::StopChild() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        child_done_ = true;
+    }
+}
+
+std::string ChildBridge::ErrorOutput() const {
+    std::ifstream in(cwd_ + "/stderr.txt");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace qorval::terminal::testing
