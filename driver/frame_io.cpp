@@ -63,6 +63,11 @@ bool ReadFrame(PortContext& port) {
     Hardware& hw = *port.hardware;
     const uint32_t waiting = port.RxFramesWaiting.load(std::memory_order_relaxed);
     if (waiting == 0 || waiting > config.RxBuffers || port.RxReadIndex >= config.RxBuffers) {
+        if (waiting == 0 && (port.PortFlags & RX_STOPPED)) {
+            // Every buffer is free, yet reception is paused (the list ended at an entry that
+            // was never counted): restart it, or nothing would ever restart it.
+            RestartReceiver(port);
+        }
         port.ReadLength = 0;
         return false;
     }

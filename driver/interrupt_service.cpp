@@ -28,6 +28,43 @@ bool ReceiveRingFull(const PortContext& port) {
     return port.RxFramesWaiting.load(std::memory_order_relaxed) == port.config.RxBuffers;
 }
 
+// True when the DMA has closed the receive entry: it cleared the entry's size when it fetched it
+// and wrote the receive count (0xFFFF minus the bytes stored) at the end of the frame.
+bool ReceiveEntryClosed(PortContext& port, uint32_t index) {
+    const uint16_t at = EntryAddress(port, index, DmaList::Receive);
+    return port.hardware->ReadWindow16(at + entry::kLength) == 0 &&
+           port.hardware->ReadWindow16(at + entry::kCount) != port.config.RxBuffSize;
+}
+
+// Counts the buffer an end of buffer reports, then any further buffers the DMA has closed since:
+// the end-of-buffer status bit holds one event, so buffers that end between two services (for
+// example while the driver stalls in a copy) would otherwise go uncounted, their frames lost and
+// the ring indexes left behind the DMA.
+void CountFilledBuffers(PortContext& port) {
+    CountReceivedBuffer(port);
+    for (uint32_t n = 1; n < port.config.RxBuffers && !ReceiveRingFull(port); ++n) {
+        if (!ReceiveEntryClosed(port, port.RxDmaIndex)) {
+            break;
+        }
+        CountReceivedBuffer(port);
+    }
+}
+
+// True when the transmit DMA has fetched the entry (it clears the length when it does).
+bool TransmitEntryFetched(PortContext& port, uint32_t index) {
+    const uint16_t at = EntryAddress(port, index, DmaList::Transmit);
+    return port.hardware->ReadWindow16(at + entry::kLength) == 0;
+}
+
+void CountSentFrame(PortContext& port) {
+    port.TxFramesSent.fetch_add(1, std::memory_order_relaxed);
+    // Never below zero, whatever the card reports.
+    if (port.TxFramesQueued.load(std::memory_order_relaxed) != 0) {
+        port.TxFramesQueued.fetch_sub(1, std::memory_order_relaxed);
+    }
+    port.TxDoneIndex = NextIndex(port.TxDoneIndex, port.config.TxBuffers);
+}
+
 void PauseReceiver(PortContext& port) {
     port.PortFlags |= RX_STOPPED;
     WriteIusc16(port, iusc::DCAR, dcar::kPauseRx);
@@ -38,7 +75,7 @@ void PauseReceiver(PortContext& port) {
 // every buffer full, reception pauses until a read frees a buffer.
 void HandleReceiveDmaStatus(PortContext& port, uint16_t dma_status) {
     if (dma_status & status::kDmaEndOfBuffer) {
-        CountReceivedBuffer(port);
+        CountFilledBuffers(port);
     }
     if ((dma_status & status::kDmaEndOfList) == 0 && !ReceiveRingFull(port)) {
         return;
@@ -97,15 +134,19 @@ void TransmitDmaHandler(PortContext& port) {
     WriteIusc16(port, iusc::CDIR, status::kCdirTx);
     const uint16_t dma_status = ReadIusc16(port, iusc::TDMR);
     if (dma_status & status::kDmaEndOfBuffer) {
-        port.TxFramesSent.fetch_add(1, std::memory_order_relaxed);
-        // Never below zero, whatever the card reports.
-        if (port.TxFramesQueued.load(std::memory_order_relaxed) != 0) {
-            port.TxFramesQueued.fetch_sub(1, std::memory_order_relaxed);
-        }
-        port.TxDoneIndex = NextIndex(port.TxDoneIndex, port.config.TxBuffers);
+        CountSentFrame(port);
     }
     if ((dma_status & status::kDmaEndOfList) == 0) {
         return;
+    }
+    // At the end of the list the DMA has stopped, so every queued entry it fetched has been
+    // sent, including any whose end of buffer merged into an earlier status. Restarting at one
+    // of them would send its frame twice.
+    for (uint32_t n = 0;
+         n < port.config.TxBuffers && port.TxFramesQueued.load(std::memory_order_relaxed) != 0 &&
+         TransmitEntryFetched(port, port.TxDoneIndex);
+         ++n) {
+        CountSentFrame(port);
     }
     if (port.TxFramesQueued.load(std::memory_order_relaxed) == 0) {
         port.PortFlags |= TX_IDLE;

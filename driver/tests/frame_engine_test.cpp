@@ -229,6 +229,30 @@ TEST_F(FrameEngineTest, CrcErrorAndOverrunAreFlaggedAndCounted) {
     EXPECT_FALSE(Read().has_value());
 }
 
+// Several buffers ending before the interrupt is serviced leave one end-of-buffer status: every
+// frame is still counted once, none is sent twice.
+TEST_F(FrameEngineTest, BuffersEndingBetweenTwoServicesAreAllCounted) {
+    Open();
+    card.SetInterruptHandler(nullptr);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(Write(Pattern(50, i)));
+    }
+    SynchronizeExecution(sync, [&] { return card.RunUntilIdle(1'000'000'000ull); });
+    card.SetInterruptHandler([this] { ServiceInterrupt(port); });
+    Run();
+    EXPECT_EQ(port.RxFramesWaiting.load(), 3u);
+    EXPECT_EQ(port.TxFramesQueued.load(), 0u);
+    EXPECT_EQ(port.TxFramesSent.load(), 3u);
+    EXPECT_NE(port.PortFlags & TX_IDLE, 0u);
+    EXPECT_EQ(card.Statistics().frames_sent, 3u);
+    for (int i = 0; i < 3; ++i) {
+        const auto got = Read();
+        ASSERT_TRUE(got.has_value());
+        EXPECT_EQ(*got, Pattern(50, i));
+    }
+    EXPECT_FALSE(Read().has_value());
+}
+
 TEST_F(FrameEngineTest, FullTransmitRingRefusesTheNextFrame) {
     port.config.TxBuffers = 4;
     port.config.RxBuffers = 4;
