@@ -1,0 +1,38 @@
+// vintor on the command line: see terminal/vintor_cli.h.
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "terminal/vintor_cli.h"
+
+namespace {
+
+std::atomic<qorval::terminal::CancelFlag*> g_interrupt_target{nullptr};
+
+extern "C" void OnInterrupt(int) {
+    if (auto* flag = g_interrupt_target.load()) {
+        flag->store(true, std::memory_order_relaxed);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace qorval::terminal;
+    std::string error;
+    const auto options = ParseVintorArgs({argv + 1, argv + argc}, error);
+    if (!options) {
+        std::cerr << "vintor: " << error << '\n' << kVintorUsage;
+        return kExitUsage;
+    }
+    struct sigaction action {};
+    action.sa_handler = &OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    return RunVintor(*options, STDIN_FILENO, std::cout, std::cerr, g_interrupt_target);
+}
