@@ -89,19 +89,28 @@ bool ReadFrame(PortContext& port) {
 
     const CrcLayout crc = CrcOf(config.CrcUsed);
     uint32_t length = kCountStart - count;
-    if (config.CrcUsed != 0 && (count >= crc.threshold || count == 0)) {
-        // No longer than its CRC, or a count of 0: delivered empty as an overrun.
+    // No longer than its CRC, or a count of 0: delivered empty as a counted overrun.
+    const bool runt = config.CrcUsed != 0 && (count >= crc.threshold || count == 0);
+    if (runt) {
         length = crc.bytes;
-        port.Overruns.fetch_add(1, std::memory_order_relaxed);
-        port.PortFlags |= RX_OVERRUN;
     }
-    if (length > config.RxBuffSize) {
+    // Longer than its buffer: delivered empty, flagged as an overrun.
+    const bool too_long = length > config.RxBuffSize;
+    if (too_long) {
         length = crc.bytes;
-        port.PortFlags |= RX_OVERRUN;
     }
     if (length > port.ReadLength) {
-        port.ReadLength = length;  // the frame (with its CRC bytes) needs this much room
+        // The frame (with its CRC bytes) needs this much room. It stays first in line, and its
+        // errors are counted and flagged only by the read that takes it, so a retry with a
+        // larger buffer does not count them twice.
+        port.ReadLength = length;
         return false;
+    }
+    if (runt) {
+        port.Overruns.fetch_add(1, std::memory_order_relaxed);
+    }
+    if (runt || too_long) {
+        port.PortFlags |= RX_OVERRUN;
     }
 
     const uint16_t at = EntryAddress(port, index, DmaList::Receive);
