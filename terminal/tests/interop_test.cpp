@@ -13,6 +13,7 @@
 #include "portaccess/tick_count.h"
 #include "terminal/locked_file.h"
 #include "terminal/tests/support/lrzsz_bridge.h"
+#include "terminal/tests/support/paced_line.h"
 #include "terminal/tests/support/recording_ui.h"
 #include "terminal/tests/support/temp_dir.h"
 #include "terminal/xmodem_receiver.h"
@@ -216,15 +217,20 @@ TEST_F(RealTimeTransfer, OurYmodemGReceiverFromSb) {
     EXPECT_EQ(ReadBytes(OurDir() + "/stream.bin"), data);
 }
 
-// Two of our own terminals on a pair, each on its own thread as two programs would be.
+// Two of our own terminals on a line, each on its own thread as two programs would be. The
+// line delivers a frame only into a free receive buffer, as flow on a real line is bounded by
+// its rate; without that a streaming sender would outrun any receiver.
 TEST_F(RealTimeTransfer, BetweenTwoOfOurTerminals) {
+    auto& fake = fake::FakeLibrary::Instance();
+    fake.AddPort({.driver_type = kDriver, .port = 4});
+    PacedLine line(kDriver, 1, 2, 4, 3, 0);
     for (const Protocol protocol :
          {Protocol::Xmodem, Protocol::Xmodem1K, Protocol::Ymodem, Protocol::YmodemG}) {
         SCOPED_TRACE(std::string(ProtocolName(protocol)));
         const auto data = Pattern(70000, static_cast<uint32_t>(protocol));
         WriteBytes(dir.File("pair.bin"), data);
         Side sending(1);
-        Side receiving(2);
+        Side receiving(4);
         ASSERT_EQ(sending.port.Open(), 0u);
         ASSERT_EQ(receiving.port.Open(), 0u);
         const std::string target = OurDir() + (IsYmodem(protocol) ? "" : "/pair.bin");
@@ -238,9 +244,11 @@ TEST_F(RealTimeTransfer, BetweenTwoOfOurTerminals) {
         ASSERT_TRUE(file);
         const TransferUi ui = sending.Ui();
         XmodemSender sender(sending.port, ui, protocol);
-        EXPECT_EQ(sender.Run(*file, dir.File("pair.bin")), TransferOutcome::Succeeded);
+        EXPECT_EQ(sender.Run(*file, dir.File("pair.bin")), TransferOutcome::Succeeded)
+            << Said(sending);
         receiver_thread.join();
-        EXPECT_EQ(received, TransferOutcome::Succeeded);
+        EXPECT_EQ(received, TransferOutcome::Succeeded) << Said(receiving);
+        EXPECT_EQ(fake.DroppedFrames(kDriver, 2) + fake.DroppedFrames(kDriver, 4), 0u);
         auto got = ReadBytes(OurDir() + "/pair.bin");
         if (!IsYmodem(protocol)) {
             ASSERT_GE(got.size(), data.size());
