@@ -162,6 +162,15 @@ TEST_F(SessionTest, TextFileFailures) {
     EXPECT_TRUE(window.enabled);
 }
 
+TEST_F(SessionTest, TextFileGivesUpWhenNoTransmitBufferFrees) {
+    OpenPort(64);
+    WriteBytes(dir.File("t.txt"), Pattern(100));
+    fake::FakeLibrary::Instance().SetTxBuffersFree(kDriver, 1, 0);
+    EXPECT_EQ(session.TransmitTextFile(dir.File("t.txt")), TransferOutcome::Failed);
+    EXPECT_EQ(messages.messages.back(), "Vintor|Error writing to port: 16");
+    EXPECT_TRUE(window.enabled);
+}
+
 TEST_F(SessionTest, NoTextFileWithoutATransmitFrame) {
     OpenPort(0);
     WriteBytes(dir.File("t.txt"), Pattern(10));

@@ -166,6 +166,21 @@ TEST_F(TransferFaults, YmodemGAnsweredWithCRunsWithAcknowledgements) {
     EXPECT_EQ(far.data, Padded(data, 2048, 0xFF));
 }
 
+TEST_F(TransferFaults, StreamedBlockThatNeverLeftIsAFailureNotASuccess) {
+    ReferenceReceiver far;
+    far.mode = Mode::Streaming;
+    far.ymodem = true;
+    // Once the header is through, no transmit buffer frees any more: nothing is acknowledged
+    // in streaming mode, so only the port's answer can tell that the block never left.
+    dispatch = [&] {
+        if (!far.name.empty()) {
+            fake::FakeLibrary::Instance().SetTxBuffersFree(kDriver, 1, 0);
+        }
+    };
+    EXPECT_EQ(SendTo(&far, Protocol::YmodemG, Pattern(3000)), TransferOutcome::Failed);
+    EXPECT_TRUE(HasMessage("Timed out waiting for receiver to acknowledge block."));
+}
+
 TEST_F(TransferFaults, SilentFarEndGetsCThenNakAndATimeout) {
     const auto fixed = [&] { return ReceiveFrom(nullptr, Protocol::Xmodem); }();
     EXPECT_EQ(fixed, TransferOutcome::Failed);
