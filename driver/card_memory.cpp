@@ -6,14 +6,28 @@ namespace wyvel32 {
 
 namespace {
 
-void CopyInPage(PortContext& port, uint32_t offset, uint8_t* host, size_t bytes, bool to_card) {
+// Block transfers in one direction: a const host pointer writes to the card, a mutable one
+// reads from it.
+void MoveWords(Hardware& hw, uint16_t offset, const uint8_t* host, size_t words) {
+    hw.WriteWindowWords(offset, host, words);
+}
+void MoveWords(Hardware& hw, uint16_t offset, uint8_t* host, size_t words) {
+    hw.ReadWindowWords(offset, host, words);
+}
+void MoveBytes(Hardware& hw, uint16_t offset, const uint8_t* host, size_t bytes) {
+    hw.WriteWindowBytes(offset, host, bytes);
+}
+void MoveBytes(Hardware& hw, uint16_t offset, uint8_t* host, size_t bytes) {
+    hw.ReadWindowBytes(offset, host, bytes);
+}
+
+// Moves bytes within the selected page: 128-byte blocks of words, each followed by a board
+// register read and a stall, then the remaining words and 1 to 3 single bytes.
+template <class HostByte>
+void CopyInPage(PortContext& port, uint32_t offset, HostByte* host, size_t bytes) {
     Hardware& hw = *port.hardware;
     auto words = [&](size_t count) {
-        if (to_card) {
-            hw.WriteWindowWords(static_cast<uint16_t>(offset), host, count);
-        } else {
-            hw.ReadWindowWords(static_cast<uint16_t>(offset), host, count);
-        }
+        MoveWords(hw, static_cast<uint16_t>(offset), host, count);
         offset += static_cast<uint32_t>(count * 4);
         host += count * 4;
     };
@@ -24,23 +38,20 @@ void CopyInPage(PortContext& port, uint32_t offset, uint8_t* host, size_t bytes,
         hw.StallMicroseconds(kCopyBlockStallMicroseconds);
     }
     words(bytes / 4);
-    const size_t tail = bytes % 4;
-    if (tail != 0) {
-        if (to_card) {
-            hw.WriteWindowBytes(static_cast<uint16_t>(offset), host, tail);
-        } else {
-            hw.ReadWindowBytes(static_cast<uint16_t>(offset), host, tail);
-        }
+    if (bytes % 4 != 0) {
+        MoveBytes(hw, static_cast<uint16_t>(offset), host, bytes % 4);
     }
 }
 
-void Copy(PortContext& port, uint32_t card_address, uint8_t* host, size_t bytes, bool to_card) {
+// Walks the pages the copy spans, selecting each before moving its part.
+template <class HostByte>
+void Copy(PortContext& port, uint32_t card_address, HostByte* host, size_t bytes) {
     uint32_t page = (card_address >> kPageShift) & (kCardMemoryPages - 1);
     uint32_t offset = card_address & kWindowOffsetMask;
     size_t room = kWindowBytes - offset;
     while (bytes > room) {
         SelectPage(port, page);
-        CopyInPage(port, offset, host, room, to_card);
+        CopyInPage(port, offset, host, room);
         host += room;
         bytes -= room;
         offset = 0;
@@ -48,7 +59,7 @@ void Copy(PortContext& port, uint32_t card_address, uint8_t* host, size_t bytes,
         page = (page + 1) & (kCardMemoryPages - 1);
     }
     SelectPage(port, page);
-    CopyInPage(port, offset, host, bytes, to_card);
+    CopyInPage(port, offset, host, bytes);
 }
 
 }  // namespace
@@ -85,13 +96,11 @@ uint16_t EntryAddress(PortContext& port, uint32_t index, DmaList list) {
 }
 
 void CopyToCard(PortContext& port, uint32_t card_address, const uint8_t* host, size_t bytes) {
-    // The hardware interface takes a non-const pointer for both directions' shared walk; the
-    // to-card direction only reads through it.
-    Copy(port, card_address, const_cast<uint8_t*>(host), bytes, true);
+    Copy(port, card_address, host, bytes);
 }
 
 void CopyFromCard(PortContext& port, uint32_t card_address, uint8_t* host, size_t bytes) {
-    Copy(port, card_address, host, bytes, false);
+    Copy(port, card_address, host, bytes);
 }
 
 }  // namespace wyvel32
