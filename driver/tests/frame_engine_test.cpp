@@ -434,6 +434,18 @@ TEST_F(FrameEngineTest, ReceiveListAbove64KiloBytesGetsItsUpperAddressWord) {
     EXPECT_EQ(*got, Pattern(12, 3));
 }
 
+// MIL-188 passes validation but has no code on the board: the open still proceeds and the
+// line interface register keeps its value.
+TEST_F(FrameEngineTest, OpenProceedsWithAnInterfaceTheBoardLacks) {
+    card.WriteBoard(board::kLineInterface, 0x12);
+    port.config.Interface = 8;
+    Open();
+    EXPECT_EQ(card.PeekBoard(board::kLineInterface), 0x12);
+    ASSERT_TRUE(Write(Pattern(10, 1)));
+    Run();
+    EXPECT_TRUE(Read().has_value());
+}
+
 TEST_F(FrameEngineTest, OpenFailsOnAMissingBoard) {
     card.InjectBoardAbsent(true);
     EXPECT_EQ(OpenTimeInitialisation(port), STATUS_UNSUCCESSFUL);
