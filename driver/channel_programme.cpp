@@ -18,41 +18,58 @@ bool ReadsBack8(PortContext& port, uint8_t offset, uint8_t expected) {
     return ReadIusc8(port, offset) == expected;
 }
 
-// Arms the receiver: status cleared, interrupt control set, DMA request level and empty FIFO
-// confirmed through the RICR high byte.
-bool ProgramReceiver(PortContext& port) {
-    WriteIusc16(port, iusc::RCSR, programme::kRcsrInit);
-    if (!WriteChecked(port, iusc::RICR, programme::kRicrInit)) {
+// The registers and values that arm one direction of the channel.
+struct DirectionSetup {
+    uint8_t csr, csr_command, icr, icr_high;
+    uint16_t csr_init, icr_init;
+    uint8_t request_level, fifo_empty;
+};
+
+constexpr DirectionSetup kReceiveSetup = {iusc::RCSR,
+                                          iusc::RCSR_COMMAND,
+                                          iusc::RICR,
+                                          iusc::RICR_HIGH,
+                                          programme::kRcsrInit,
+                                          programme::kRicrInit,
+                                          programme::kRxRequestLevel,
+                                          programme::kRxFifoEmpty};
+
+constexpr DirectionSetup kTransmitSetup = {iusc::TCSR,
+                                           iusc::TCSR_COMMAND,
+                                           iusc::TICR,
+                                           iusc::TICR_HIGH,
+                                           programme::kTcsrInit,
+                                           programme::kTicrInit,
+                                           programme::kTxRequestLevel,
+                                           programme::kTxFifoEmpty};
+
+// Arms one direction: status cleared, interrupt control set and checked, then the DMA request
+// level and the empty FIFO confirmed through the high byte of the interrupt control register,
+// whose reading the last command selects.
+bool ArmDirection(PortContext& port, const DirectionSetup& d) {
+    WriteIusc16(port, d.csr, d.csr_init);
+    if (!WriteChecked(port, d.icr, d.icr_init)) {
         return false;
     }
-    WriteIusc8(port, iusc::RCSR_COMMAND, command::kSelectRequestLevel);
-    WriteIusc8(port, iusc::RICR_HIGH, programme::kRxRequestLevel);
-    if (!ReadsBack8(port, iusc::RICR_HIGH, programme::kRxRequestLevel)) {
+    WriteIusc8(port, d.csr_command, command::kSelectRequestLevel);
+    WriteIusc8(port, d.icr_high, d.request_level);
+    if (!ReadsBack8(port, d.icr_high, d.request_level)) {
         return false;
     }
-    WriteIusc8(port, iusc::RCSR_COMMAND, command::kSelectFifoStatus);
-    if (!ReadsBack8(port, iusc::RICR_HIGH, programme::kRxFifoEmpty)) {
-        return false;
-    }
-    if (!WriteChecked(port, iusc::RCLR, programme::kRclrMax)) {
-        return false;
-    }
-    return ReadsBack8(port, iusc::TICR_HIGH, programme::kTxFifoEmpty);
+    WriteIusc8(port, d.csr_command, command::kSelectFifoStatus);
+    return ReadsBack8(port, d.icr_high, d.fifo_empty);
 }
 
-// Arms the transmitter the same way; an empty transmit FIFO reads 32 bytes free.
+// The receiver, its count limit, and the transmit FIFO found empty (32 bytes free).
+bool ProgramReceiver(PortContext& port) {
+    return ArmDirection(port, kReceiveSetup) &&
+           WriteChecked(port, iusc::RCLR, programme::kRclrMax) &&
+           ReadsBack8(port, iusc::TICR_HIGH, programme::kTxFifoEmpty);
+}
+
+// The transmitter, then its idle line state.
 bool ProgramTransmitter(PortContext& port) {
-    WriteIusc16(port, iusc::TCSR, programme::kTcsrInit);
-    if (!WriteChecked(port, iusc::TICR, programme::kTicrInit)) {
-        return false;
-    }
-    WriteIusc8(port, iusc::TCSR_COMMAND, command::kSelectRequestLevel);
-    WriteIusc8(port, iusc::TICR_HIGH, programme::kTxRequestLevel);
-    if (!ReadsBack8(port, iusc::TICR_HIGH, programme::kTxRequestLevel)) {
-        return false;
-    }
-    WriteIusc8(port, iusc::TCSR_COMMAND, command::kSelectFifoStatus);
-    if (!ReadsBack8(port, iusc::TICR_HIGH, programme::kTxFifoEmpty)) {
+    if (!ArmDirection(port, kTransmitSetup)) {
         return false;
     }
     WriteIusc16(port, iusc::TCSR, IdleBits(port.config.IdleState));

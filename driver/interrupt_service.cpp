@@ -176,6 +176,32 @@ void TransmitStatusHandler(PortContext& port) {
     }
 }
 
+// A pending register with its receive and transmit bits and their handlers.
+struct PendingSource {
+    uint8_t reg;
+    uint16_t receive_bit;
+    void (*receive)(PortContext&);
+    uint16_t transmit_bit;
+    void (*transmit)(PortContext&);
+};
+
+// Runs the handlers while the register shows their bits pending (receive first).
+void ServicePending(PortContext& port, const PendingSource& source) {
+    for (uint32_t n = 0; n < kMaxServicePasses; ++n) {
+        const uint16_t pending =
+            ReadIusc16(port, source.reg) & (source.receive_bit | source.transmit_bit);
+        if (pending == 0) {
+            return;
+        }
+        if (pending & source.receive_bit) {
+            source.receive(port);
+        }
+        if (pending & source.transmit_bit) {
+            source.transmit(port);
+        }
+    }
+}
+
 bool BoardRequestsInterrupt(PortContext& port) {
     return (port.hardware->ReadBoard(board::kReset) & board::kNoInterrupt) == 0;
 }
@@ -187,32 +213,10 @@ bool ServiceInterrupt(PortContext& port) {
         return false;
     }
     for (uint32_t pass = 0; pass < kMaxServicePasses && BoardRequestsInterrupt(port); ++pass) {
-        for (uint32_t n = 0; n < kMaxServicePasses; ++n) {
-            const uint16_t pending =
-                ReadIusc16(port, iusc::DCCR) & (status::kDccrRxStatus | status::kDccrTxStatus);
-            if (pending == 0) {
-                break;
-            }
-            if (pending & status::kDccrRxStatus) {
-                ReceiveStatusHandler(port);
-            }
-            if (pending & status::kDccrTxStatus) {
-                TransmitStatusHandler(port);
-            }
-        }
-        for (uint32_t n = 0; n < kMaxServicePasses; ++n) {
-            const uint16_t pending =
-                ReadIusc16(port, iusc::DIPR) & (status::kDipRx | status::kDipTx);
-            if (pending == 0) {
-                break;
-            }
-            if (pending & status::kDipRx) {
-                ReceiveDmaHandler(port);
-            }
-            if (pending & status::kDipTx) {
-                TransmitDmaHandler(port);
-            }
-        }
+        ServicePending(port, {iusc::DCCR, status::kDccrRxStatus, ReceiveStatusHandler,
+                              status::kDccrTxStatus, TransmitStatusHandler});
+        ServicePending(port, {iusc::DIPR, status::kDipRx, ReceiveDmaHandler, status::kDipTx,
+                              TransmitDmaHandler});
     }
     return true;
 }
