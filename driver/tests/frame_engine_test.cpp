@@ -346,6 +346,26 @@ TEST_F(FrameEngineTest, SpillOverFrameTakesBothEntries) {
     }
 }
 
+// The same through the card: 1024 data bytes and a 16-bit CRC into 1024-byte buffers.
+TEST_F(FrameEngineTest, FrameTwoBytesOverItsBufferLeavesNoPhantom) {
+    port.config.CrcUsed = 2;
+    Open();
+    ASSERT_TRUE(Write(Pattern(1024, 1)));
+    ASSERT_TRUE(Write(Pattern(30, 2)));
+    Run();
+    EXPECT_EQ(port.RxFramesWaiting.load(), 3u);
+    const auto spilled = Read();
+    ASSERT_TRUE(spilled.has_value());
+    EXPECT_TRUE(spilled->empty());
+    EXPECT_NE(port.PortFlags & RX_OVERRUN, 0u);
+    port.PortFlags &= ~RX_OVERRUN;
+    const auto next = Read();
+    ASSERT_TRUE(next.has_value());
+    EXPECT_EQ(*next, Pattern(30, 2));
+    EXPECT_FALSE(Read().has_value());
+    EXPECT_EQ(port.RxFramesWaiting.load(), 0u);
+}
+
 TEST_F(FrameEngineTest, SpillOverBeforeTheSecondEntryIsCountedTakesTheFirstAlone) {
     Open();
     SetCardWord16(port.RxListBase + 8, static_cast<uint16_t>(0xFFFF - 1026));
