@@ -8,7 +8,6 @@
 namespace qorval::terminal {
 namespace {
 
-constexpr const char* kCaption = "Vintor";
 constexpr const char* kTitle = "Vintor";
 constexpr const char* kTitleLogging = "Vintor - %s";
 constexpr const char* kOpenPortFailed = "Unable to open Quint port";
@@ -17,8 +16,6 @@ constexpr const char* kLogOpenFailed = "Failed to open file!";
 constexpr const char* kProgressText = "Transferring File...";
 constexpr const char* kWriteError = "Error writing to port: %d";
 constexpr const char* kTimerFailed = "Unable to recreate polling timer!!";
-constexpr const char* kFileOpenFailed = "Unable to open file.";
-constexpr const char* kFileReadFailed = "Error reading from file.";
 constexpr const char* kNoTxFrame =
     "Unable to send text file: the port's largest transmit frame is 0 bytes.";
 

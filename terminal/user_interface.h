@@ -63,6 +63,11 @@ struct TransferUi {
     }
 };
 
+// Texts shown by more than one command.
+inline constexpr const char* kCaption = "Vintor";  // every message box
+inline constexpr const char* kFileOpenFailed = "Unable to open file.";
+inline constexpr const char* kFileReadFailed = "Error reading from file.";
+
 // Formats like snprintf into a std::string.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -6,14 +6,12 @@
 namespace qorval::terminal {
 namespace {
 
-constexpr const char* kCaption = "Vintor";
 constexpr const char* kStatusReceiving = "Receiving file...";
 constexpr const char* kNoSender = "Timed out waiting for transmitter to send file.";
 constexpr const char* kCancelledByTransmitter = "Transfer cancelled by transmitter.";
 constexpr const char* kNoHeader = "Timed out waiting for header block.";
 constexpr const char* kBatchDone = "Done receiving files.";
 constexpr const char* kBadName = "Refusing the file name \"%s\" sent by the transmitter.";
-constexpr const char* kOpenFailed = "Unable to open file.";
 constexpr const char* kWriteFailed = "Error writing to file.";
 constexpr const char* kBlockReceived = "Block #%d received";
 constexpr const char* kBlockTimeout = "Timeout getting block.";
@@ -175,7 +173,7 @@ TransferOutcome XmodemReceiver::ReceiveFile(const std::string& path, std::option
                                             bool from_header) {
     auto opened = LockedFile::CreateForWriting(path, from_header);
     if (!opened) {
-        ui_.messages.ShowMessage(kOpenFailed, kCaption, MessageIcon::Error, MessageButtons::Ok);
+        ui_.messages.ShowMessage(kFileOpenFailed, kCaption, MessageIcon::Error, MessageButtons::Ok);
         SendCancelBytes(port_);
         return TransferOutcome::Failed;
     }

@@ -8,13 +8,11 @@
 namespace qorval::terminal {
 namespace {
 
-constexpr const char* kCaption = "Vintor";
 constexpr const char* kStatusTransmitting = "Transmitting file...";
 constexpr const char* kNoStart = "Timed out waiting for receiver to initiate transfer.";
 constexpr const char* kNoHeaderAck = "Timed out waiting for receiver to acknoledge header block.";
 constexpr const char* kCancelledByReceiver = "Transfer cancelled by receiver.";
 constexpr const char* kNoBlockAck = "Timed out waiting for receiver to acknowledge block.";
-constexpr const char* kReadError = "Error reading from file.";
 constexpr const char* kBytesSent = "%llu of %llu bytes sent";
 constexpr const char* kNoEotAck = "Timed out waiting for receiver to acknowledge EOT.";
 constexpr const char* kStatusSent = "File successfully transmitted";
@@ -210,7 +208,7 @@ TransferOutcome XmodemSender::Run(LockedFile& file, std::string_view name) {
             case Step::Timeout:
                 return Fail(kNoBlockAck);
             case Step::FileReadError:
-                return Fail(kReadError);
+                return Fail(kFileReadFailed);
             case Step::RemoteCancelled:
                 return Fail(kCancelledByReceiver);
             default:

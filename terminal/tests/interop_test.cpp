@@ -77,6 +77,7 @@ class RealTimeTransfer : public ::testing::Test {
         {
             Side ours(1);
             ASSERT_EQ(ours.port.Open(), 0u);
+            QORVAL_ResetBuffers(ours.port.GetHandle(), QORVAL_RESET_BOTH);
             auto file = LockedFile::OpenForReading(dir.File(name));
             ASSERT_TRUE(file);
             const TransferUi ui = ours.Ui();
@@ -103,17 +104,17 @@ class RealTimeTransfer : public ::testing::Test {
                                        const std::string& target, std::string* errors) {
         ChildBridge far(kDriver, 2, 1024, std::move(argv), FarDir());
         EXPECT_TRUE(far.Started());
-        TransferOutcome outcome = TransferOutcome::Failed;
-        {
-            Side ours(1);
-            EXPECT_EQ(ours.port.Open(), 0u);
-            const TransferUi ui = ours.Ui();
-            XmodemReceiver receiver(ours.port, ui, protocol);
-            outcome = receiver.Run(target);
-            *errors = Said(ours);
-        }
+        Side ours(1);
+        EXPECT_EQ(ours.port.Open(), 0u);
+        // Nothing left on the line by an earlier far end.
+        QORVAL_ResetBuffers(ours.port.GetHandle(), QORVAL_RESET_BOTH);
+        const TransferUi ui = ours.Ui();
+        XmodemReceiver receiver(ours.port, ui, protocol);
+        const TransferOutcome outcome = receiver.Run(target);
+        // The far end may still answer what we sent last (an XMODEM receive ends with CAN
+        // bytes); it is let finish while our port still listens.
         EXPECT_EQ(far.Wait(kChildSeconds), 0) << far.ErrorOutput();
-        *errors += "\n" + far.ErrorOutput();
+        *errors = Said(ours) + "\n" + far.ErrorOutput();
         return outcome;
     }
 
@@ -152,10 +153,9 @@ TEST_F(RealTimeTransfer, OurXmodem1KSenderToRx) {
 
 TEST_F(RealTimeTransfer, OurYmodemSenderToRb) {
     REQUIRE_PROGRAM(rb, "rb");
-    for (const Protocol protocol : {Protocol::Ymodem, Protocol::YmodemG}) {
-        for (size_t size : kSizes) {
-            SendToProgram(protocol, size, {*rb, "-q", "-b"}, "", 0);
-        }
+    // rb asks with "C", so a YMODEM-G sender runs plain YMODEM here (tested in virtual time).
+    for (size_t size : kSizes) {
+        SendToProgram(Protocol::Ymodem, size, {*rb, "-q", "-b"}, "", 0);
     }
 }
 

@@ -20,8 +20,17 @@ extern char** environ;
 namespace qorval::terminal::testing {
 namespace {
 
-// Bytes from the child that wait this long for company are sent as a frame of their own.
-constexpr int kGapMs = 2;
+// Bytes from the child that wait this long for company are sent as a frame of their own: a few
+// character times on a fast line, so the bridge adds little delay of its own.
+constexpr long kGapNs = 200'000;
+// How long one look at the child's output waits when nothing is held back.
+constexpr long kIdleNs = 50'000;
+
+int WaitReadable(int fd, long ns) {
+    pollfd p{fd, POLLIN, 0};
+    const timespec t{0, ns};
+    return ::ppoll(&p, 1, &t, nullptr);
+}
 
 void WriteAll(int fd, const uint8_t* data, size_t n) {
     while (n > 0) {
@@ -125,8 +134,7 @@ void ChildBridge::Pump() {
         // stops while enough is held back for a few frames.
         bool gap = true;
         if (child_open && out.size() < 4 * size_t{frame_limit_}) {
-            pollfd p{from_child_, POLLIN, 0};
-            const int ready = ::poll(&p, 1, out.empty() ? 1 : kGapMs);
+            const int ready = WaitReadable(from_child_, out.empty() ? kIdleNs : kGapNs);
             if (ready > 0) {
                 uint8_t buffer[4096];
                 const ssize_t n = ::read(from_child_, buffer, sizeof buffer);

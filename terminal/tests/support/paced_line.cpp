@@ -61,6 +61,9 @@ bool PacedLine::Step(Direction& d) {
             return false;
         }
         QORVAL_PutData(d.to, d.frame.data(), static_cast<uint32_t>(d.frame.size()));
+        // A frame already queued behind this one follows it back to back on the line, even
+        // when the relay itself comes late.
+        d.queued_behind = Waiting(driver_, d.from_relay, nullptr) > 0;
         if (d.record) {
             std::lock_guard lock(span_mutex_);
             crossings_.push_back({d.started, d.arrives, static_cast<uint32_t>(d.frame.size())});
@@ -78,7 +81,8 @@ bool PacedLine::Step(Direction& d) {
         }
         d.frame.resize(length);
         // Back to back after the frame before, or at once on an idle line.
-        d.started = std::max(now, d.arrives);
+        d.started = d.queued_behind ? d.arrives : std::max(now, d.arrives);
+        d.queued_behind = false;
         d.arrives = d.started;
         if (bits_per_second_ > 0) {
             const double seconds = (length + kFrameOverheadBytes) * 8.0 / bits_per_second_;

@@ -46,6 +46,7 @@ class PacedLine {
         bool record;            // note the frames for DataSpanAtoB
         std::vector<uint8_t> frame;
         bool in_flight = false;
+        bool queued_behind = false;
         Clock::time_point started{};
         Clock::time_point arrives{};
     };
