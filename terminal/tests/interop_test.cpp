@@ -18,6 +18,7 @@
 #include "terminal/tests/support/temp_dir.h"
 #include "terminal/xmodem_receiver.h"
 #include "terminal/xmodem_sender.h"
+#include "terminal/ymodem_header.h"
 
 namespace qorval::terminal::testing {
 namespace {
@@ -102,8 +103,13 @@ class RealTimeTransfer : public ::testing::Test {
     // Our receiver on port 1 from `argv` on port 2; returns the outcome.
     TransferOutcome ReceiveFromProgram(Protocol protocol, std::vector<std::string> argv,
                                        const std::string& target, std::string* errors) {
+        const bool announces = LastPathComponent(argv[0]) == "sx";
         ChildBridge far(kDriver, 2, 1024, std::move(argv), FarDir());
         EXPECT_TRUE(far.Started());
+        if (announces) {
+            // sx says when it listens; a start byte sent before may be lost in its start-up.
+            EXPECT_TRUE(far.WaitForErrorText("receive command now", kChildSeconds));
+        }
         Side ours(1);
         EXPECT_EQ(ours.port.Open(), 0u);
         // Nothing left on the line by an earlier far end.

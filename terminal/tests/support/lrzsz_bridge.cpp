@@ -66,6 +66,8 @@ ChildBridge::ChildBridge(uint16_t driver, uint16_t port, uint16_t frame_limit,
     if (QORVAL_PortOpen(driver, port, &handle_) != 0) {
         return;
     }
+    // Nothing an earlier far end left on the line reaches this child.
+    QORVAL_ResetBuffers(handle_, QORVAL_RESET_BOTH);
     int in_pipe[2];
     int out_pipe[2];
     if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0) {
@@ -201,6 +203,17 @@ void ChildBridge::StopChild() {
         pid_ = -1;
         child_done_ = true;
     }
+}
+
+bool ChildBridge::WaitForErrorText(const std::string& text, int seconds) const {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+        if (ErrorOutput().find(text) != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
 }
 
 std::string ChildBridge::ErrorOutput() const {

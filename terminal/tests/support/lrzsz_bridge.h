@@ -35,6 +35,8 @@ class ChildBridge {
     // `seconds`).
     int Wait(int seconds);
     std::string ErrorOutput() const;
+    // True once the child has written `text` to its standard error (within `seconds`).
+    bool WaitForErrorText(const std::string& text, int seconds) const;
 
   private:
     void Pump();
