@@ -4,7 +4,9 @@
 #include <string_view>
 #include <vector>
 
+#include "host/control_client_command.h"
 #include "host/programme_command.h"
+#include "host/run_command.h"
 
 namespace {
 
@@ -17,12 +19,22 @@ struct SubCommand {
 
 constexpr SubCommand kCommands[] = {
     {"programme", wyvel32::host::RunProgrammeCommand},
+    {"run", wyvel32::host::RunHostCommand},
+};
+
+// Commands a running host answers on its control socket.
+constexpr std::string_view kControlCommands[] = {
+    "status", "add", "start", "stop", "surprise-remove", "remove", "sleep",
+    "wake",   "wire", "ber",  "drop", "rate",
 };
 
 int Usage() {
     std::cerr << "usage: wyvel32 <command> [arguments]\ncommands:";
     for (const SubCommand& command : kCommands) {
         std::cerr << " " << command.name;
+    }
+    for (const std::string_view command : kControlCommands) {
+        std::cerr << " " << command;
     }
     std::cerr << "\n";
     return 2;
@@ -39,6 +51,11 @@ int main(int argc, char** argv) {
     for (const SubCommand& command : kCommands) {
         if (command.name == name) {
             return command.run(args, std::cout, std::cerr);
+        }
+    }
+    for (const std::string_view command : kControlCommands) {
+        if (command == name) {
+            return wyvel32::host::RunControlClientCommand(name, args, std::cout, std::cerr);
         }
     }
     return Usage();

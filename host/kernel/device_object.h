@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "host/kernel/irp.h"
@@ -51,6 +52,12 @@ struct PhysicalDeviceInfo {
     // The card's register and memory windows, returned by MmMapIoSpace for any address inside
     // the function's memory ranges.
     wyvel32::Hardware* Hardware = nullptr;
+    // The lock the card's model runs under (the driver host steps the card holding it and
+    // delivers interrupts from inside the step). When set, the function's interrupt object
+    // takes it as its interrupt lock, as IoConnectInterrupt's spin-lock parameter lets a
+    // driver share one lock; it must be recursive, since the service routine runs inside a
+    // step that already holds it.
+    std::recursive_mutex* InterruptLock = nullptr;
     // Statuses the bus completes Plug and Play requests with, by minor function (tests use it
     // to make a lower driver fail); success when not listed.
     std::vector<std::pair<uint8_t, NTSTATUS>> PnpFailures;

@@ -5,18 +5,15 @@
 namespace qorval::kernel {
 
 bool KInterrupt::Service() {
-    std::lock_guard guard(m_lock);
-    if (!m_connected) {
-        return false;
-    }
-    return m_routine(this, m_context);
+    return wyvel32::SynchronizeExecution(*this, [this] {
+        return m_connected && m_routine(this, m_context);
+    });
 }
 
 void KInterrupt::Disconnect() {
     // Taking the lock waits for a service routine that is running now; the flag keeps out
     // any delivery that had already picked this object up.
-    std::lock_guard guard(m_lock);
-    m_connected = false;
+    wyvel32::SynchronizeExecution(*this, [this] { m_connected = false; });
 }
 
 NTSTATUS IoConnectInterrupt(IoManager& manager, KInterrupt** interrupt, ServiceRoutine routine,
@@ -28,8 +25,9 @@ NTSTATUS IoConnectInterrupt(IoManager& manager, KInterrupt** interrupt, ServiceR
     if (routine == nullptr) {
         return STATUS_INVALID_PARAMETER;
     }
-    auto object =
-        std::make_shared<KInterrupt>(manager, routine, context, vector, level_sensitive, shared);
+    auto object = std::make_shared<KInterrupt>(manager, routine, context, vector,
+                                               level_sensitive, shared,
+                                               manager.InterruptLockOf(vector));
     *interrupt = object.get();
     manager.ConnectInterrupt(std::move(object));
     return STATUS_SUCCESS;

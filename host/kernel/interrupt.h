@@ -27,16 +27,31 @@ using ServiceRoutine = bool (*)(KInterrupt* interrupt, void* context);
 class KInterrupt final : public wyvel32::InterruptSync {
   public:
     KInterrupt(IoManager& manager, ServiceRoutine routine, void* context, uint32_t vector,
-               bool level_sensitive, bool shared)
+               bool level_sensitive, bool shared, std::recursive_mutex* external_lock = nullptr)
         : Manager(manager),
           Vector(vector),
           LevelSensitive(level_sensitive),
           Shared(shared),
+          m_external(external_lock),
           m_routine(routine),
           m_context(context) {}
 
-    void Acquire() override { m_lock.lock(); }
-    void Release() override { m_lock.unlock(); }
+    // The interrupt lock: the object's own, or the lock of the card model when the function
+    // shares one (external_lock).
+    void Acquire() override {
+        if (m_external != nullptr) {
+            m_external->lock();
+        } else {
+            m_lock.lock();
+        }
+    }
+    void Release() override {
+        if (m_external != nullptr) {
+            m_external->unlock();
+        } else {
+            m_lock.unlock();
+        }
+    }
 
     // Runs the service routine holding the lock, unless the object was disconnected.
     bool Service();
@@ -50,7 +65,8 @@ class KInterrupt final : public wyvel32::InterruptSync {
 
   private:
     std::mutex m_lock;
-    bool m_connected = true;  // guarded by m_lock
+    std::recursive_mutex* const m_external;
+    bool m_connected = true;  // guarded by the interrupt lock
     const ServiceRoutine m_routine;
     void* const m_context;
 };

@@ -590,6 +590,22 @@ size_t IoManager::ConnectedInterrupts() const {
     return m_interrupts.size();
 }
 
+std::recursive_mutex* IoManager::InterruptLockOf(uint32_t vector) const {
+    std::lock_guard guard(m_lock);
+    for (const auto& [id, function] : m_functions) {
+        const PhysicalDeviceInfo* info = function->Info;
+        if (info == nullptr || info->InterruptLock == nullptr || !info->TranslatedResources) {
+            continue;
+        }
+        for (const ResourceDescriptor& resource : *info->TranslatedResources) {
+            if (resource.type == ResourceDescriptor::Type::Interrupt && resource.vector == vector) {
+                return info->InterruptLock;
+            }
+        }
+    }
+    return nullptr;
+}
+
 bool IoManager::DeliverInterrupt(uint32_t vector) {
     std::vector<std::shared_ptr<KInterrupt>> targets;
     {

@@ -171,6 +171,9 @@ class IoManager {
     // Runs the service routines connected to `vector` (in connection order), then the DPCs
     // they queued. Returns whether any routine claimed the interrupt.
     bool DeliverInterrupt(uint32_t vector);
+    // The interrupt lock a function's card shares (PhysicalDeviceInfo::InterruptLock), for the
+    // function whose translated interrupt resource has this vector; null when none does.
+    std::recursive_mutex* InterruptLockOf(uint32_t vector) const;
 
     // ---- Device memory ----
 

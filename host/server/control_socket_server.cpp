@@ -51,13 +51,13 @@ void ControlSocketServer::Loop() {
         if (::poll(fds.data(), fds.size(), -1) < 0) {
             continue;
         }
+        std::vector<int> still_open;
         if (fds[1].revents != 0) {
             const int fd = listener_.Accept();
             if (fd >= 0) {
-                clients.push_back(fd);
+                still_open.push_back(fd);
             }
         }
-        std::vector<int> still_open;
         for (size_t i = 2; i < fds.size(); ++i) {
             const int fd = fds[i].fd;
             if (fds[i].revents == 0) {

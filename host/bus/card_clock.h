@@ -1,0 +1,54 @@
+#pragma once
+// Runs the simulated lines in real time inside the driver host: one thread steps every line
+// up to the wall clock, holding the locks of the cards on it, and sleeps until the next
+// scheduled event or until a card is written to (the driver started DMA, say).
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "sim/line.h"
+
+namespace qorval::host {
+
+class CardClock {
+  public:
+    struct RunLine {
+        sim::Line* line = nullptr;
+        std::vector<sim::SimCard*> cards;
+        std::vector<std::function<void()>> interrupts;  // delivers each card's interrupt
+        std::vector<std::recursive_mutex*> locks;       // in one global order (by address)
+        std::chrono::steady_clock::time_point origin;   // real time of the line's virtual 0
+    };
+
+    CardClock() = default;
+    ~CardClock() { Stop(); }
+    CardClock(const CardClock&) = delete;
+    CardClock& operator=(const CardClock&) = delete;
+
+    void Start();
+    void Stop();
+    // Replaces the lines to run; returns once the thread no longer uses the old ones.
+    void SetLines(std::vector<RunLine> lines);
+    // Something changed on a card: step again now.
+    void Wake();
+
+  private:
+    void Loop();
+    std::chrono::steady_clock::time_point StepAll();
+
+    std::mutex lines_lock_;  // held while stepping, so SetLines waits for the step to end
+    std::vector<RunLine> lines_;
+
+    std::mutex wake_lock_;  // only ever held briefly: Wake() is called from inside steps
+    std::condition_variable wake_;
+    bool woken_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+}  // namespace qorval::host

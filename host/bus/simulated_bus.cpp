@@ -1,0 +1,416 @@
+#include "host/bus/simulated_bus.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "host/kernel/device_object.h"
+
+namespace qorval::host {
+
+namespace {
+
+// Where the simulated functions live. Slot s is PCI device s on bus 0. Its first I/O range
+// and first memory range stand for the card's PCI bridge registers, which the driver skips;
+// the board registers, the IUSC window and the card-memory window follow in the order the
+// driver expects. Card-memory windows are 16 KB apart so each card's window select
+// (address bits 18-14) differs.
+constexpr uint64_t kBridgePorts = 0xE000;
+constexpr uint64_t kBoardPorts = 0x1000;
+constexpr uint64_t kBridgeMemory = 0xFE000000;
+constexpr uint64_t kIuscWindows = 0xFE008000;
+constexpr uint64_t kCardWindows = 0xFD000000;
+constexpr uint32_t kFirstLevel = 16;
+constexpr uint32_t kFirstVector = 0x50;
+
+// "\Device\Wyvel32_00<n-1>" → n; 0 for other names.
+unsigned PortFromDeviceName(const std::string& name) {
+    static constexpr std::string_view kPrefix = "\\Device\\Wyvel32_00";
+    if (name.size() <= kPrefix.size() || name.compare(0, kPrefix.size(), kPrefix) != 0) {
+        return 0;
+    }
+    unsigned index = 0;
+    for (size_t i = kPrefix.size(); i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9' || index > 100) {
+            return 0;
+        }
+        index = index * 10 + static_cast<unsigned>(name[i] - '0');
+    }
+    return index + 1;
+}
+
+std::string NoSuchPort(unsigned port) {
+    return "no device has port " + std::to_string(port);
+}
+
+}  // namespace
+
+SimulatedBus::SimulatedBus(kernel::IoManager& kernel, BusOptions options,
+                           std::function<void()> links_changed)
+    : kernel_(kernel), options_(options), links_changed_(std::move(links_changed)) {}
+
+SimulatedBus::~SimulatedBus() {
+    Shutdown();
+}
+
+std::string SimulatedBus::Checked(kernel::NTSTATUS status, const char* what) {
+    if (status == wyvel32::STATUS_SUCCESS) {
+        return {};
+    }
+    char text[96];
+    std::snprintf(text, sizeof(text), "%s failed with status 0x%08X", what, status);
+    return text;
+}
+
+std::function<void()> SimulatedBus::DeliveryOf(const Function& function) {
+    const uint32_t vector = kFirstVector + function.slot;
+    return [this, vector] { kernel_.DeliverInterrupt(vector); };
+}
+
+kernel::PhysicalDeviceInfo SimulatedBus::DescribeFunction(Function& function) const {
+    using kernel::ResourceDescriptor;
+    const unsigned s = function.slot;
+    kernel::PhysicalDeviceInfo info;
+    info.BusNumber = 0;
+    info.DeviceNumber = s;
+    info.FunctionNumber = 0;
+    kernel::ResourceList resources{
+        ResourceDescriptor::PortRange(kBridgePorts + 0x100ull * s, 0x80),
+        ResourceDescriptor::PortRange(kBoardPorts + 0x10ull * s, 8),
+        ResourceDescriptor::MemoryRange(kBridgeMemory + 0x10000ull * s, 0x80),
+        ResourceDescriptor::MemoryRange(kIuscWindows + 0x10000ull * s, 256),
+        ResourceDescriptor::MemoryRange(kCardWindows + 0x4000ull * s, 0x4000),
+    };
+    kernel::ResourceList raw = resources;
+    raw.push_back(ResourceDescriptor::Interrupt(kFirstLevel + s, kFirstVector + s, 1));
+    kernel::ResourceList translated = resources;
+    translated.push_back(ResourceDescriptor::Interrupt(kFirstLevel + s, kFirstVector + s, 1));
+    info.RawResources = std::move(raw);
+    info.TranslatedResources = std::move(translated);
+    info.Hardware = function.hardware.get();
+    info.InterruptLock = function.lock.get();
+    return info;
+}
+
+std::string SimulatedBus::AddFunction(unsigned* slot_out) {
+    auto function = std::make_unique<Function>();
+    function->slot = next_slot_++;
+    function->card = std::make_unique<sim::SimCard>();
+    function->lock = std::make_unique<std::recursive_mutex>();
+    function->hardware =
+        std::make_unique<LockedCard>(*function->card, *function->lock, [this] { clock_.Wake(); });
+    // The card raises its interrupt from inside a step of the card clock, which holds the
+    // card's lock; the service routine runs right there, between the events that caused it.
+    function->card->SetInterruptHandler(DeliveryOf(*function));
+    Function& added = *function;
+    functions_.emplace(added.slot, std::move(function));
+    *slot_out = added.slot;
+    RebuildLines();
+    std::string failure =
+        Checked(kernel_.AddPhysicalDevice(DescribeFunction(added), &added.id), "add device");
+    if (failure.empty()) {
+        failure = Checked(kernel_.StartDevice(added.id), "start");
+    }
+    links_changed_();
+    return failure;
+}
+
+std::string SimulatedBus::Boot() {
+    std::string failures;
+    {
+        std::lock_guard guard(lock_);
+        clock_.Start();
+        for (unsigned i = 0; i < options_.ports; ++i) {
+            unsigned slot = 0;
+            const std::string failure = AddFunction(&slot);
+            if (!failure.empty()) {
+                failures += "slot " + std::to_string(slot) + ": " + failure + "\n";
+            }
+        }
+        for (auto& [slot, function] : functions_) {
+            Wiring& wiring = wiring_[slot];
+            wiring.bit_error_rate = options_.bit_error_rate;
+            wiring.drop_rate = options_.drop_rate;
+            if (options_.wiring == WireKind::Pair) {
+                const unsigned peer = slot % 2 == 1 ? slot + 1 : slot - 1;
+                wiring.kind = functions_.count(peer) ? WireKind::Pair : WireKind::Open;
+                wiring.peer_slot = peer;
+            } else {
+                wiring.kind = options_.wiring;
+            }
+        }
+        RebuildLines();
+    }
+    return failures;
+}
+
+void SimulatedBus::Shutdown() {
+    std::lock_guard guard(lock_);
+    while (!functions_.empty()) {
+        RemoveFunction(functions_.begin()->first);
+    }
+    clock_.Stop();
+}
+
+void SimulatedBus::RemoveFunction(unsigned slot) {
+    Function& function = *functions_.at(slot);
+    if (function.id != 0) {
+        (void)kernel_.RemoveDevice(function.id);
+    }
+    // A line refers to its cards: it goes first.
+    clock_.SetLines({});
+    runs_.clear();
+    lines_.clear();
+    functions_.erase(slot);
+    wiring_.erase(slot);
+    for (auto& [other, wiring] : wiring_) {
+        if (wiring.kind == WireKind::Pair && wiring.peer_slot == slot) {
+            wiring.kind = WireKind::Open;
+        }
+    }
+    RebuildLines();
+    links_changed_();
+}
+
+void SimulatedBus::RebuildLines() {
+    // The clock lets go of the old lines before they are destroyed.
+    clock_.SetLines({});
+    lines_.clear();
+    runs_.clear();
+    std::map<unsigned, bool> placed;
+    for (auto& [slot, function] : functions_) {
+        if (placed[slot]) {
+            continue;
+        }
+        const Wiring wiring = wiring_.count(slot) ? wiring_[slot] : Wiring{};
+        CardClock::RunLine run;
+        std::unique_ptr<sim::Line> line;
+        if (wiring.kind == WireKind::Pair && functions_.count(wiring.peer_slot) &&
+            !placed[wiring.peer_slot]) {
+            Function& peer = *functions_.at(wiring.peer_slot);
+            line = sim::Line::Pair(*function->card, *peer.card);
+            run.cards = {function->card.get(), peer.card.get()};
+            run.interrupts = {DeliveryOf(*function), DeliveryOf(peer)};
+            run.locks = {function->lock.get(), peer.lock.get()};
+            placed[peer.slot] = true;
+        } else if (wiring.kind == WireKind::Loopback) {
+            line = sim::Line::Loopback(*function->card);
+            run.cards = {function->card.get()};
+            run.interrupts = {DeliveryOf(*function)};
+            run.locks = {function->lock.get()};
+        } else {
+            line = sim::Line::Open(*function->card);
+            run.cards = {function->card.get()};
+            run.interrupts = {DeliveryOf(*function)};
+            run.locks = {function->lock.get()};
+        }
+        placed[slot] = true;
+        std::sort(run.locks.begin(), run.locks.end());
+        Configure(*line, slot);
+        run.line = line.get();
+        run.origin = origin_;
+        lines_.emplace_back(slot, std::move(line));
+        runs_.push_back(std::move(run));
+    }
+    clock_.SetLines(runs_);
+}
+
+unsigned SimulatedBus::PortOf(const Function& function) const {
+    if (function.id == 0) {
+        return 0;
+    }
+    const kernel::DeviceObject* device = kernel_.TopDevice(function.id);
+    return device == nullptr ? 0 : PortFromDeviceName(device->Name);
+}
+
+SimulatedBus::Function* SimulatedBus::FunctionOfPort(unsigned port) {
+    for (auto& [slot, function] : functions_) {
+        if (PortOf(*function) == port) {
+            return function.get();
+        }
+    }
+    return nullptr;
+}
+
+sim::SimCard* SimulatedBus::CardOfPort(unsigned port) {
+    std::lock_guard guard(lock_);
+    Function* function = FunctionOfPort(port);
+    return function == nullptr ? nullptr : function->card.get();
+}
+
+std::vector<protocol::PortListing> SimulatedBus::List() {
+    std::lock_guard guard(lock_);
+    std::vector<protocol::PortListing> ports;
+    const auto links = kernel_.SymbolicLinks();
+    for (auto& [slot, function] : functions_) {
+        const unsigned port = PortOf(*function);
+        if (port == 0) {
+            continue;
+        }
+        const std::string socket = protocol::DeviceSocketName(port);
+        const bool linked = std::any_of(links.begin(), links.end(), [&](const auto& link) {
+            return link.first.size() >= socket.size() &&
+                   link.first.compare(link.first.size() - socket.size(), socket.size(), socket) ==
+                       0;
+        });
+        ports.push_back({port,
+                         !function->present ? "surprise-removed"
+                         : linked           ? "started"
+                                            : "stopped",
+                         socket});
+    }
+    std::sort(ports.begin(), ports.end(),
+              [](const auto& a, const auto& b) { return a.number < b.number; });
+    return ports;
+}
+
+std::string SimulatedBus::Add(unsigned* port_number) {
+    std::lock_guard guard(lock_);
+    unsigned slot = 0;
+    const std::string failure = AddFunction(&slot);
+    wiring_[slot].kind = WireKind::Open;
+    *port_number = PortOf(*functions_.at(slot));
+    return failure;
+}
+
+std::string SimulatedBus::Start(unsigned port) {
+    std::lock_guard guard(lock_);
+    Function* function = FunctionOfPort(port);
+    if (function == nullptr) {
+        return NoSuchPort(port);
+    }
+    const std::string failure = Checked(kernel_.StartDevice(function->id), "start");
+    links_changed_();
+    return failure;
+}
+
+std::string SimulatedBus::Stop(unsigned port) {
+    std::lock_guard guard(lock_);
+    Function* function = FunctionOfPort(port);
+    if (function == nullptr) {
+        return NoSuchPort(port);
+    }
+    std::string failure = Checked(kernel_.QueryStopDevice(function->id), "query stop");
+    if (failure.empty()) {
+        failure = Checked(kernel_.StopDevice(function->id), "stop");
+    }
+    links_changed_();
+    return failure;
+}
+
+std::string SimulatedBus::SurpriseRemove(unsigned port) {
+    std::lock_guard guard(lock_);
+    Function* function = FunctionOfPort(port);
+    if (function == nullptr) {
+        return NoSuchPort(port);
+    }
+    function->present = false;
+    const std::string failure =
+        Checked(kernel_.SurpriseRemoveDevice(function->id), "surprise removal");
+    links_changed_();
+    return failure;
+}
+
+std::string SimulatedBus::Remove(unsigned port) {
+    std::lock_guard guard(lock_);
+    Function* function = FunctionOfPort(port);
+    if (function == nullptr) {
+        return NoSuchPort(port);
+    }
+    std::string failure;
+    if (function->present) {
+        failure = Checked(kernel_.QueryRemoveDevice(function->id), "query remove");
+        if (!failure.empty()) {
+            return failure;
+        }
+    }
+    RemoveFunction(function->slot);
+    return {};
+}
+
+std::string SimulatedBus::Power(unsigned port, PowerAction action) {
+    std::lock_guard guard(lock_);
+    Function* function = FunctionOfPort(port);
+    if (function == nullptr) {
+        return NoSuchPort(port);
+    }
+    const auto state = action == PowerAction::Sleep ? kernel::SystemPowerState::Sleeping3
+                                                    : kernel::SystemPowerState::Working;
+    return Checked(kernel_.SendSystemPower(function->id, kernel::IRP_MN_SET_POWER, state),
+                   "system power");
+}
+
+std::string SimulatedBus::Wire(WireKind kind, unsigned a, unsigned b) {
+    std::lock_guard guard(lock_);
+    Function* first = FunctionOfPort(a);
+    Function* second = FunctionOfPort(b);
+    if (first == nullptr || second == nullptr) {
+        return NoSuchPort(first == nullptr ? a : b);
+    }
+    auto unpair = [this](unsigned slot) {
+        Wiring& wiring = wiring_[slot];
+        if (wiring.kind == WireKind::Pair && wiring_.count(wiring.peer_slot)) {
+            wiring_[wiring.peer_slot].kind = WireKind::Open;
+        }
+        wiring.kind = WireKind::Open;
+    };
+    unpair(first->slot);
+    unpair(second->slot);
+    wiring_[first->slot].kind = kind;
+    if (kind == WireKind::Pair) {
+        wiring_[first->slot].peer_slot = second->slot;
+        wiring_[second->slot].kind = WireKind::Pair;
+        wiring_[second->slot].peer_slot = first->slot;
+    }
+    RebuildLines();
+    return {};
+}
+
+std::string SimulatedBus::SetBitErrorRate(double probability, unsigned port) {
+    std::lock_guard guard(lock_);
+    for (auto& [slot, function] : functions_) {
+        if (port == 0 || PortOf(*function) == port) {
+            wiring_[slot].bit_error_rate = probability;
+        }
+    }
+    ApplyLineSettings();
+    return {};
+}
+
+std::string SimulatedBus::SetDropRate(double probability, unsigned port) {
+    std::lock_guard guard(lock_);
+    for (auto& [slot, function] : functions_) {
+        if (port == 0 || PortOf(*function) == port) {
+            wiring_[slot].drop_rate = probability;
+        }
+    }
+    ApplyLineSettings();
+    return {};
+}
+
+std::string SimulatedBus::SetLineRate(bool unlimited) {
+    std::lock_guard guard(lock_);
+    options_.unlimited_rate = unlimited;
+    ApplyLineSettings();
+    return {};
+}
+
+void SimulatedBus::ApplyLineSettings() {
+    // Lines keep their frames in flight; the clock only pauses while they change.
+    clock_.SetLines({});
+    for (auto& [slot, line] : lines_) {
+        Configure(*line, slot);
+    }
+    clock_.SetLines(runs_);
+}
+
+void SimulatedBus::Configure(sim::Line& line, unsigned slot) {
+    const Wiring wiring = wiring_.count(slot) ? wiring_.at(slot) : Wiring{};
+    line.SetRate(options_.unlimited_rate ? sim::Line::Rate::Unlimited : sim::Line::Rate::FromClock);
+    sim::Line::Impairments impairments;
+    impairments.bit_error_rate = wiring.bit_error_rate;
+    impairments.drop_rate = wiring.drop_rate;
+    impairments.seed = slot;
+    line.SetImpairments(impairments);
+}
+
+}  // namespace qorval::host

@@ -1,0 +1,108 @@
+#pragma once
+// The driver host's simulated PCI bus: it makes one simulated card per adapter port, announces
+// each as a Plug and Play arrival with its own location and resources, starts it through the
+// kernel model, wires the cards' lines and runs them in real time. The control socket's
+// commands act on it (HostControl).
+//
+// Functions are identified by their slot (the PCI device number, from 1, in order of
+// arrival); commands name ports, which the driver numbers itself, so the bus finds a port's
+// function through the name of the device object the driver created.
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/bus/card_clock.h"
+#include "host/bus/locked_card.h"
+#include "host/kernel/io_manager.h"
+#include "host/server/control_commands.h"
+#include "sim/line.h"
+#include "sim/sim_card.h"
+
+namespace qorval::host {
+
+struct BusOptions {
+    unsigned ports = 2;
+    WireKind wiring = WireKind::Pair;  // pair: 1-2, 3-4, ...
+    bool unlimited_rate = false;       // false: the clock programme's bit rate
+    double bit_error_rate = 0.0;
+    double drop_rate = 0.0;
+};
+
+class SimulatedBus final : public HostControl {
+  public:
+    // `links_changed` runs after every Plug and Play change (the device sockets follow the
+    // driver's symbolic links).
+    SimulatedBus(kernel::IoManager& kernel, BusOptions options,
+                 std::function<void()> links_changed);
+    ~SimulatedBus() override;
+
+    // Adds and starts the configured number of functions and wires them; the card clock runs
+    // from here on. Returns the failures, one line each (a port that failed to start still
+    // exists, not started).
+    std::string Boot();
+    // Removes every function (as at shutdown) and stops the clock.
+    void Shutdown();
+
+    // HostControl
+    std::vector<protocol::PortListing> List() override;
+    std::string Add(unsigned* port_number) override;
+    std::string Start(unsigned port) override;
+    std::string Stop(unsigned port) override;
+    std::string SurpriseRemove(unsigned port) override;
+    std::string Remove(unsigned port) override;
+    std::string Power(unsigned port, PowerAction action) override;
+    std::string Wire(WireKind kind, unsigned a, unsigned b) override;
+    std::string SetBitErrorRate(double probability, unsigned port) override;
+    std::string SetDropRate(double probability, unsigned port) override;
+    std::string SetLineRate(bool unlimited) override;
+
+    // For tests: the card of a port (null when there is none).
+    sim::SimCard* CardOfPort(unsigned port);
+
+  private:
+    struct Function {
+        unsigned slot = 0;
+        kernel::IoManager::DeviceId id = 0;
+        std::unique_ptr<sim::SimCard> card;
+        std::unique_ptr<std::recursive_mutex> lock;
+        std::unique_ptr<LockedCard> hardware;
+        bool present = true;  // false once surprise-removed (until removed)
+    };
+    struct Wiring {
+        WireKind kind = WireKind::Open;
+        unsigned peer_slot = 0;  // pair
+        double bit_error_rate = 0.0;
+        double drop_rate = 0.0;
+    };
+
+    kernel::PhysicalDeviceInfo DescribeFunction(Function& function) const;
+    std::function<void()> DeliveryOf(const Function& function);
+    Function* FunctionOfPort(unsigned port);
+    unsigned PortOf(const Function& function) const;
+    std::string AddFunction(unsigned* slot_out);
+    void RemoveFunction(unsigned slot);
+    void RebuildLines();
+    void ApplyLineSettings();
+    void Configure(sim::Line& line, unsigned slot);
+    std::string Checked(kernel::NTSTATUS status, const char* what);
+
+    kernel::IoManager& kernel_;
+    BusOptions options_;
+    std::function<void()> links_changed_;
+
+    std::mutex lock_;  // one control command at a time; guards everything below
+    std::map<unsigned, std::unique_ptr<Function>> functions_;             // by slot
+    std::map<unsigned, Wiring> wiring_;                                   // by slot
+    std::vector<std::pair<unsigned, std::unique_ptr<sim::Line>>> lines_;  // by first slot
+    std::vector<CardClock::RunLine> runs_;                                // what the clock runs
+    unsigned next_slot_ = 1;
+    CardClock clock_;
+    std::chrono::steady_clock::time_point origin_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace qorval::host

@@ -1,0 +1,67 @@
+#include "host/host_options.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace wyvel32::host {
+
+namespace {
+
+constexpr unsigned kMaxPorts = 32;
+
+bool ParseProbability(std::string_view text, double& value) {
+    const std::string copy(text);
+    char* end = nullptr;
+    value = std::strtod(copy.c_str(), &end);
+    return !copy.empty() && end == copy.c_str() + copy.size() && std::isfinite(value) &&
+           value >= 0.0 && value <= 1.0;
+}
+
+}  // namespace
+
+std::string ParseHostOptions(std::span<const std::string_view> args,
+                             qorval::host::BusOptions& options) {
+    using qorval::host::WireKind;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string_view option = args[i];
+        if (i + 1 >= args.size()) {
+            return "missing value after " + std::string(option);
+        }
+        const std::string_view value = args[++i];
+        if (option == "--ports") {
+            const auto [end, ec] =
+                std::from_chars(value.data(), value.data() + value.size(), options.ports);
+            if (ec != std::errc() || end != value.data() + value.size() || options.ports < 1 ||
+                options.ports > kMaxPorts) {
+                return "--ports takes a number from 1 to 32";
+            }
+        } else if (option == "--wire") {
+            if (value == "pair") {
+                options.wiring = WireKind::Pair;
+            } else if (value == "loopback") {
+                options.wiring = WireKind::Loopback;
+            } else if (value == "open") {
+                options.wiring = WireKind::Open;
+            } else {
+                return "--wire takes pair, loopback or open";
+            }
+        } else if (option == "--rate") {
+            if (value != "unlimited" && value != "line") {
+                return "--rate takes unlimited or line";
+            }
+            options.unlimited_rate = value == "unlimited";
+        } else if (option == "--ber" || option == "--drop") {
+            double probability = 0;
+            if (!ParseProbability(value, probability)) {
+                return std::string(option) + " takes a probability from 0 to 1";
+            }
+            (option == "--ber" ? options.bit_error_rate : options.drop_rate) = probability;
+        } else {
+            return "unknown option " + std::string(option);
+        }
+    }
+    return {};
+}
+
+}  // namespace wyvel32::host
