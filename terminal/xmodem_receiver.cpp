@@ -62,7 +62,7 @@ bool XmodemReceiver::ReadBlockBody(uint8_t number, size_t size, bool& duplicate)
     duplicate = false;
     uint8_t got_number = 0;
     uint8_t complement = 0;
-    if (port_.GetByte(got_number, kByteSeconds) != 0) {
+    if (ReadByte(port_, got_number, kByteSeconds) != 0) {
         return false;
     }
     // A repeat of the block before, sent again because our ACK was lost, is taken in whole
@@ -72,7 +72,7 @@ bool XmodemReceiver::ReadBlockBody(uint8_t number, size_t size, bool& duplicate)
         port_.Purge(kErrorPurgeSeconds);
         return false;
     }
-    if (port_.GetByte(complement, kByteSeconds) != 0) {
+    if (ReadByte(port_, complement, kByteSeconds) != 0) {
         return false;
     }
     if (static_cast<uint8_t>(255 - complement) != got_number) {
@@ -81,13 +81,13 @@ bool XmodemReceiver::ReadBlockBody(uint8_t number, size_t size, bool& duplicate)
     }
     uint32_t got = 0;
     const uint32_t result =
-        port_.GetBlock(data_.data(), static_cast<uint32_t>(size), got, kByteSeconds);
+        ReadBlock(port_, data_.data(), static_cast<uint32_t>(size), got, kByteSeconds);
     if (result != 0 || got < size) {
         return false;
     }
     std::array<uint8_t, 2> check{};
     for (size_t i = 0; i < CheckLength(crc_); ++i) {
-        if (port_.GetByte(check[i], kByteSeconds) != 0) {
+        if (ReadByte(port_, check[i], kByteSeconds) != 0) {
             return false;
         }
     }
@@ -109,7 +109,7 @@ Step XmodemReceiver::ReceiveBlock(uint8_t number) {
         bool duplicate = false;
         size_t size = 0;
         uint8_t first = 0;
-        if (port_.GetByte(first, kByteSeconds) == 0) {
+        if (ReadByte(port_, first, kByteSeconds) == 0) {
             switch (first) {
                 case kSoh:
                     size = kSmallBlock;
@@ -122,7 +122,7 @@ Step XmodemReceiver::ReceiveBlock(uint8_t number) {
                     return Step::EndOfFile;
                 case kCan: {
                     uint8_t second = 0;
-                    if (port_.GetByte(second, kByteSeconds) == 0 && second == kCan) {
+                    if (ReadByte(port_, second, kByteSeconds) == 0 && second == kCan) {
                         return Step::RemoteCancelled;
                     }
                     port_.Purge(kErrorPurgeSeconds);
