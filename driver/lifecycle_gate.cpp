@@ -1,5 +1,6 @@
 #include "driver/lifecycle_gate.h"
 
+#include <thread>
 #include <vector>
 
 #include "driver/request_dispatch.h"
@@ -33,13 +34,18 @@ NTSTATUS CompleteRequest(Irp* irp, NTSTATUS status, uint64_t information) {
     return status;
 }
 
+// The count and the idle event change together under CountLock. Changed apart, a request
+// counted in (1 -> 2) could clear the event just after the last one out (2 -> 1) had set it,
+// leaving the count at 1 with the event clear: a wait for idle would then never end.
 void IoIncrement(PortDevice& device) {
+    SpinLockGuard guard(device.CountLock);
     if (InterlockedIncrement(device.OutstandingIo) == 2) {
         device.IdleEvent.Reset();
     }
 }
 
 void IoDecrement(PortDevice& device) {
+    SpinLockGuard guard(device.CountLock);
     const int32_t count = InterlockedDecrement(device.OutstandingIo);
     if (count == 1) {
         device.IdleEvent.Set();
@@ -53,7 +59,18 @@ void WaitUntilIdle(PortDevice& device, int extra) {
     for (int i = 0; i <= extra; ++i) {
         IoDecrement(device);
     }
-    device.IdleEvent.Wait();
+    // The event is auto-reset: an earlier waiter may have taken the signal of a count that is
+    // still 1, and a request may come and go between the wake-up and now. So the count decides
+    // and the event only wakes the waiter up to look again.
+    for (;;) {
+        {
+            SpinLockGuard guard(device.CountLock);
+            if (device.OutstandingIo.load() <= 1) {
+                break;
+            }
+        }
+        device.IdleEvent.Wait();
+    }
     for (int i = 0; i <= extra; ++i) {
         IoIncrement(device);
     }
@@ -67,6 +84,10 @@ NTSTATUS GateRequest(PortDevice& device, Irp* irp, RequestHandler handler, bool 
         // before replay looks, or sees the new gate. Checked outside the lock, a request could
         // see Hold, lose the processor while replay runs, and then sit on the list for ever.
         device.HoldLock.Acquire();
+        if (device.Gate.load() == RequestGate::Hold && CleanupStarted(irp)) {
+            device.HoldLock.Release();  // its handle's cleanup has already emptied the list
+            return CompleteRequest(irp, STATUS_CANCELLED);
+        }
         if (device.Gate.load() == RequestGate::Hold) {
             IoMarkIrpPending(irp);
             IoSetCancelRoutine(irp, CancelHeldRequest);
@@ -95,24 +116,39 @@ void SetGate(PortDevice& device, RequestGate gate) {
 }
 
 void SetGateAndReplay(PortDevice& device, RequestGate gate) {
-    std::vector<Irp*> held;
-    {
-        SpinLockGuard guard(device.HoldLock);
-        device.Gate.store(gate);
-        // Clearing the cancel routine decides who ends each request: a null result means its
-        // cancel routine has been called and is waiting for this lock; it completes it.
-        held = device.HoldList.RemoveIf(
-            [](Irp* irp) { return IoSetCancelRoutine(irp, nullptr) != nullptr; });
-    }
-    for (Irp* irp : held) {
-        if (irp->Cancel.load()) {
-            CompleteRequest(irp, STATUS_CANCELLED);
-        } else if (gate == RequestGate::FailHeld) {
-            CompleteRequest(irp, STATUS_DELETE_PENDING);
-        } else {
-            // Handed to this driver's own handlers: the held request was meant for this
-            // driver, and the bus below has no use for a read or a write.
-            DispatchAgain(device.Self, irp);
+    // With the gate Accept, the gate opens only once the list is empty: held requests go to
+    // their handlers in rounds while new arrivals are still held behind them. Opened first, a
+    // request arriving during the replay would overtake the held ones (a later read taking an
+    // earlier frame than a read issued before it).
+    for (;;) {
+        std::vector<Irp*> held;
+        {
+            SpinLockGuard guard(device.HoldLock);
+            // Clearing the cancel routine decides who ends each request: a null result means
+            // its cancel routine has been called and waits for this lock; it completes it.
+            held = device.HoldList.RemoveIf(
+                [](Irp* irp) { return IoSetCancelRoutine(irp, nullptr) != nullptr; });
+            if (gate != RequestGate::Accept || (held.empty() && device.HoldList.Empty())) {
+                device.Gate.store(gate);
+            }
+        }
+        if (held.empty()) {
+            if (device.Gate.load() == gate) {
+                return;
+            }
+            std::this_thread::yield();  // a cancel routine is about to take its request off
+            continue;
+        }
+        for (Irp* irp : held) {
+            if (irp->Cancel.load()) {
+                CompleteRequest(irp, STATUS_CANCELLED);
+            } else if (gate == RequestGate::FailHeld) {
+                CompleteRequest(irp, STATUS_DELETE_PENDING);
+            } else {
+                // Handed to this driver's own handlers: the held request was meant for this
+                // driver, and the bus below has no use for a read or a write.
+                ReplayRequest(device, irp);
+            }
         }
     }
 }

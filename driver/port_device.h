@@ -63,6 +63,9 @@ struct PortDevice {
 
     // Outstanding requests, counted from 1; 0 only once the device is being removed.
     std::atomic<int32_t> OutstandingIo{1};
+    // Makes each change of the count and the matching change of the idle event one step, so
+    // the event never disagrees with the count (see lifecycle_gate.cpp).
+    qorval::kernel::SpinLock CountLock;
     // Set when the count falls back to 1, cleared when it rises to 2 (auto-reset).
     qorval::kernel::KEvent IdleEvent{qorval::kernel::KEvent::Type::Synchronization, true};
     // Set when the count reaches 0 (auto-reset).

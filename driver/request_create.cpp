@@ -54,6 +54,9 @@ NTSTATUS HandleClose(PortDevice& device, Irp* irp) {
 
 NTSTATUS HandleCleanup(PortDevice& device, Irp* irp) {
     const FileObject* file = irp->FileObject;
+    // Marked first: a request of this handle that reaches a queue after the scans below sees
+    // the mark there and ends cancelled instead of waiting for a handle that is gone.
+    irp->FileObject->Flags.fetch_or(FO_CLEANUP_COMPLETE);
     CancelHeldRequests(device, file);
     for (Irp* write : TakeQueuedWrites(device, file)) {
         CompleteRequest(write, STATUS_CANCELLED);

@@ -52,11 +52,27 @@ void RegisterDispatchRoutines(DriverObject* driver) {
     driver->AddDevice = AddDevice;
 }
 
-void DispatchAgain(DeviceObject* device, Irp* irp) {
-    // The request was marked pending when it was held; its new result is not needed.
-    const DispatchRoutine routine =
-        device->Driver->MajorFunction[static_cast<size_t>(irp->MajorFunction)];
-    (void)routine(device, irp);
+char kReplayedWrite = 0;
+
+void ReplayRequest(PortDevice& device, Irp* irp) {
+    // Past the gate (the replay holds it shut until the list is empty) but not past the state
+    // test. The request was marked pending when it was held; this result is not needed.
+    switch (irp->MajorFunction) {
+        case MajorFunction::Read:
+            (void)GateRequest(device, irp, HandleRead, false);
+            break;
+        case MajorFunction::Write:
+            // Marked so that start-I/O lets it through the gate the replay keeps shut.
+            irp->DriverContext[0] = &kReplayedWrite;
+            (void)GateRequest(device, irp, HandleWrite, false);
+            break;
+        case MajorFunction::DeviceControl:
+            (void)GateRequest(device, irp, HandleDeviceControl, false);
+            break;
+        default:
+            CompleteRequest(irp, STATUS_INVALID_DEVICE_REQUEST);
+            break;
+    }
 }
 
 }  // namespace wyvel32

@@ -8,9 +8,11 @@ namespace wyvel32 {
 // Fills the driver object's dispatch table, start-I/O and add-device routines.
 void RegisterDispatchRoutines(qorval::kernel::DriverObject* driver);
 
-// Hands a request taken off the hold list to the dispatch routine of its major function, as
-// if it had just arrived (it passes the gate again).
-void DispatchAgain(qorval::kernel::DeviceObject* device, qorval::kernel::Irp* irp);
+// Hands a request taken off the hold list to this driver's handler for its major function.
+void ReplayRequest(PortDevice& device, qorval::kernel::Irp* irp);
+
+// DriverContext[0] of a write on its way back from the hold list.
+extern char kReplayedWrite;
 
 // Add device: takes a port number, creates and attaches the port's device object.
 NTSTATUS AddDevice(qorval::kernel::DriverObject* driver,

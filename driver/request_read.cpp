@@ -104,27 +104,29 @@ void ServeReads(PortDevice& device) {
             return;
         }
         device.ReadServing = true;
-        device.ReadRetry = false;
-        IoReleaseCancelSpinLock();
 
+        // The cancel routine stays clear while the read is served, so nobody else ends it.
         NTSTATUS status = STATUS_SUCCESS;
         uint64_t information = 0;
         ReadResult result = ReadResult::Completed;
-        if (irp->Cancel.load()) {
-            status = STATUS_CANCELLED;  // cancelled before it had a cancel routine to call
-        } else {
-            result = TryRead(device, irp, &status, &information);
-        }
-
-        IoAcquireCancelSpinLock();
-        device.ReadServing = false;
-        if (result == ReadResult::Waits) {
-            if (device.ReadRetry) {
-                // A frame was stored while ReadFrame ran: go round again (the cancel
-                // routine stays clear, so nobody else ends the read meanwhile).
-                IoReleaseCancelSpinLock();
+        for (;;) {
+            device.ReadRetry = false;
+            IoReleaseCancelSpinLock();
+            if (irp->Cancel.load()) {
+                result = ReadResult::Completed;
+                status = STATUS_CANCELLED;  // cancelled while it had no routine to call
+            } else {
+                result = TryRead(device, irp, &status, &information);
+            }
+            IoAcquireCancelSpinLock();
+            // A frame stored while ReadFrame ran: look again before letting go.
+            if (result == ReadResult::Waits && device.ReadRetry && !irp->Cancel.load()) {
                 continue;
             }
+            break;
+        }
+        device.ReadServing = false;
+        if (result == ReadResult::Waits) {
             IoSetCancelRoutine(irp, CancelRead);
             if (!irp->Cancel.load() || IoSetCancelRoutine(irp, nullptr) == nullptr) {
                 // Waiting, cancellable. (If a cancel came and took the routine just now, the
@@ -133,6 +135,7 @@ void ServeReads(PortDevice& device) {
                 return;
             }
             status = STATUS_CANCELLED;  // cancelled while it was being served
+            information = 0;
         }
         device.CurrentRead = device.ReadQueue.Remove();
         IoReleaseCancelSpinLock();
@@ -150,7 +153,8 @@ NTSTATUS HandleRead(PortDevice& device, Irp* irp) {
     }
     IoMarkIrpPending(irp);
     IoAcquireCancelSpinLock();
-    if (irp->Cancel.load()) {
+    // Cleanup of its handle has already emptied the queue (it marks the handle first).
+    if (irp->Cancel.load() || CleanupStarted(irp)) {
         IoReleaseCancelSpinLock();
         CompleteRequest(irp, STATUS_CANCELLED);
         return STATUS_PENDING;

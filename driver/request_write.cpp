@@ -48,12 +48,14 @@ void StartIo(DeviceObject* self, Irp* irp) {
     }
     IoReleaseCancelSpinLock();
     PortDevice& device = PortOf(self);
-    if (irp->Cancel.load()) {
+    if (irp->Cancel.load() || CleanupStarted(irp)) {
         CompleteRequest(irp, STATUS_CANCELLED);
     } else {
         // The gate applies here too: a write started while the device stops is held and
-        // comes back through the write handler when the device runs again.
-        GateRequest(device, irp, ServeWrite);
+        // comes back through the write handler when the device runs again, then passing.
+        const bool replayed = irp->DriverContext[0] == &kReplayedWrite;
+        irp->DriverContext[0] = nullptr;
+        GateRequest(device, irp, ServeWrite, !replayed);
     }
     IoStartNextPacket(self, true);
 }

@@ -16,6 +16,7 @@ IoManager::Completion Pending::Callback() {
         std::lock_guard guard(m_lock);
         ++m_calls;
         m_result = {status, information, {output.begin(), output.end()}, true};
+        m_done.notify_all();
     };
 }
 
@@ -27,6 +28,11 @@ bool Pending::Done() const {
 Result Pending::Get() const {
     std::lock_guard guard(m_lock);
     return m_result;
+}
+
+bool Pending::Wait() const {
+    std::unique_lock lock(m_lock);
+    return m_done.wait_for(lock, std::chrono::seconds(8), [this] { return m_result.done; });
 }
 
 int Pending::Calls() const {

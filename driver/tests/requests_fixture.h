@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <condition_variable>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -36,9 +37,12 @@ class Pending {
     bool Done() const;
     Result Get() const;
     int Calls() const;
+    // Waits for the completion (a generous bound, not a timing); false if it never came.
+    bool Wait() const;
 
   private:
     mutable std::mutex m_lock;
+    mutable std::condition_variable m_done;
     Result m_result;
     int m_calls = 0;
 };

@@ -5,9 +5,8 @@
 namespace qorval::kernel {
 
 bool KInterrupt::Service() {
-    return wyvel32::SynchronizeExecution(*this, [this] {
-        return m_connected && m_routine(this, m_context);
-    });
+    return wyvel32::SynchronizeExecution(
+        *this, [this] { return m_connected && m_routine(this, m_context); });
 }
 
 void KInterrupt::Disconnect() {
@@ -25,9 +24,8 @@ NTSTATUS IoConnectInterrupt(IoManager& manager, KInterrupt** interrupt, ServiceR
     if (routine == nullptr) {
         return STATUS_INVALID_PARAMETER;
     }
-    auto object = std::make_shared<KInterrupt>(manager, routine, context, vector,
-                                               level_sensitive, shared,
-                                               manager.InterruptLockOf(vector));
+    auto object = std::make_shared<KInterrupt>(manager, routine, context, vector, level_sensitive,
+                                               shared, manager.InterruptLockOf(vector));
     *interrupt = object.get();
     manager.ConnectInterrupt(std::move(object));
     return STATUS_SUCCESS;

@@ -24,12 +24,20 @@ class Irp;
 inline constexpr uint32_t FILE_SYNCHRONOUS_IO_ALERT = 0x00000010;
 inline constexpr uint32_t FILE_SYNCHRONOUS_IO_NONALERT = 0x00000020;
 
+// FileObject::Flags: the handle's cleanup has begun; requests still arriving on it (issued
+// by another thread just before the close) must not be queued any more.
+inline constexpr uint32_t FO_CLEANUP_COMPLETE = 0x00004000;
+
 // The object behind one open handle.
 struct FileObject {
     DeviceObject* Device = nullptr;  // the device the handle was opened on
     uint32_t CreateOptions = 0;      // as given at open (FILE_SYNCHRONOUS_IO_*)
     void* FsContext = nullptr;       // free for the driver
+    std::atomic<uint32_t> Flags{0};  // FO_CLEANUP_COMPLETE
 };
+
+// Whether the request's handle is being cleaned up.
+inline bool CleanupStarted(const Irp* irp);
 
 // Called holding the system cancel lock, which the routine must release
 // (IoReleaseCancelSpinLock) before it completes the request.
@@ -100,6 +108,10 @@ class Irp {
     // Called once, when the request is completed for good (set by whoever issued it).
     std::function<void(Irp&)> OnFinished;
 };
+
+inline bool CleanupStarted(const Irp* irp) {
+    return irp->FileObject != nullptr && (irp->FileObject->Flags.load() & FO_CLEANUP_COMPLETE) != 0;
+}
 
 // IoMarkIrpPending.
 void IoMarkIrpPending(Irp* irp);
