@@ -45,10 +45,11 @@ NTSTATUS DriverEntry(DriverObject* driver, const std::string& registry_path) {
     if (context.event_log_level == kLogLoadLevel) {
         LogDriverEvent(context, EVENT_DRIVER_LOADED);
     }
-    auto* state = new (std::nothrow) DriverState;
+    // Without a registry no port could ever be configured.
+    auto* state = g_registry != nullptr ? new (std::nothrow) DriverState : nullptr;
     if (state == nullptr) {
         LogDriverEvent(context, EVENT_DRIVER_INIT_FAILED);
-        return STATUS_INSUFFICIENT_RESOURCES;
+        return g_registry != nullptr ? STATUS_INSUFFICIENT_RESOURCES : STATUS_UNSUCCESSFUL;
     }
     state->context = context;
     state->context.service_key = registry_path;

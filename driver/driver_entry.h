@@ -29,8 +29,8 @@ struct DriverState {
     uint32_t PortMap = 0;
 };
 
-// The registry and event log the next DriverEntry takes. Either may be null (no registry: every
-// configuration pass fails; no event log: entries are dropped).
+// The registry and event log the next DriverEntry takes. Without a registry driver entry fails
+// (STATUS_UNSUCCESSFUL); without an event log entries are dropped.
 void SetDriverPlatform(qorval::platform::Registry* registry,
                        qorval::platform::EventLogSink* event_log);
 

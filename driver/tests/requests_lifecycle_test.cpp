@@ -2,6 +2,7 @@
 // the request gate and hold list, removal and power.
 
 #include "driver/device_names.h"
+#include "driver/driver_entry.h"
 #include "driver/events.h"
 #include "driver/ioctl_codes.h"
 #include "driver/tests/requests_fixture.h"
@@ -23,6 +24,15 @@ std::vector<std::string> LinkNames(IoManager& kernel) {
 
 TEST_F(Lifecycle, DriverLoadLogsItsEvents) {
     EXPECT_EQ(EventCodes(), (std::vector<uint32_t>{EVENT_DRIVER_LOADED, EVENT_DRIVER_INIT_OK}));
+}
+
+TEST_F(Lifecycle, DriverLoadWithoutARegistryFails) {
+    IoManager other;
+    SetDriverPlatform(nullptr, &events);
+    events.Clear();
+    EXPECT_EQ(other.LoadDriver("Wyvel32", DriverEntry, kServiceKeyPath), STATUS_UNSUCCESSFUL);
+    EXPECT_EQ(EventCodes(), (std::vector<uint32_t>{EVENT_DRIVER_LOADED, EVENT_DRIVER_INIT_FAILED}));
+    SetDriverPlatform(&registry, &events);
 }
 
 TEST_F(Lifecycle, PortsAreNumberedInArrivalOrderAndReused) {
