@@ -1,0 +1,270 @@
+#include "host/tests/host_fixture.h"
+
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <thread>
+
+#include "driver/device_names.h"
+#include "driver/driver_context.h"
+#include "driver/registry_values.h"
+#include "host/kernel/device_object.h"
+#include "host/protocol/control_protocol.h"
+#include "platform/paths.h"
+#include "platform/registry.h"
+
+namespace qorval::host::testing {
+
+namespace {
+
+constexpr auto kPollInterval = std::chrono::microseconds(200);
+
+// A connected SOCK_SEQPACKET socket to `path`, or -1.
+int ConnectTo(const std::filesystem::path& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string text = path.string();
+    if (text.size() >= sizeof(address.sun_path)) {
+        return -1;
+    }
+    std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// One message within the bound; false on timeout or error; an empty message when the peer
+// closed the connection.
+bool ReceiveWithin(int fd, std::vector<uint8_t>& message, std::chrono::milliseconds bound) {
+    pollfd waiting{fd, POLLIN, 0};
+    if (::poll(&waiting, 1, static_cast<int>(bound.count())) <= 0) {
+        return false;
+    }
+    message.resize(protocol::kMaxMessageSize + 1);
+    const ssize_t got = ::recv(fd, message.data(), message.size(), 0);
+    if (got < 0) {
+        return false;
+    }
+    message.resize(static_cast<size_t>(got));
+    return true;
+}
+
+}  // namespace
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds bound) {
+    const auto end = std::chrono::steady_clock::now() + bound;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    return true;
+}
+
+TemporaryPrefix::TemporaryPrefix() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "qorval-host-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        ADD_FAILURE() << "cannot make a temporary prefix";
+    }
+    path_ = pattern;
+    ::setenv("QORVAL_PREFIX", path_.c_str(), 1);
+}
+
+TemporaryPrefix::~TemporaryPrefix() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+    ::unsetenv("QORVAL_PREFIX");
+}
+
+std::string ControlCommand(const std::string& command) {
+    const int fd = ConnectTo(platform::RunDir() / std::string(protocol::kControlSocketName));
+    if (fd < 0) {
+        return {};
+    }
+    std::string answer;
+    std::vector<uint8_t> message;
+    if (::send(fd, command.data(), command.size(), MSG_NOSIGNAL) ==
+            static_cast<ssize_t>(command.size()) &&
+        ReceiveWithin(fd, message, kGenerousBound)) {
+        answer.assign(message.begin(), message.end());
+    }
+    ::close(fd);
+    return answer;
+}
+
+void SetPortValue(unsigned port, const std::string& name, uint32_t value) {
+    platform::Registry registry(platform::RegistryFile());
+    const std::string key =
+        wyvel32::PortKeyPath(wyvel32::kServiceKeyPath, static_cast<uint8_t>(port));
+    ASSERT_TRUE(registry.KeyExists(key)) << key;
+    ASSERT_TRUE(registry.SetDword(key, name, value).ok()) << name;
+}
+
+RawClient::~RawClient() {
+    Close();
+}
+
+void RawClient::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool RawClient::Connect(unsigned port) {
+    Close();
+    fd_ = ConnectTo(platform::RunDir() / protocol::DeviceSocketName(port));
+    return fd_ >= 0;
+}
+
+uint32_t RawClient::Open(unsigned port, bool synchronous) {
+    if (!Connect(port)) {
+        return ~0u;
+    }
+    protocol::Request create;
+    create.function = protocol::Function::Create;
+    create.control_code = synchronous ? protocol::kCreateSynchronous : 0;
+    protocol::Reply reply;
+    return Transact(create, reply) ? reply.status : ~0u;
+}
+
+bool RawClient::SendBytes(const std::vector<uint8_t>& bytes) {
+    return fd_ >= 0 && ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+                           static_cast<ssize_t>(bytes.size());
+}
+
+bool RawClient::Send(protocol::Request request) {
+    request.sequence = next_sequence_++;
+    return SendBytes(protocol::EncodeRequest(request));
+}
+
+bool RawClient::Receive(protocol::Reply& reply) {
+    std::vector<uint8_t> message;
+    return fd_ >= 0 && ReceiveWithin(fd_, message, kGenerousBound) && !message.empty() &&
+           protocol::DecodeReply(message, reply).empty();
+}
+
+bool RawClient::Transact(protocol::Request request, protocol::Reply& reply) {
+    return Send(std::move(request)) && Receive(reply);
+}
+
+bool RawClient::ClosedByHost() {
+    std::vector<uint8_t> message;
+    // Replies still on the way are skipped; the end of the connection reads as empty.
+    while (fd_ >= 0 && ReceiveWithin(fd_, message, kGenerousBound)) {
+        if (message.empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+protocol::Request ControlRequest(uint32_t code, uint32_t input_length, uint32_t output_length) {
+    protocol::Request request;
+    request.function = protocol::Function::DeviceControl;
+    request.control_code = code;
+    request.output_length = output_length;
+    request.input.assign(input_length, 0);
+    return request;
+}
+
+LibraryPort::LibraryPort(uint16_t port) {
+    result_ = QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, port, &handle_);
+}
+
+LibraryPort::~LibraryPort() {
+    if (handle_ != 0) {
+        (void)QORVAL_PortClose(handle_);
+    }
+}
+
+uint16_t LibraryPort::FramesWaiting() const {
+    uint16_t waiting = 0xFFFF;
+    uint16_t free = 0xFFFF;
+    EXPECT_EQ(QORVAL_GetBufferCount(handle_, &waiting, &free), 0u);
+    return waiting;
+}
+
+uint16_t LibraryPort::FreeTxBuffers() const {
+    uint16_t waiting = 0xFFFF;
+    uint16_t free = 0xFFFF;
+    EXPECT_EQ(QORVAL_GetBufferCount(handle_, &waiting, &free), 0u);
+    return free;
+}
+
+uint32_t LibraryPort::AwaitFrame(std::vector<uint8_t>& frame, uint16_t size) const {
+    frame.assign(size, 0);
+    uint32_t result = ~0u;
+    uint32_t length = 0;
+    const bool arrived = WaitFor([&] {
+        result = QORVAL_GetData(handle_, frame.data(), size, &length);
+        return result != 0 || length != 0;
+    });
+    frame.resize(length);
+    return arrived ? result : ~0u;
+}
+
+std::vector<uint8_t> PatternFrame(size_t size, uint32_t seed) {
+    std::vector<uint8_t> frame(size);
+    uint32_t state = seed * 2654435761u + static_cast<uint32_t>(size);
+    for (auto& byte : frame) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<uint8_t>(state >> 16);
+    }
+    return frame;
+}
+
+BusOptions PairAtUnlimitedRate(unsigned ports) {
+    BusOptions options;
+    options.ports = ports;
+    options.wiring = WireKind::Pair;
+    options.unlimited_rate = true;
+    return options;
+}
+
+void HostTest::TearDown() {
+    StopHost();
+}
+
+std::string HostTest::StartHost(BusOptions options) {
+    host_ = std::make_unique<wyvel32::host::DriverHost>(options);
+    std::string warnings;
+    const std::string problem = host_->Start(&warnings);
+    EXPECT_EQ(problem, "");
+    return warnings;
+}
+
+void HostTest::StopHost() {
+    if (host_) {
+        host_->Stop();
+        host_.reset();
+    }
+}
+
+void HostTest::WriteDefaultKeys(unsigned ports) {
+    StartHost(PairAtUnlimitedRate(ports));
+    StopHost();
+}
+
+uint32_t HostTest::DeviceOfPort(unsigned port) {
+    for (const uint32_t id : host_->kernel().Devices()) {
+        const kernel::DeviceObject* device = host_->kernel().TopDevice(id);
+        if (device != nullptr && device->Name == wyvel32::DeviceNameFor(port)) {
+            return id;
+        }
+    }
+    return 0;
+}
+
+}  // namespace qorval::host::testing

@@ -1,0 +1,125 @@
+#pragma once
+// An in-process driver host in a fresh temporary prefix, and the clients the tests reach it
+// with: the port access library, a raw device-socket client (for messages the library never
+// sends) and the control socket.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/bus/simulated_bus.h"
+#include "host/driver_host.h"
+#include "host/protocol/device_protocol.h"
+#include "portaccess/qorval32.h"
+
+namespace qorval::host::testing {
+
+// A bound for waits on the real-time host: generous, only there so a fault fails instead of
+// hanging.
+inline constexpr std::chrono::milliseconds kGenerousBound{10000};
+
+// Polls `condition` until it holds or `bound` has passed; returns whether it held.
+bool WaitFor(const std::function<bool()>& condition,
+             std::chrono::milliseconds bound = kGenerousBound);
+
+// A fresh prefix folder; QORVAL_PREFIX points at it for the life of the object.
+class TemporaryPrefix {
+  public:
+    TemporaryPrefix();
+    ~TemporaryPrefix();
+    TemporaryPrefix(const TemporaryPrefix&) = delete;
+    TemporaryPrefix& operator=(const TemporaryPrefix&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+// Sends one command to the control socket of the prefix's host and returns its answer
+// ("ok..." or "error: ..."); an empty string when the host did not answer.
+std::string ControlCommand(const std::string& command);
+
+// Sets one DWORD value in a port's registry key under the prefix (the host must not run).
+void SetPortValue(unsigned port, const std::string& name, uint32_t value);
+
+// A client of one device socket speaking the message protocol directly.
+class RawClient {
+  public:
+    RawClient() = default;
+    ~RawClient();
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    bool Connect(unsigned port);
+    // Connects and sends the create request; returns the create status (or ~0u when the host
+    // did not answer).
+    uint32_t Open(unsigned port, bool synchronous = true);
+    bool SendBytes(const std::vector<uint8_t>& bytes);
+    bool Send(protocol::Request request);
+    // The next reply within the bound; false on timeout, a closed connection or a garbled one.
+    bool Receive(protocol::Reply& reply);
+    // One request and its reply.
+    bool Transact(protocol::Request request, protocol::Reply& reply);
+    // Waits until the host closes the connection; true when it did within the bound.
+    bool ClosedByHost();
+    void Close();
+
+  private:
+    int fd_ = -1;
+    uint32_t next_sequence_ = 1;
+};
+
+// A device control request for a raw client.
+protocol::Request ControlRequest(uint32_t code, uint32_t input_length, uint32_t output_length);
+
+// A port opened through the library, closed at the end of the scope.
+class LibraryPort {
+  public:
+    explicit LibraryPort(uint16_t port);
+    ~LibraryPort();
+    LibraryPort(const LibraryPort&) = delete;
+    LibraryPort& operator=(const LibraryPort&) = delete;
+    QORVAL_HANDLE handle() const { return handle_; }
+    uint32_t open_result() const { return result_; }
+
+    uint16_t FramesWaiting() const;
+    uint16_t FreeTxBuffers() const;
+    // Waits until a frame arrives and reads it into `frame` (buffer of `size`); returns the
+    // read's result, or ~0u when nothing arrived within the bound.
+    uint32_t AwaitFrame(std::vector<uint8_t>& frame, uint16_t size = 4096) const;
+
+  private:
+    QORVAL_HANDLE handle_ = 0;
+    uint32_t result_ = 0;
+};
+
+// A recognisable frame: its size and a sequence number spread over the bytes.
+std::vector<uint8_t> PatternFrame(size_t size, uint32_t seed);
+
+BusOptions PairAtUnlimitedRate(unsigned ports = 2);
+
+// A test with its own prefix and an in-process host.
+class HostTest : public ::testing::Test {
+  protected:
+    void TearDown() override;
+    // Starts a host in the prefix and fails the test when it does not start; returns the
+    // warnings (ports that failed to start).
+    std::string StartHost(BusOptions options = PairAtUnlimitedRate());
+    void StopHost();
+    // Starts a host once so that the driver writes its default port keys, then stops it, so
+    // a test can change single values before the real start.
+    void WriteDefaultKeys(unsigned ports = 2);
+    wyvel32::host::DriverHost& host() { return *host_; }
+    // The kernel model's id of the function that carries `port`; 0 when none does.
+    uint32_t DeviceOfPort(unsigned port);
+
+    TemporaryPrefix prefix_;
+    std::unique_ptr<wyvel32::host::DriverHost> host_;
+};
+
+}  // namespace qorval::host::testing
