@@ -1,0 +1,123 @@
+// The analyser end to end at full IUSC speed: a driver host in this process with its pair
+// paced at 20 Mbit/s (Divisor 0 with the 20 MHz oscillator, written to both port keys before
+// the ports open), a sender on port 1 that keeps the line full of 64-byte frames as the
+// tester's transmit worker does, and the analyser engine capturing port 2 through the real
+// library with a hexadecimal formatted log on. Counters: frames sent and received, frames
+// lost, the line's frame rate, and the processor time of the analyser's thread and of the
+// whole process (host, sender and analyser).
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <thread>
+#include <vector>
+
+#include "analyser/analyser_app.h"
+#include "analyser/tests/recording_ui.h"
+#include "host/testing/in_process_host.h"
+#include "portaccess/qorval32.h"
+
+namespace {
+
+using namespace qorval::analyser;
+using qorval::host::testing::InProcessHost;
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t kFrameBytes = 64;
+constexpr uint32_t kFramesPerIteration = 100'000;
+
+double CpuSeconds(clockid_t clock) {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Sends `frames` frames, each as soon as a transmit buffer is free; counts those accepted.
+void Send(QORVAL_HANDLE handle, uint32_t frames, std::atomic<uint32_t>& accepted) {
+    std::vector<uint8_t> frame(kFrameBytes);
+    for (uint32_t i = 0; i < frames; ++i) {
+        frame[0] = static_cast<uint8_t>(i);
+        uint16_t waiting = 0, free = 0;
+        while (QORVAL_GetBufferCount(handle, &waiting, &free) == QORVAL_OK && free == 0) {
+            std::this_thread::yield();
+        }
+        if (QORVAL_PutData(handle, frame.data(), kFrameBytes) == QORVAL_OK) {
+            accepted.fetch_add(1, std::memory_order_relaxed);
+        }
+    }
+}
+
+void BM_AnalyserCaptureAt20Mbps(benchmark::State& state) {
+    InProcessHost host{qorval::host::BusOptions{}};
+    if (!host.Error().empty()) {
+        state.SkipWithError(host.Error().c_str());
+        return;
+    }
+    for (unsigned port : {1u, 2u}) {
+        if (!host.SetPortValue(port, "Divisor", 0)) {
+            state.SkipWithError("cannot write the port key");
+            return;
+        }
+    }
+    qorval::analyser::testing::RecordingUi ui;  // keeps the window's text as a window would
+    ui.choice = PortChoice{QORVAL_DRIVER_WYVEL32, 2};
+    CAnalyserApp app(ui, host.Prefix() / "lombex32.ini");
+    QORVAL_HANDLE sender = 0;
+    if (!app.Startup() || !app.SelectDriverPort() ||
+        QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 1, &sender) != QORVAL_OK) {
+        state.SkipWithError("the host's ports did not open");
+        return;
+    }
+    const double lineRate = host.Host().bus().CardOfPort(1)->TransmitBitRate();
+    app.MutableParms().display = 1;
+    app.MutableParms().logFile = (host.Prefix() / "capture.log").string();
+    app.ToggleLogging();
+    app.ToggleCapture();
+
+    std::atomic<uint32_t> accepted{0};
+    double wall = 0, analyserCpu = 0, processCpu = 0;
+    uint64_t received = 0;
+    for (auto _ : state) {
+        const uint32_t before = app.FrameCount();
+        const double threadStart = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        const double processStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+        const auto start = Clock::now();
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            Send(sender, kFramesPerIteration, accepted);
+            done = true;
+        });
+        // Capture until the sender is done and the line has been quiet for a while.
+        auto quietSince = Clock::now();
+        while (!done.load() || Clock::now() - quietSince < std::chrono::milliseconds(200)) {
+            app.PollStep();
+            if (!app.LastPollIdle()) {
+                quietSince = Clock::now();
+            }
+        }
+        worker.join();
+        wall += std::chrono::duration<double>(Clock::now() - start).count();
+        analyserCpu += CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - threadStart;
+        processCpu += CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
+        received += app.FrameCount() - before;
+    }
+    const uint64_t sent = accepted.load();
+    state.counters["line_bit_rate"] = lineRate;
+    state.counters["frames_sent"] = static_cast<double>(sent);
+    state.counters["frames_received"] = static_cast<double>(received);
+    state.counters["frames_lost"] = static_cast<double>(sent - received);
+    state.counters["frames_per_s"] = wall > 0 ? static_cast<double>(received) / wall : 0;
+    // Share of one processor: the analyser's thread (it spins on its poll step, as the
+    // original's idle loop does) and the whole process.
+    state.counters["cpu_share_analyser"] = wall > 0 ? analyserCpu / wall : 0;
+    state.counters["cpu_share_process"] = wall > 0 ? processCpu / wall : 0;
+    (void)QORVAL_PortClose(sender);
+    app.Shutdown(false);
+}
+BENCHMARK(BM_AnalyserCaptureAt20Mbps)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();
