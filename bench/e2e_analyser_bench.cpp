@@ -1,6 +1,7 @@
 // The analyser end to end at full IUSC speed: a driver host in this process with its pair
 // paced at 20 Mbit/s (Divisor 0 with the 20 MHz oscillator, written to both port keys before
-// the ports open), a sender on port 1 that keeps the line full of 64-byte frames as the
+// the ports open; port 2 restarted with a receive ring of the benchmark's argument), a sender on
+// port 1 that keeps the line full of 64-byte frames as the
 // tester's transmit worker does, and the analyser engine capturing port 2 through the real
 // library with a hexadecimal formatted log on. Counters: frames sent and received, frames
 // lost, the line's frame rate, and the processor time of the analyser's thread and of the
@@ -16,6 +17,7 @@
 
 #include "analyser/analyser_app.h"
 #include "analyser/tests/recording_ui.h"
+#include "host/server/control_commands.h"
 #include "host/testing/in_process_host.h"
 #include "portaccess/qorval32.h"
 
@@ -27,6 +29,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t kFrameBytes = 64;
 constexpr uint32_t kFramesPerIteration = 100'000;
+constexpr uint32_t kRxBufferSize = 128;  // a 64-byte frame and its check, with room to spare
 
 double CpuSeconds(clockid_t clock) {
     timespec now{};
@@ -60,6 +63,15 @@ void BM_AnalyserCaptureAt20Mbps(benchmark::State& state) {
             state.SkipWithError("cannot write the port key");
             return;
         }
+    }
+    // The receive ring is sized at device start: restart port 2 with the ring asked for.
+    const auto rxBuffers = static_cast<uint32_t>(state.range(0));
+    if (!host.SetPortValue(2, "RxBuffers", rxBuffers) ||
+        !host.SetPortValue(2, "RxBuffSize", kRxBufferSize) ||
+        qorval::host::RunControlCommand(host.Host().bus(), "stop 2").rfind("ok", 0) != 0 ||
+        qorval::host::RunControlCommand(host.Host().bus(), "start 2").rfind("ok", 0) != 0) {
+        state.SkipWithError("cannot restart port 2 with its new receive ring");
+        return;
     }
     qorval::analyser::testing::RecordingUi ui;  // keeps the window's text as a window would
     ui.choice = PortChoice{QORVAL_DRIVER_WYVEL32, 2};
@@ -112,11 +124,36 @@ void BM_AnalyserCaptureAt20Mbps(benchmark::State& state) {
     // Share of one processor: the analyser's thread (it spins on its poll step, as the
     // original's idle loop does) and the whole process.
     state.counters["cpu_share_analyser"] = wall > 0 ? analyserCpu / wall : 0;
+    state.counters["analyser_cpu_us_per_frame"] =
+        received ? analyserCpu * 1e6 / static_cast<double>(received) : 0;
     state.counters["cpu_share_process"] = wall > 0 ? processCpu / wall : 0;
     (void)QORVAL_PortClose(sender);
     app.Shutdown(false);
 }
-BENCHMARK(BM_AnalyserCaptureAt20Mbps)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+// The port's default ring of 100 receive buffers, and one ten times as long.
+BENCHMARK(BM_AnalyserCaptureAt20Mbps)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+// One request's round trip through the library and the host (QORVAL_GetBufferCount on an idle
+// port): the analyser's poll step makes two for each frame, the sender two.
+void BM_LibraryRoundTrip(benchmark::State& state) {
+    InProcessHost host{qorval::host::BusOptions{}};
+    QORVAL_HANDLE handle = 0;
+    if (!host.Error().empty() || QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 1, &handle) != QORVAL_OK) {
+        state.SkipWithError("the host's port did not open");
+        return;
+    }
+    uint16_t waiting = 0, free = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(QORVAL_GetBufferCount(handle, &waiting, &free));
+    }
+    (void)QORVAL_PortClose(handle);
+}
+BENCHMARK(BM_LibraryRoundTrip)->UseRealTime();
 
 }  // namespace
 
