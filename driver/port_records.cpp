@@ -8,14 +8,9 @@
 namespace wyvel32 {
 namespace {
 
-void Put16(std::span<uint8_t> out, size_t offset, uint32_t value) {
-    out[offset] = static_cast<uint8_t>(value);
-    out[offset + 1] = static_cast<uint8_t>(value >> 8);
-}
-
 void Put32(std::span<uint8_t> out, size_t offset, uint32_t value) {
-    Put16(out, offset, value & 0xFFFF);
-    Put16(out, offset + 2, value >> 16);
+    PutLe16(out, offset, value & 0xFFFF);
+    PutLe16(out, offset + 2, value >> 16);
 }
 
 uint16_t Get16(std::span<const uint8_t> in, size_t offset) {
@@ -24,28 +19,33 @@ uint16_t Get16(std::span<const uint8_t> in, size_t offset) {
 
 }  // namespace
 
+void PutLe16(std::span<uint8_t> out, size_t offset, uint32_t value) {
+    out[offset] = static_cast<uint8_t>(value);
+    out[offset + 1] = static_cast<uint8_t>(value >> 8);
+}
+
 void FillPortInfo(const PortContext& port, std::span<uint8_t> out) {
     using namespace port_info;
     const PortConfig& c = port.config;
     std::fill_n(out.begin(), kPortInfoSize, uint8_t{0});
     Put32(out, kCapabilities, kPortStateCapabilities);
-    Put16(out, kIoBase, static_cast<uint32_t>(c.BaseIO & 0xFFFF));
-    Put16(out, kMemoryBase, static_cast<uint32_t>((c.Memory >> 4) & 0xFFFF));
-    Put16(out, kTxDmaChannel, kNoDmaChannel);
-    Put16(out, kRxDmaChannel, kNoDmaChannel);
-    Put16(out, kIrq, c.Interrupt);
-    Put16(out, kMaxTxFrame, c.TxBuffSize);
-    Put16(out, kMaxRxFrame, c.RxBuffSize);
-    Put16(out, kTxBuffers, c.TxBuffers);
-    Put16(out, kRxBuffers, c.RxBuffers);
-    Put16(out, kCardType, c.Card);
-    Put16(out, kChannel, c.PortNumber - 1u);
-    Put16(out, kInterface, c.Interface);
-    Put16(out, kFlags, 0);
-    Put16(out, kNodeAddress, c.SyncNodeAddress);
-    Put16(out, kCrcMode, kCrcModeValue);
-    Put16(out, kRunMode, 0);
-    Put16(out, kChip, kChipValue);
+    PutLe16(out, kIoBase, static_cast<uint32_t>(c.BaseIO & 0xFFFF));
+    PutLe16(out, kMemoryBase, static_cast<uint32_t>((c.Memory >> 4) & 0xFFFF));
+    PutLe16(out, kTxDmaChannel, kNoDmaChannel);
+    PutLe16(out, kRxDmaChannel, kNoDmaChannel);
+    PutLe16(out, kIrq, c.Interrupt);
+    PutLe16(out, kMaxTxFrame, c.TxBuffSize);
+    PutLe16(out, kMaxRxFrame, c.RxBuffSize);
+    PutLe16(out, kTxBuffers, c.TxBuffers);
+    PutLe16(out, kRxBuffers, c.RxBuffers);
+    PutLe16(out, kCardType, c.Card);
+    PutLe16(out, kChannel, c.PortNumber - 1u);
+    PutLe16(out, kInterface, c.Interface);
+    PutLe16(out, kFlags, 0);
+    PutLe16(out, kNodeAddress, c.SyncNodeAddress);
+    PutLe16(out, kCrcMode, kCrcModeValue);
+    PutLe16(out, kRunMode, 0);
+    PutLe16(out, kChip, kChipValue);
     std::memcpy(out.data() + kOscillator, c.Oscillator, kOscillatorField);
 }
 
@@ -53,7 +53,7 @@ void FillPortState(const PortContext& port, std::span<uint8_t> out) {
     using namespace port_state;
     const PortConfig& c = port.config;
     std::fill_n(out.begin(), kPortStateSize, uint8_t{0});
-    Put16(out, kDivisor, c.Divisor);
+    PutLe16(out, kDivisor, c.Divisor);
     out[kClockMultiplier] = kClockMultiplierValue;
     out[kDataBits] = kDataBitsValue;
     out[kSyncNodeAddress] = static_cast<uint8_t>(c.SyncNodeAddress);

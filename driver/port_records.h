@@ -59,6 +59,9 @@ inline constexpr uint8_t kClockMultiplierValue = 1;
 inline constexpr uint8_t kDataBitsValue = 8;
 }  // namespace port_state
 
+// Stores a 16-bit value little-endian at `offset`.
+void PutLe16(std::span<uint8_t> out, size_t offset, uint32_t value);
+
 // Fill the records into `out` (at least the record's size; the record's bytes are zeroed
 // first). Run with the configuration steady (under the interrupt lock).
 void FillPortInfo(const PortContext& port, std::span<uint8_t> out);

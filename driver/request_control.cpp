@@ -53,11 +53,6 @@ const LengthRule* FindRule(uint32_t code) {
     return nullptr;
 }
 
-void Put16(std::span<uint8_t> out, size_t offset, uint32_t value) {
-    out[offset] = static_cast<uint8_t>(value);
-    out[offset + 1] = static_cast<uint8_t>(value >> 8);
-}
-
 // The device's hardware is not started (the handle outlived a stop or removal).
 NTSTATUS NotStarted(Irp* irp) {
     return CompleteRequest(irp, STATUS_NO_SUCH_DEVICE);
@@ -116,7 +111,7 @@ NTSTATUS HandleDeviceControl(PortDevice& device, Irp* irp) {
             if (!WithInterruptLock(device, [&] { word = GetModemLines(port); })) {
                 return NotStarted(irp);
             }
-            Put16(buffer, 0, word);
+            PutLe16(buffer, 0, word);
             return CompleteRequest(irp, STATUS_SUCCESS, kModemControlSize);
         }
         case IOCTL_SET_PORT_STATE:
@@ -136,8 +131,8 @@ NTSTATUS HandleDeviceControl(PortDevice& device, Irp* irp) {
             const uint32_t waiting = port.RxFramesWaiting.load();
             const uint32_t queued = port.TxFramesQueued.load();
             const uint32_t buffers = port.config.TxBuffers;
-            Put16(buffer, 0, waiting);
-            Put16(buffer, 2, buffers > queued ? buffers - queued : 0);
+            PutLe16(buffer, 0, waiting);
+            PutLe16(buffer, 2, buffers > queued ? buffers - queued : 0);
             return CompleteRequest(irp, STATUS_SUCCESS, kBufferCountSize);
         }
         case IOCTL_SET_NODE_ADDRESS: {

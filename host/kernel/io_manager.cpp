@@ -152,15 +152,16 @@ NTSTATUS IoManager::AddPhysicalDevice(PhysicalDeviceInfo info, DeviceId* id) {
     return m_driver->AddDevice(m_driver.get(), pdo);
 }
 
+std::shared_ptr<IoManager::Function> IoManager::FindFunction(DeviceId id) const {
+    std::lock_guard guard(m_lock);
+    auto found = m_functions.find(id);
+    return found == m_functions.end() ? nullptr : found->second;
+}
+
 NTSTATUS IoManager::SendPnpIrp(DeviceId id, std::unique_ptr<Irp> irp) {
-    std::shared_ptr<Function> function;
-    {
-        std::lock_guard guard(m_lock);
-        auto found = m_functions.find(id);
-        if (found == m_functions.end()) {
-            return STATUS_NO_SUCH_DEVICE;
-        }
-        function = found->second;
+    std::shared_ptr<Function> function = FindFunction(id);
+    if (!function) {
+        return STATUS_NO_SUCH_DEVICE;
     }
     DeviceObject* top = TopOf(function->Pdo.get());
     if (top == function->Pdo.get()) {
@@ -178,14 +179,9 @@ std::unique_ptr<Irp> PnpIrp(uint8_t minor) {
 }  // namespace
 
 NTSTATUS IoManager::StartDevice(DeviceId id) {
-    std::shared_ptr<Function> function;
-    {
-        std::lock_guard guard(m_lock);
-        auto found = m_functions.find(id);
-        if (found == m_functions.end()) {
-            return STATUS_NO_SUCH_DEVICE;
-        }
-        function = found->second;
+    std::shared_ptr<Function> function = FindFunction(id);
+    if (!function) {
+        return STATUS_NO_SUCH_DEVICE;
     }
     auto irp = PnpIrp(IRP_MN_START_DEVICE);
     const PhysicalDeviceInfo& info = *function->Info;
@@ -218,14 +214,9 @@ NTSTATUS IoManager::SendPnp(DeviceId id, uint8_t minor) {
 }
 
 NTSTATUS IoManager::RemoveDevice(DeviceId id) {
-    std::shared_ptr<Function> function;
-    {
-        std::lock_guard guard(m_lock);
-        auto found = m_functions.find(id);
-        if (found == m_functions.end()) {
-            return STATUS_NO_SUCH_DEVICE;
-        }
-        function = found->second;
+    std::shared_ptr<Function> function = FindFunction(id);
+    if (!function) {
+        return STATUS_NO_SUCH_DEVICE;
     }
     NTSTATUS status = STATUS_SUCCESS;
     if (TopOf(function->Pdo.get()) != function->Pdo.get()) {

@@ -215,6 +215,7 @@ class IoManager {
 
     RequestId Submit(Handle handle, std::unique_ptr<Irp> irp, Completion done);
     std::shared_ptr<HandleEntry> FindHandle(Handle handle) const;
+    std::shared_ptr<Function> FindFunction(DeviceId id) const;
     NTSTATUS SendPnpIrp(DeviceId id, std::unique_ptr<Irp> irp);
     void WorkerLoop();
     void RemoveAllDevices();
