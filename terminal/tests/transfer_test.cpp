@@ -145,6 +145,39 @@ TEST_F(TransferFaults, ReceiverRecoversFromDamagedBlocksAndLostAcks) {
     EXPECT_GE(far.resends, 3);
 }
 
+// A line with a bit error rate of 1 in 20000, both ways: about one 1K block in three and one
+// answer in two thousand arrive damaged.
+TEST_F(TransferFaults, FilesCrossALineWithBitErrorsIntact) {
+    line_bit_error_rate = 5e-5;
+    for (const Protocol protocol : {Protocol::Xmodem, Protocol::Xmodem1K, Protocol::Ymodem}) {
+        SCOPED_TRACE(std::string(ProtocolName(protocol)));
+        ReferenceSender from;
+        from.file = Pattern(10000, 5);
+        from.ymodem = IsYmodem(protocol);
+        from.block_size = protocol == Protocol::Xmodem ? 128 : 1024;
+        EXPECT_EQ(ReceiveFrom(&from, protocol), TransferOutcome::Succeeded)
+            << ::testing::PrintToString(messages.messages);
+        const auto got =
+            ReadBytes(IsYmodem(protocol) ? DownloadDir() + "/far.bin" : ReceivedPath());
+        ASSERT_GE(got.size(), from.file.size());
+        EXPECT_TRUE(std::equal(from.file.begin(), from.file.end(), got.begin()));
+        EXPECT_GT(line_damaged_bytes, 0u);
+        port.Close();
+        cancel = false;  // an XMODEM receive ends with the flag set
+
+        ReferenceReceiver to;
+        to.ymodem = IsYmodem(protocol);
+        const auto data = Pattern(10000, 6);
+        EXPECT_EQ(SendTo(&to, protocol, data), TransferOutcome::Succeeded)
+            << ::testing::PrintToString(messages.messages);
+        ASSERT_GE(to.data.size(), data.size());
+        EXPECT_TRUE(std::equal(data.begin(), data.end(), to.data.begin()));
+        EXPECT_GT(line_damaged_bytes, 0u);
+        port.Close();
+        cancel = false;
+    }
+}
+
 TEST_F(TransferFaults, SenderRepeatsRefusedBlocksAndEot) {
     ReferenceReceiver far;
     far.corrupt_once = {1, 3};

@@ -1,6 +1,7 @@
 #include "terminal/tests/support/far_end.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "portaccess/fake/fake_library.h"
@@ -72,12 +73,33 @@ void FarEndHook::Step() {
         in.insert(in.end(), frame.begin(), frame.begin() + length);
     }
     heard.insert(heard.end(), in.begin(), in.end());
-    const std::vector<uint8_t> out = far_.React(in, VirtualNow());
+    Damage(in);
+    std::vector<uint8_t> out = far_.React(in, VirtualNow());
+    Damage(out);
     for (size_t at = 0; at < out.size(); at += 1024) {
         const size_t n = std::min<size_t>(1024, out.size() - at);
         QORVAL_PutData(handle_, out.data() + at, static_cast<uint32_t>(n));
     }
     busy_ = false;
+}
+
+void FarEndHook::SetBitErrorRate(double per_bit, uint32_t seed) {
+    byte_error_rate_ = 1.0 - std::pow(1.0 - per_bit, 8);
+    random_.seed(seed);
+}
+
+void FarEndHook::Damage(std::vector<uint8_t>& bytes) {
+    if (byte_error_rate_ <= 0) {
+        return;
+    }
+    std::bernoulli_distribution hit(byte_error_rate_);
+    std::uniform_int_distribution<int> bit(0, 7);
+    for (uint8_t& b : bytes) {
+        if (hit(random_)) {
+            b = static_cast<uint8_t>(b ^ (1u << bit(random_)));
+            ++damaged_bytes;
+        }
+    }
 }
 
 // ---- receiver ----
@@ -248,6 +270,7 @@ std::vector<uint8_t> ReferenceSender::Block(int number, bool damage) {
 // The next block after block_ was acknowledged, or EOT.
 std::vector<uint8_t> ReferenceSender::Next(uint32_t now) {
     sent_at_ms_ = now;
+    tries_ = 0;
     if (sent_upto_ >= file.size()) {
         state_ = State::WaitEotAck;
         last_ = {EOT};
@@ -349,8 +372,9 @@ std::vector<uint8_t> ReferenceSender::React(std::span<const uint8_t> received, u
     }
     const bool waiting =
         state_ == State::WaitAck || state_ == State::WaitEotAck || state_ == State::WaitEndAck;
-    if (waiting && out.empty() && now - sent_at_ms_ >= kResendMs && resends < kMaxResends) {
+    if (waiting && out.empty() && now - sent_at_ms_ >= kResendMs && tries_ < kMaxResends) {
         ++resends;
+        ++tries_;
         send(last_);
     }
     return out;

@@ -5,6 +5,7 @@
 // whole transfer runs on one thread, step by step, with no real time passing.
 
 #include <cstdint>
+#include <random>
 #include <set>
 #include <span>
 #include <string>
@@ -30,10 +31,17 @@ class FarEndHook {
     FarEndHook(const FarEndHook&) = delete;
     FarEndHook& operator=(const FarEndHook&) = delete;
     void Step();
-    std::vector<uint8_t> heard;  // every byte the engine sent
+    // Damages bytes in both directions: each bit flips with this probability (seeded, so a
+    // run is repeatable).
+    void SetBitErrorRate(double per_bit, uint32_t seed);
+    std::vector<uint8_t> heard;  // every byte the engine sent, as sent
+    uint32_t damaged_bytes = 0;
 
   private:
+    void Damage(std::vector<uint8_t>& bytes);
     FarEnd& far_;
+    double byte_error_rate_ = 0;
+    std::mt19937 random_;
     QORVAL_HANDLE handle_ = 0;
     bool busy_ = false;
 };
@@ -106,6 +114,7 @@ struct ReferenceSender : FarEnd {
     bool streaming_ = false;
     int block_ = 0;  // the block last sent (0: header)
     size_t sent_upto_ = 0;
+    int tries_ = 0;  // resends of the current block
     uint32_t sent_at_ms_ = 0;
     std::vector<uint8_t> last_;
 };

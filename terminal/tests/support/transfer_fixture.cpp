@@ -34,6 +34,7 @@ TransferOutcome TransferFixture::SendTo(FarEnd* far, Protocol protocol,
     std::unique_ptr<FarEndHook> hook;
     if (far != nullptr) {
         hook = std::make_unique<FarEndHook>(*far, kDriver, 2);
+        hook->SetBitErrorRate(line_bit_error_rate, 12345);
     }
     auto file = LockedFile::OpenForReading(path);
     EXPECT_TRUE(file.has_value());
@@ -44,6 +45,7 @@ TransferOutcome TransferFixture::SendTo(FarEnd* far, Protocol protocol,
     if (hook) {
         hook->Step();  // what was sent after the engine last read the clock
         far_heard = hook->heard;
+        line_damaged_bytes = hook->damaged_bytes;
     }
 
     return outcome;
@@ -57,6 +59,7 @@ TransferOutcome TransferFixture::ReceiveFrom(FarEnd* far, Protocol protocol) {
     std::unique_ptr<FarEndHook> hook;
     if (far != nullptr) {
         hook = std::make_unique<FarEndHook>(*far, kDriver, 2);
+        hook->SetBitErrorRate(line_bit_error_rate, 12345);
     }
     const TransferUi ui{messages, progress, cancel, dispatch};
     XmodemReceiver receiver(port, ui, protocol);
@@ -65,6 +68,7 @@ TransferOutcome TransferFixture::ReceiveFrom(FarEnd* far, Protocol protocol) {
     if (hook) {
         hook->Step();  // what was sent after the engine last read the clock
         far_heard = hook->heard;
+        line_damaged_bytes = hook->damaged_bytes;
     }
 
     return outcome;

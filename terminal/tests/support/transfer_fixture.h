@@ -44,7 +44,9 @@ class TransferFixture : public ::testing::Test {
     CancelFlag cancel{false};
     std::function<void()> dispatch;
     Protocol sender_protocol = Protocol::Xmodem;  // in force at the end of SendTo
-    std::vector<uint8_t> far_heard;               // what the far end got from the engine
+    std::vector<uint8_t> far_heard;
+    double line_bit_error_rate = 0;   // damage on the line to the far end, both ways
+    uint32_t line_damaged_bytes = 0;  // what the far end got from the engine
 };
 
 }  // namespace qorval::terminal::testing
