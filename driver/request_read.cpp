@@ -58,6 +58,11 @@ ReadResult TryRead(PortDevice& device, Irp* irp, NTSTATUS* status, uint64_t* inf
         port.ReadBuffer = nullptr;
     });
     if (!started) {
+        // The hardware was released (stop or removal): a read that may wait keeps waiting for
+        // the device to come back or for its cancel; any other read ends at once.
+        if (device.WaitFlag.load()) {
+            return ReadResult::Waits;
+        }
         *status = STATUS_NO_SUCH_DEVICE;
         *information = 0;
         return ReadResult::Completed;
