@@ -178,6 +178,17 @@ TEST_F(TransferFaults, FilesCrossALineWithBitErrorsIntact) {
     }
 }
 
+TEST_F(TransferFaults, XmodemReceiverFallsBackToChecksums) {
+    ReferenceSender far;
+    far.checksum_only = true;
+    far.file = Pattern(700, 9);
+    EXPECT_EQ(ReceiveFrom(&far, Protocol::Xmodem), TransferOutcome::Succeeded);
+    EXPECT_EQ(far.start_bytes, std::vector<uint8_t>{0x15});
+    EXPECT_EQ(ReadBytes(ReceivedPath()), Padded(far.file, 768, 0x1A));
+    // Three requests for CRC went unanswered first.
+    EXPECT_EQ(std::count(far_heard.begin(), far_heard.end(), uint8_t{'C'}), 3);
+}
+
 TEST_F(TransferFaults, SenderRepeatsRefusedBlocksAndEot) {
     ReferenceReceiver far;
     far.corrupt_once = {1, 3};

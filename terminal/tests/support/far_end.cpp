@@ -300,7 +300,7 @@ std::vector<uint8_t> ReferenceSender::React(std::span<const uint8_t> received, u
     for (uint8_t b : received) {
         switch (state_) {
             case State::WaitStart:
-                if (b == 'C' || b == NAK || b == 'G') {
+                if (b == NAK || (!checksum_only && (b == 'C' || b == 'G'))) {
                     start_bytes.push_back(b);
                     crc_ = b != NAK;
                     streaming_ = b == 'G' && stream_on_g;

@@ -90,6 +90,7 @@ struct ReferenceSender : FarEnd {
     std::set<int> lose_ack_once;  // blocks whose first ACK is ignored, as if lost on the line
     int cancel_at = -1;           // CAN CAN instead of this block
     bool stream_on_g = true;
+    bool checksum_only = false;  // an old sender that answers only NAK
 
     bool finished = false;
     int resends = 0;
