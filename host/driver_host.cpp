@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "driver/driver_context.h"
+#include "driver/registry_values.h"
 #include "host/driver_loader.h"
 #include "host/protocol/control_protocol.h"
 #include "host/server/control_commands.h"
@@ -31,6 +33,7 @@ std::string DriverHost::Start(std::string* warnings) {
     }
     sockets_ = std::make_unique<qorval::host::DeviceSocketServer>(*kernel_, platform::RunDir());
     sockets_->Start();
+    options_.largest_receive_frame = [this](unsigned port) { return LargestReceiveFrame(port); };
     bus_ = std::make_unique<qorval::host::SimulatedBus>(*kernel_, options_, [this] {
         std::string sync_error;
         if (!sockets_->SyncWithLinks(&sync_error)) {
@@ -48,6 +51,29 @@ std::string DriverHost::Start(std::string* warnings) {
     }
     *warnings = bus_->Boot();
     return {};
+}
+
+size_t DriverHost::LargestReceiveFrame(unsigned port) {
+    // A receive buffer of RxBuffSize bytes holds the frame and its check, so the largest frame
+    // a peer may send is RxBuffSize less the check bytes of CrcUsed (1 CRC-32, 2 CRC-16, else
+    // none). Missing values are the driver's defaults.
+    constexpr uint32_t kDefaultRxBuffSize = 1024;
+    constexpr uint32_t kDefaultCrcUsed = 1;
+    constexpr uint32_t kMaxPortNumber = 255;
+    uint32_t size = kDefaultRxBuffSize;
+    uint32_t crc_used = kDefaultCrcUsed;
+    if (port >= 1 && port <= kMaxPortNumber) {
+        const std::string key =
+            wyvel32::PortKeyPath(wyvel32::kServiceKeyPath, static_cast<uint8_t>(port));
+        if (!registry_->QueryDword(key, "RxBuffSize", size).ok()) {
+            size = kDefaultRxBuffSize;
+        }
+        if (!registry_->QueryDword(key, "CrcUsed", crc_used).ok()) {
+            crc_used = kDefaultCrcUsed;
+        }
+    }
+    const uint32_t check = crc_used == 1 ? 4 : crc_used == 2 ? 2 : 0;
+    return size > check ? size - check : 1;
 }
 
 void DriverHost::Stop() {

@@ -36,6 +36,8 @@ class DriverHost {
     qorval::platform::EventLogSink& event_log() { return *event_log_; }
 
   private:
+    size_t LargestReceiveFrame(unsigned port);
+
     qorval::host::BusOptions options_;
     std::unique_ptr<qorval::platform::Registry> registry_;
     std::unique_ptr<qorval::platform::FileEventLog> event_log_;

@@ -57,6 +57,16 @@ std::string ParseHostOptions(std::span<const std::string_view> args,
                 return std::string(option) + " takes a probability from 0 to 1";
             }
             (option == "--ber" ? options.bit_error_rate : options.drop_rate) = probability;
+        } else if (option == "--stream") {
+            // <n>=unix:<path> or <n>=tcp:[addr:]<port>; the address is checked when it is wired.
+            const size_t equals = value.find('=');
+            unsigned port = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + equals, port);
+            if (equals == std::string_view::npos || ec != std::errc() ||
+                end != value.data() + equals || port < 1 || port > kMaxPorts) {
+                return "--stream takes <port>=unix:<path> or <port>=tcp:[addr:]<port>";
+            }
+            options.streams.emplace_back(port, std::string(value.substr(equals + 1)));
         } else {
             return "unknown option " + std::string(option);
         }

@@ -31,7 +31,8 @@ int RunHostCommand(std::span<const std::string_view> args, std::ostream& out, st
     if (const std::string problem = ParseHostOptions(args, options); !problem.empty()) {
         err << "wyvel32 run: " << problem << "\n"
             << "usage: wyvel32 run [--ports N] [--wire pair|loopback|open] "
-               "[--rate unlimited|line] [--ber P] [--drop P]\n";
+               "[--rate unlimited|line] [--ber P] [--drop P] "
+               "[--stream N=unix:PATH|tcp:[ADDR:]PORT]...\n";
         return 2;
     }
     const sigset_t stop_signals = BlockStopSignals();
@@ -42,6 +43,15 @@ int RunHostCommand(std::span<const std::string_view> args, std::ostream& out, st
         return 1;
     }
     err << warnings;
+    for (const auto& [port, address] : options.streams) {
+        std::string bound;
+        if (const std::string problem = host.bus().WireStream(port, address, &bound);
+            !problem.empty()) {
+            err << "wyvel32 run: --stream " << port << ": " << problem << "\n";
+            return 1;
+        }
+        out << "stream " << port << " " << bound << "\n";
+    }
     for (const auto& port : host.bus().List()) {
         out << "port " << port.number << " " << port.state << " "
             << (qorval::platform::RunDir() / port.socket_name).string() << "\n";

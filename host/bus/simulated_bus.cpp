@@ -156,10 +156,9 @@ void SimulatedBus::RemoveFunction(unsigned slot) {
     if (function.id != 0) {
         (void)kernel_.RemoveDevice(function.id);
     }
-    // A line refers to its cards: it goes first.
-    clock_.SetLines({});
-    runs_.clear();
-    lines_.clear();
+    // A line refers to its cards and its byte stream: it goes first.
+    DropLines();
+    streams_.erase(slot);
     functions_.erase(slot);
     wiring_.erase(slot);
     for (auto& [other, wiring] : wiring_) {
@@ -171,11 +170,27 @@ void SimulatedBus::RemoveFunction(unsigned slot) {
     links_changed_();
 }
 
-void SimulatedBus::RebuildLines() {
-    // The clock lets go of the old lines before they are destroyed.
+void SimulatedBus::DropLines() {
+    // The clock and the byte streams let go of the old lines before they are destroyed.
     clock_.SetLines({});
+    for (auto& [slot, stream] : streams_) {
+        stream->AttachLine(nullptr);
+    }
     lines_.clear();
     runs_.clear();
+}
+
+std::unique_ptr<sim::Line> SimulatedBus::StreamLine(Function& function) {
+    StreamWire* stream = streams_.at(function.slot).get();
+    auto line = sim::Line::Bridge(*function.card, [stream](std::vector<uint8_t> frame) {
+        stream->FromLine(std::move(frame));
+    });
+    stream->AttachLine(line.get());
+    return line;
+}
+
+void SimulatedBus::RebuildLines() {
+    DropLines();
     std::map<unsigned, bool> placed;
     for (auto& [slot, function] : functions_) {
         if (placed[slot]) {
@@ -192,13 +207,14 @@ void SimulatedBus::RebuildLines() {
             run.interrupts = {DeliveryOf(*function), DeliveryOf(peer)};
             run.locks = {function->lock.get(), peer.lock.get()};
             placed[peer.slot] = true;
-        } else if (wiring.kind == WireKind::Loopback) {
-            line = sim::Line::Loopback(*function->card);
-            run.cards = {function->card.get()};
-            run.interrupts = {DeliveryOf(*function)};
-            run.locks = {function->lock.get()};
         } else {
-            line = sim::Line::Open(*function->card);
+            if (wiring.kind == WireKind::Stream && streams_.count(slot)) {
+                line = StreamLine(*function);
+            } else if (wiring.kind == WireKind::Loopback) {
+                line = sim::Line::Loopback(*function->card);
+            } else {
+                line = sim::Line::Open(*function->card);
+            }
             run.cards = {function->card.get()};
             run.interrupts = {DeliveryOf(*function)};
             run.locks = {function->lock.get()};
@@ -355,6 +371,10 @@ std::string SimulatedBus::Wire(WireKind kind, unsigned a, unsigned b) {
     };
     unpair(first->slot);
     unpair(second->slot);
+    // A byte stream that is no longer wired closes (its peer is disconnected).
+    DropLines();
+    streams_.erase(first->slot);
+    streams_.erase(second->slot);
     wiring_[first->slot].kind = kind;
     if (kind == WireKind::Pair) {
         wiring_[first->slot].peer_slot = second->slot;
@@ -363,6 +383,61 @@ std::string SimulatedBus::Wire(WireKind kind, unsigned a, unsigned b) {
     }
     RebuildLines();
     return {};
+}
+
+std::string SimulatedBus::WireStream(unsigned port, const std::string& address,
+                                     std::string* bound) {
+    StreamAddress where;
+    if (std::string problem = ParseStreamAddress(address, &where); !problem.empty()) {
+        return problem;
+    }
+    std::lock_guard guard(lock_);
+    Function* function = FunctionOfPort(port);
+    if (function == nullptr) {
+        return NoSuchPort(port);
+    }
+    Wiring& wiring = wiring_[function->slot];
+    if (wiring.kind == WireKind::Pair && wiring_.count(wiring.peer_slot)) {
+        wiring_[wiring.peer_slot].kind = WireKind::Open;
+    }
+    // A port wired again lets its old socket go first, so the same address can be bound.
+    DropLines();
+    streams_.erase(function->slot);
+    StreamWire::Settings settings;
+    if (options_.largest_receive_frame) {
+        settings.largest_frame = std::max<size_t>(options_.largest_receive_frame(port), 1);
+    }
+    sim::SimCard* card = function->card.get();
+    std::recursive_mutex* card_lock = function->lock.get();
+    std::string error;
+    auto stream = StreamWire::Create(
+        where, settings,
+        [card, card_lock] {
+            std::lock_guard card_guard(*card_lock);
+            return card->TransmitBitRate();
+        },
+        [this] { clock_.Wake(); }, &error);
+    if (!stream) {
+        wiring.kind = WireKind::Open;
+        RebuildLines();
+        return error;
+    }
+    if (bound != nullptr) {
+        *bound = FormatStreamAddress(stream->address());
+    }
+    streams_[function->slot] = std::move(stream);
+    wiring.kind = WireKind::Stream;
+    RebuildLines();
+    return {};
+}
+
+std::optional<StreamWire::Statistics> SimulatedBus::StreamStatsOfPort(unsigned port) {
+    std::lock_guard guard(lock_);
+    Function* function = FunctionOfPort(port);
+    if (function == nullptr || !streams_.count(function->slot)) {
+        return std::nullopt;
+    }
+    return streams_.at(function->slot)->Stats();
 }
 
 std::string SimulatedBus::SetBitErrorRate(double probability, unsigned port) {
@@ -411,6 +486,9 @@ void SimulatedBus::Configure(sim::Line& line, unsigned slot) {
     impairments.drop_rate = wiring.drop_rate;
     impairments.seed = slot;
     line.SetImpairments(impairments);
+    if (auto stream = streams_.find(slot); stream != streams_.end()) {
+        stream->second->SetPaced(!options_.unlimited_rate);
+    }
 }
 
 }  // namespace qorval::host

@@ -13,11 +13,13 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/bus/card_clock.h"
 #include "host/bus/locked_card.h"
+#include "host/bus/stream_wire.h"
 #include "host/kernel/io_manager.h"
 #include "host/server/control_commands.h"
 #include "sim/line.h"
@@ -31,6 +33,11 @@ struct BusOptions {
     bool unlimited_rate = false;       // false: the clock programme's bit rate
     double bit_error_rate = 0.0;
     double drop_rate = 0.0;
+    // Byte-stream wirings made at boot: port number and "unix:<path>" / "tcp:[addr:]<port>".
+    std::vector<std::pair<unsigned, std::string>> streams;
+    // The largest frame a port receives (its RxBuffSize), where the byte stream from a peer is
+    // cut into frames; null: 1024.
+    std::function<size_t(unsigned port)> largest_receive_frame;
 };
 
 class SimulatedBus final : public HostControl {
@@ -57,12 +64,15 @@ class SimulatedBus final : public HostControl {
     std::string Remove(unsigned port) override;
     std::string Power(unsigned port, PowerAction action) override;
     std::string Wire(WireKind kind, unsigned a, unsigned b) override;
+    std::string WireStream(unsigned port, const std::string& address, std::string* bound) override;
     std::string SetBitErrorRate(double probability, unsigned port) override;
     std::string SetDropRate(double probability, unsigned port) override;
     std::string SetLineRate(bool unlimited) override;
 
     // For tests: the card of a port (null when there is none).
     sim::SimCard* CardOfPort(unsigned port);
+    // For tests: what the byte-stream wiring of a port has counted (nullopt: not so wired).
+    std::optional<StreamWire::Statistics> StreamStatsOfPort(unsigned port);
 
   private:
     struct Function {
@@ -87,6 +97,8 @@ class SimulatedBus final : public HostControl {
     std::string AddFunction(unsigned* slot_out);
     void RemoveFunction(unsigned slot);
     void RebuildLines();
+    void DropLines();  // the clock and the byte streams let go of the lines, then they go
+    std::unique_ptr<sim::Line> StreamLine(Function& function);
     void ApplyLineSettings();
     void Configure(sim::Line& line, unsigned slot);
     std::string Checked(kernel::NTSTATUS status, const char* what);
@@ -100,6 +112,7 @@ class SimulatedBus final : public HostControl {
     std::map<unsigned, Wiring> wiring_;                                   // by slot
     std::vector<std::pair<unsigned, std::unique_ptr<sim::Line>>> lines_;  // by first slot
     std::vector<CardClock::RunLine> runs_;                                // what the clock runs
+    std::map<unsigned, std::unique_ptr<StreamWire>> streams_;             // by slot
     unsigned next_slot_ = 1;
     CardClock clock_;
     std::chrono::steady_clock::time_point origin_ = std::chrono::steady_clock::now();

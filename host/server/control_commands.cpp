@@ -45,7 +45,8 @@ std::string Answer(const std::string& failure, const std::string& ok_text = "ok\
 
 constexpr std::string_view kUsage =
     "error: unknown command; commands: list, add, start N, stop N, surprise-remove N, remove N, "
-    "sleep N, wake N, wire pair A B, wire loopback N, wire open N, ber P [N], drop P [N], "
+    "sleep N, wake N, wire pair A B, wire loopback N, wire open N, "
+    "wire stream N unix:PATH|tcp:[ADDR:]PORT, ber P [N], drop P [N], "
     "rate unlimited|line\n";
 
 }  // namespace
@@ -91,7 +92,12 @@ std::string RunControlCommand(HostControl& host, std::string_view command) {
             return Answer(
                 host.Wire(words[1] == "open" ? WireKind::Open : WireKind::Loopback, port, port));
         }
-        return "error: wire pair A B | wire loopback N | wire open N\n";
+        if (words[1] == "stream" && words.size() == 4 && ParsePort(words[2], port)) {
+            std::string bound;
+            const std::string failure = host.WireStream(port, std::string(words[3]), &bound);
+            return Answer(failure, "ok\nstream " + std::to_string(port) + " " + bound + "\n");
+        }
+        return "error: wire pair A B | wire loopback N | wire open N | wire stream N ADDRESS\n";
     }
     if ((verb == "ber" || verb == "drop") && (words.size() == 2 || words.size() == 3)) {
         double probability = 0;

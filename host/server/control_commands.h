@@ -7,6 +7,8 @@
 //   surprise-remove <n> | remove <n>  surprise removal; query-remove and remove
 //   sleep <n> | wake <n>              system power: sleeping (device D3) and working (D0)
 //   wire pair <a> <b> | wire loopback <n> | wire open <n>
+//   wire stream <n> unix:<path> | wire stream <n> tcp:[<addr>:]<port>
+//                                     the line's far end is a byte-stream socket
 //   ber <probability> [<n>]           bit error rate on the line of port n, or on every line
 //   drop <probability> [<n>]          share of frames the line loses
 //   rate unlimited|line               line speed: unlimited, or the clock programme's bit rate
@@ -21,7 +23,7 @@
 
 namespace qorval::host {
 
-enum class WireKind { Pair, Loopback, Open };
+enum class WireKind { Pair, Loopback, Open, Stream };
 enum class PowerAction { Sleep, Wake };
 
 // What the commands act on. Each call returns an empty string on success, else the reason.
@@ -36,6 +38,14 @@ class HostControl {
     virtual std::string Remove(unsigned port) = 0;
     virtual std::string Power(unsigned port, PowerAction action) = 0;
     virtual std::string Wire(WireKind kind, unsigned a, unsigned b) = 0;
+    // Wires the port's line to a byte-stream socket at `address`; `bound` gets the address
+    // actually listened on (a TCP port 0 becomes the one chosen).
+    virtual std::string WireStream(unsigned port, const std::string& address, std::string* bound) {
+        (void)port;
+        (void)address;
+        (void)bound;
+        return "byte-stream wiring is not available";
+    }
     // port 0: every line
     virtual std::string SetBitErrorRate(double probability, unsigned port) = 0;
     virtual std::string SetDropRate(double probability, unsigned port) = 0;
