@@ -1,0 +1,165 @@
+// Frames through the port access library across a null-modem pair of an in-process driver
+// host at unlimited line rate: 64-byte frames per second one way and both ways at once, and
+// the round trip of one frame (put on port 1 until got on port 2) as median and 99th
+// percentile.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "host/driver_host.h"
+#include "portaccess/qorval32.h"
+
+namespace {
+
+constexpr uint32_t kFrameSize = 64;
+constexpr uint32_t kFramesPerBatch = 2000;
+// Frames in flight: below the receive buffer count, so no frame is dropped for a slow reader.
+constexpr uint32_t kInFlight = 64;
+
+QORVAL_HANDLE g_port1 = 0;
+QORVAL_HANDLE g_port2 = 0;
+
+// Writes `frames` frames on `from` while this thread reads them on `to`; returns false when
+// a call failed or a frame came back wrong.
+bool Stream(QORVAL_HANDLE from, QORVAL_HANDLE to, uint32_t frames) {
+    std::atomic<uint32_t> received{0};
+    std::atomic<bool> failed{false};
+    std::thread writer([&] {
+        uint8_t frame[kFrameSize] = {};
+        for (uint32_t sent = 0; sent < frames && !failed.load();) {
+            if (sent - received.load(std::memory_order_relaxed) >= kInFlight) {
+                std::this_thread::yield();
+                continue;
+            }
+            frame[0] = static_cast<uint8_t>(sent);
+            const uint32_t result = QORVAL_PutData(from, frame, kFrameSize);
+            if (result == QORVAL_NO_TX_BUFFER) {
+                continue;
+            }
+            if (result != QORVAL_OK) {
+                failed = true;
+                break;
+            }
+            ++sent;
+        }
+    });
+    uint8_t buffer[1024];
+    while (received.load() < frames && !failed.load()) {
+        uint32_t length = 0;
+        if (QORVAL_GetData(to, buffer, sizeof(buffer), &length) != QORVAL_OK) {
+            failed = true;
+            break;
+        }
+        if (length == 0) {
+            continue;
+        }
+        if (length != kFrameSize || buffer[0] != static_cast<uint8_t>(received.load())) {
+            failed = true;
+            break;
+        }
+        received.fetch_add(1, std::memory_order_relaxed);
+    }
+    writer.join();
+    return !failed.load();
+}
+
+void BM_FramesOneWay(benchmark::State& state) {
+    for (auto _ : state) {
+        if (!Stream(g_port1, g_port2, kFramesPerBatch)) {
+            state.SkipWithError("stream failed");
+            return;
+        }
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kFramesPerBatch);
+}
+BENCHMARK(BM_FramesOneWay)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Items are the frames of one direction, so items_per_second is the rate each way.
+void BM_FramesEachWayAtOnce(benchmark::State& state) {
+    for (auto _ : state) {
+        std::atomic<bool> back_ok{true};
+        std::thread back([&] { back_ok = Stream(g_port2, g_port1, kFramesPerBatch); });
+        const bool forth_ok = Stream(g_port1, g_port2, kFramesPerBatch);
+        back.join();
+        if (!forth_ok || !back_ok.load()) {
+            state.SkipWithError("stream failed");
+            return;
+        }
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kFramesPerBatch);
+}
+BENCHMARK(BM_FramesEachWayAtOnce)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_RoundTrip(benchmark::State& state) {
+    std::vector<double> micros;
+    uint8_t frame[kFrameSize] = {};
+    uint8_t buffer[1024];
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        if (QORVAL_PutData(g_port1, frame, kFrameSize) != QORVAL_OK) {
+            state.SkipWithError("put failed");
+            return;
+        }
+        uint32_t length = 0;
+        while (length == 0) {
+            if (QORVAL_GetData(g_port2, buffer, sizeof(buffer), &length) != QORVAL_OK) {
+                state.SkipWithError("get failed");
+                return;
+            }
+        }
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    std::sort(micros.begin(), micros.end());
+    if (!micros.empty()) {
+        state.counters["median_us"] = micros[micros.size() / 2];
+        state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
+    }
+}
+BENCHMARK(BM_RoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(20000);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string prefix = (std::filesystem::temp_directory_path() / "qorval-bench-XXXXXX").string();
+    if (::mkdtemp(prefix.data()) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    ::setenv("QORVAL_PREFIX", prefix.c_str(), 1);
+    int status = 1;
+    {
+        qorval::host::BusOptions options;
+        options.ports = 2;
+        options.unlimited_rate = true;
+        wyvel32::host::DriverHost host(options);
+        std::string warnings;
+        if (const std::string problem = host.Start(&warnings);
+            !problem.empty() || !warnings.empty()) {
+            std::fprintf(stderr, "host did not start: %s%s\n", problem.c_str(), warnings.c_str());
+        } else if (QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 1, &g_port1) != QORVAL_OK ||
+                   QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 2, &g_port2) != QORVAL_OK) {
+            std::fprintf(stderr, "ports did not open\n");
+        } else {
+            benchmark::Initialize(&argc, argv);
+            benchmark::RunSpecifiedBenchmarks();
+            benchmark::Shutdown();
+            status = 0;
+        }
+        (void)QORVAL_PortClose(g_port1);
+        (void)QORVAL_PortClose(g_port2);
+        host.Stop();
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(prefix, ignored);
+    return status;
+}
