@@ -1,8 +1,8 @@
 // The analyser end to end at full IUSC speed: a driver host in this process with its pair
 // paced at 20 Mbit/s (Divisor 0 with the 20 MHz oscillator, written to both port keys before
 // the ports open; port 2 restarted with a receive ring of the benchmark's argument), a sender on
-// port 1 that keeps the line full of 64-byte frames as the
-// tester's transmit worker does, and the analyser engine capturing port 2 through the real
+// port 1 that keeps the line as full of 64-byte frames as it can, as the tester's transmit worker
+// does (or sends at a given frame rate), and the analyser engine capturing port 2 through the real
 // library with a hexadecimal formatted log on. Counters: frames sent and received, frames
 // lost, the line's frame rate, and the processor time of the analyser's thread and of the
 // whole process (host, sender and analyser).
@@ -37,10 +37,17 @@ double CpuSeconds(clockid_t clock) {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// Sends `frames` frames, each as soon as a transmit buffer is free; counts those accepted.
-void Send(QORVAL_HANDLE handle, uint32_t frames, std::atomic<uint32_t>& accepted) {
+// Sends `frames` frames, each as soon as a transmit buffer is free, or no sooner than its turn
+// at `perSecond` frames a second (0: no limit); counts those accepted.
+void Send(QORVAL_HANDLE handle, uint32_t frames, uint32_t perSecond,
+          std::atomic<uint32_t>& accepted) {
     std::vector<uint8_t> frame(kFrameBytes);
+    const auto start = Clock::now();
     for (uint32_t i = 0; i < frames; ++i) {
+        if (perSecond != 0) {
+            std::this_thread::sleep_until(
+                start + std::chrono::microseconds(uint64_t{i} * 1'000'000 / perSecond));
+        }
         frame[0] = static_cast<uint8_t>(i);
         uint16_t waiting = 0, free = 0;
         while (QORVAL_GetBufferCount(handle, &waiting, &free) == QORVAL_OK && free == 0) {
@@ -66,6 +73,7 @@ void BM_AnalyserCaptureAt20Mbps(benchmark::State& state) {
     }
     // The receive ring is sized at device start: restart port 2 with the ring asked for.
     const auto rxBuffers = static_cast<uint32_t>(state.range(0));
+    const auto perSecond = static_cast<uint32_t>(state.range(1));
     if (!host.SetPortValue(2, "RxBuffers", rxBuffers) ||
         !host.SetPortValue(2, "RxBuffSize", kRxBufferSize) ||
         qorval::host::RunControlCommand(host.Host().bus(), "stop 2").rfind("ok", 0) != 0 ||
@@ -98,7 +106,7 @@ void BM_AnalyserCaptureAt20Mbps(benchmark::State& state) {
         const auto start = Clock::now();
         std::atomic<bool> done{false};
         std::thread worker([&] {
-            Send(sender, kFramesPerIteration, accepted);
+            Send(sender, kFramesPerIteration, perSecond, accepted);
             done = true;
         });
         // Capture until the sender is done and the line has been quiet for a while.
@@ -107,6 +115,9 @@ void BM_AnalyserCaptureAt20Mbps(benchmark::State& state) {
             app.PollStep();
             if (!app.LastPollIdle()) {
                 quietSince = Clock::now();
+            } else {
+                // As `lombex32 --capture` does: an idle poll rests 1 ms instead of spinning.
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         }
         worker.join();
@@ -127,13 +138,22 @@ void BM_AnalyserCaptureAt20Mbps(benchmark::State& state) {
     state.counters["analyser_cpu_us_per_frame"] =
         received ? analyserCpu * 1e6 / static_cast<double>(received) : 0;
     state.counters["cpu_share_process"] = wall > 0 ? processCpu / wall : 0;
+    // Where the missing frames went, from the cards' own counts (read once the line is quiet).
+    const auto& tx = host.Host().bus().CardOfPort(1)->Statistics();
+    const auto& rx = host.Host().bus().CardOfPort(2)->Statistics();
+    state.counters["card1_frames_sent"] = static_cast<double>(tx.frames_sent);
+    state.counters["card2_frames_stored"] = static_cast<double>(rx.frames_received);
+    state.counters["card2_lost_no_dma"] = static_cast<double>(rx.frames_lost_no_dma);
     (void)QORVAL_PortClose(sender);
     app.Shutdown(false);
 }
-// The port's default ring of 100 receive buffers, and one ten times as long.
+// Arguments: receive buffers (the port's default 100, and ten times as many) and the sender's
+// frames a second (0: as fast as the line takes them).
 BENCHMARK(BM_AnalyserCaptureAt20Mbps)
-    ->Arg(100)
-    ->Arg(1000)
+    ->Args({100, 0})
+    ->Args({1000, 0})
+    ->Args({100, 3000})
+    ->Args({1000, 3000})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3);
