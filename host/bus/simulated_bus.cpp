@@ -38,6 +38,24 @@ unsigned PortFromDeviceName(const std::string& name) {
     return index + 1;
 }
 
+// Holds the lock of every card, in address order as the card clock takes them. Lines install
+// their handlers in the cards and a card calls them from inside any access (the driver's
+// close stops the transmitter, which hands the cut-off frame to the line), so lines are made,
+// changed and destroyed only while no access or step is inside any card.
+template <class Functions>
+std::vector<std::unique_lock<std::recursive_mutex>> LockEveryCard(const Functions& functions) {
+    std::vector<std::recursive_mutex*> locks;
+    for (const auto& [slot, function] : functions) {
+        locks.push_back(function->lock.get());
+    }
+    std::sort(locks.begin(), locks.end());
+    std::vector<std::unique_lock<std::recursive_mutex>> held;
+    for (std::recursive_mutex* lock : locks) {
+        held.emplace_back(*lock);
+    }
+    return held;
+}
+
 std::string NoSuchPort(unsigned port) {
     return "no device has port " + std::to_string(port);
 }
@@ -176,7 +194,10 @@ void SimulatedBus::DropLines() {
     for (auto& [slot, stream] : streams_) {
         stream->AttachLine(nullptr);
     }
-    lines_.clear();
+    {
+        const auto held = LockEveryCard(functions_);
+        lines_.clear();
+    }
     runs_.clear();
 }
 
@@ -191,6 +212,7 @@ std::unique_ptr<sim::Line> SimulatedBus::StreamLine(Function& function) {
 
 void SimulatedBus::RebuildLines() {
     DropLines();
+    auto held = LockEveryCard(functions_);
     std::map<unsigned, bool> placed;
     for (auto& [slot, function] : functions_) {
         if (placed[slot]) {
@@ -227,6 +249,7 @@ void SimulatedBus::RebuildLines() {
         lines_.emplace_back(slot, std::move(line));
         runs_.push_back(std::move(run));
     }
+    held.clear();
     clock_.SetLines(runs_);
 }
 
@@ -472,8 +495,11 @@ std::string SimulatedBus::SetLineRate(bool unlimited) {
 void SimulatedBus::ApplyLineSettings() {
     // Lines keep their frames in flight; the clock only pauses while they change.
     clock_.SetLines({});
-    for (auto& [slot, line] : lines_) {
-        Configure(*line, slot);
+    {
+        const auto held = LockEveryCard(functions_);
+        for (auto& [slot, line] : lines_) {
+            Configure(*line, slot);
+        }
     }
     clock_.SetLines(runs_);
 }
