@@ -79,9 +79,16 @@ std::chrono::steady_clock::time_point CardClock::StepAll() {
     return next_wake;
 }
 
+void CardClock::SetAfterSteps(std::function<void()> after_steps) {
+    after_steps_ = std::move(after_steps);
+}
+
 void CardClock::Loop() {
     while (true) {
         const auto next_wake = StepAll();
+        if (after_steps_) {
+            after_steps_();
+        }
         std::unique_lock guard(wake_lock_);
         wake_.wait_until(guard, next_wake, [this] { return woken_ || stopping_; });
         if (stopping_) {

@@ -36,6 +36,8 @@ class CardClock {
     void SetLines(std::vector<RunLine> lines);
     // Something changed on a card: step again now.
     void Wake();
+    // Runs after every round of steps, holding no card lock (the kernel's queued DPCs).
+    void SetAfterSteps(std::function<void()> after_steps);
 
   private:
     void Loop();
@@ -43,6 +45,7 @@ class CardClock {
 
     std::mutex lines_lock_;  // held while stepping, so SetLines waits for the step to end
     std::vector<RunLine> lines_;
+    std::function<void()> after_steps_;  // set before Start
 
     std::mutex wake_lock_;  // only ever held briefly: Wake() is called from inside steps
     std::condition_variable wake_;

@@ -64,7 +64,9 @@ std::string NoSuchPort(unsigned port) {
 
 SimulatedBus::SimulatedBus(kernel::IoManager& kernel, BusOptions options,
                            std::function<void()> links_changed)
-    : kernel_(kernel), options_(options), links_changed_(std::move(links_changed)) {}
+    : kernel_(kernel), options_(options), links_changed_(std::move(links_changed)) {
+    clock_.SetAfterSteps([this] { kernel_.RunQueuedDpcs(); });
+}
 
 SimulatedBus::~SimulatedBus() {
     Shutdown();
@@ -81,7 +83,10 @@ std::string SimulatedBus::Checked(kernel::NTSTATUS status, const char* what) {
 
 std::function<void()> SimulatedBus::DeliveryOf(const Function& function) {
     const uint32_t vector = kFirstVector + function.slot;
-    return [this, vector] { kernel_.DeliverInterrupt(vector); };
+    // Only the service routine runs inside the step; its DPCs run after the card clock has
+    // let go of every card lock (SetAfterSteps), so a DPC that waits for a lock held by a
+    // thread that waits for the card cannot deadlock.
+    return [this, vector] { kernel_.RaiseInterrupt(vector); };
 }
 
 kernel::PhysicalDeviceInfo SimulatedBus::DescribeFunction(Function& function) const {

@@ -598,6 +598,12 @@ std::recursive_mutex* IoManager::InterruptLockOf(uint32_t vector) const {
 }
 
 bool IoManager::DeliverInterrupt(uint32_t vector) {
+    const bool claimed = RaiseInterrupt(vector);
+    RunQueuedDpcs();
+    return claimed;
+}
+
+bool IoManager::RaiseInterrupt(uint32_t vector) {
     std::vector<std::shared_ptr<KInterrupt>> targets;
     {
         std::lock_guard guard(m_lock);
@@ -611,6 +617,10 @@ bool IoManager::DeliverInterrupt(uint32_t vector) {
     for (const auto& interrupt : targets) {
         claimed = interrupt->Service() || claimed;
     }
+    return claimed;
+}
+
+void IoManager::RunQueuedDpcs() {
     // Back below device level: run the DPCs the service routines queued.
     for (;;) {
         KDpc* dpc = nullptr;
@@ -631,7 +641,6 @@ bool IoManager::DeliverInterrupt(uint32_t vector) {
         }
         m_dpcIdle.notify_all();
     }
-    return claimed;
 }
 
 bool IoManager::QueueDpc(KDpc* dpc) {

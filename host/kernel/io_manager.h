@@ -171,6 +171,12 @@ class IoManager {
     // Runs the service routines connected to `vector` (in connection order), then the DPCs
     // they queued. Returns whether any routine claimed the interrupt.
     bool DeliverInterrupt(uint32_t vector);
+    // The two halves of DeliverInterrupt, for a host that raises interrupts while it holds the
+    // card's lock (the card clock steps a card holding it): the service routines run at once,
+    // the DPCs they queued only when RunQueuedDpcs is called after the lock is released, as
+    // DPCs never run under an interrupt lock.
+    bool RaiseInterrupt(uint32_t vector);
+    void RunQueuedDpcs();
     // The interrupt lock a function's card shares (PhysicalDeviceInfo::InterruptLock), for the
     // function whose translated interrupt resource has this vector; null when none does.
     std::recursive_mutex* InterruptLockOf(uint32_t vector) const;
