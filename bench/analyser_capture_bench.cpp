@@ -50,9 +50,9 @@ void BM_CaptureAtFullLineRate(benchmark::State& state) {
     auto& fake = qorval::fake::FakeLibrary::Instance();
     fake.Reset();
     for (uint16_t port : {1, 2}) {
-        qorval::fake::FakePortSpec spec;
-        spec.port = port;
-        fake.AddPort(spec);
+        qorval::fake::FakePortSpec port_spec;
+        port_spec.port = port;
+        fake.AddPort(port_spec);
     }
     fake.ConnectPair(QORVAL_DRIVER_WYVEL32, 1, 2);
     qorval::SetTickSource(nullptr);  // real time for the poll loop

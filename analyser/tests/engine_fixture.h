@@ -50,9 +50,9 @@ class EngineTest : public ::testing::Test {
     }
 
     virtual fake::FakePortSpec PortSpec(uint16_t port) {
-        fake::FakePortSpec spec;
-        spec.port = port;
-        return spec;
+        fake::FakePortSpec port_settings;
+        port_settings.port = port;
+        return port_settings;
     }
     static fake::FakeLibrary& Fake() { return fake::FakeLibrary::Instance(); }
 

@@ -218,9 +218,9 @@ TEST(TwoAnalysers, MacroTalksToAFarEndThatAnswersFromItsSendFile) {
     auto& fake = fake::FakeLibrary::Instance();
     fake.Reset();
     for (uint16_t port : {1, 2}) {
-        fake::FakePortSpec spec;
-        spec.port = port;
-        fake.AddPort(spec);
+        fake::FakePortSpec port_spec;
+        port_spec.port = port;
+        fake.AddPort(port_spec);
     }
     fake.ConnectPair(QORVAL_DRIVER_WYVEL32, 1, 2);
     const auto dir = MakeTempDir();

@@ -82,14 +82,14 @@ void FakeLibrary::Reset() {
     SetTickSource(&VirtualTicks);
 }
 
-void FakeLibrary::AddPort(const FakePortSpec& spec) {
+void FakeLibrary::AddPort(const FakePortSpec& port_spec) {
     std::lock_guard lock(state_->mutex);
-    PortKey key{spec.driver_type, spec.port};
+    PortKey key{port_spec.driver_type, port_spec.port};
     if (FakePort* old = state_->ByKey(key); old != nullptr && old->handle != 0) {
         state_->handles.erase(old->handle);
     }
     FakePort port;
-    port.spec = spec;
+    port.port_spec = port_spec;
     port.state.clockMultiplier = 1;
     port.state.dataBits = 8;
     state_->ports[key] = std::move(port);

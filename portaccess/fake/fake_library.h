@@ -53,7 +53,7 @@ class FakeLibrary {
     // virtual clock installed as the tick source.
     void Reset();
     // Adds (or replaces, closed) a port; its driver becomes present in SystemInfo.
-    void AddPort(const FakePortSpec& spec);
+    void AddPort(const FakePortSpec& port_spec);
     // Frames put on one port arrive at the other (port_a == port_b: loopback).
     void ConnectPair(uint16_t driver, uint16_t port_a, uint16_t port_b);
     // A scripted arrival, readable once the clock reaches at_ms; GetData returns `result` with

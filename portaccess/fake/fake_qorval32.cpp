@@ -36,7 +36,7 @@ std::string Arg(QORVAL_HANDLE handle) {
 }
 
 uint16_t TxFree(const FakePort& port) {
-    return port.txFreeForced.value_or(port.spec.tx_buffers);
+    return port.txFreeForced.value_or(port.port_spec.tx_buffers);
 }
 
 // The modem inputs a port sees: its peer's outputs crossed (its own on a loopback), plus the
@@ -60,7 +60,7 @@ uint16_t ModemInputs(FakeState& s, const FakePort& port) {
 // Queues one frame on a port (the lock held): onto the peer's receive buffers, or the sent list
 // of a port without a peer.
 uint32_t PutFrame(FakeState& s, FakePort* port, const uint8_t* data, uint32_t length) {
-    if (length > port->spec.max_tx_frame || (data == nullptr && length != 0)) {
+    if (length > port->port_spec.max_tx_frame || (data == nullptr && length != 0)) {
         return QORVAL_INVALID_PARAMETER;
     }
     if (length == 0) {
@@ -82,7 +82,7 @@ uint32_t PutFrame(FakeState& s, FakePort* port, const uint8_t* data, uint32_t le
         return QORVAL_OK;
     }
     s.Arrive(*far);
-    if (far->handle == 0 || far->waiting.size() >= far->spec.rx_buffers) {
+    if (far->handle == 0 || far->waiting.size() >= far->port_spec.rx_buffers) {
         far->dropped++;
         return QORVAL_OK;
     }
@@ -189,17 +189,17 @@ uint32_t QORVAL_GetPortInfo(QORVAL_HANDLE handle, PortInfo* info) {
             return QORVAL_INVALID_PARAMETER;
         }
         std::memset(info, 0, sizeof(*info));
-        const uint16_t channel = static_cast<uint16_t>(port->spec.port - 1);
+        const uint16_t channel = static_cast<uint16_t>(port->port_spec.port - 1);
         info->capabilities = kCapabilityMask;
         info->ioBase = static_cast<uint16_t>(0xE000 + 0x20 * channel);
         info->memoryBase = 0xFEB0;
         info->txDmaChannel = kNoDmaChannel;
         info->rxDmaChannel = kNoDmaChannel;
         info->irq = 11;
-        info->maxTxFrame = port->spec.max_tx_frame;
-        info->maxRxFrame = port->spec.max_rx_frame;
-        info->txBuffers = port->spec.tx_buffers;
-        info->rxBuffers = port->spec.rx_buffers;
+        info->maxTxFrame = port->port_spec.max_tx_frame;
+        info->maxRxFrame = port->port_spec.max_rx_frame;
+        info->txBuffers = port->port_spec.tx_buffers;
+        info->rxBuffers = port->port_spec.rx_buffers;
         info->cardType = kCardPci;
         info->channel = channel;
         info->nodeAddress = port->state.nodeAddress;

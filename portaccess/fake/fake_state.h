@@ -26,7 +26,7 @@ struct FakeFrame {
 };
 
 struct FakePort {
-    FakePortSpec spec;
+    FakePortSpec port_spec;
     QORVAL_HANDLE handle = 0;         // 0 while closed
     std::optional<PortKey> peer;      // where frames put here arrive
     std::deque<FakeFrame> scheduled;  // scripted frames not yet arrived, by at_ms

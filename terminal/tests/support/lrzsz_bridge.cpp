@@ -172,7 +172,7 @@ bool ChildBridge::PeerHasRoom() {
         return true;
     }
     const fake::FakePort* peer = state.ByKey(*self->peer);
-    return peer == nullptr || peer->waiting.size() + 2 < peer->spec.rx_buffers;
+    return peer == nullptr || peer->waiting.size() + 2 < peer->port_spec.rx_buffers;
 }
 
 int ChildBridge::Wait(int seconds) {

@@ -18,7 +18,7 @@ size_t Waiting(uint16_t driver, uint16_t port, uint16_t* capacity) {
         return 0;
     }
     if (capacity != nullptr) {
-        *capacity = p->spec.rx_buffers;
+        *capacity = p->port_spec.rx_buffers;
     }
     return p->waiting.size();
 }
