@@ -189,7 +189,7 @@ void BM_Transfer(benchmark::State& state, Receiver receiver) {
         std::ofstream(far + "/f.bin", std::ios::binary).write(data.data(), data.size());
         const bool ymodem = receiver == Receiver::OursYmodemG || receiver == Receiver::LrzszYmodem;
         Child sender({*FindProgram("socat"), "UNIX-CONNECT:" + path,
-                      std::string("EXEC:") + (ymodem ? "sb -q -b f.bin" : "sx -q -b -k f.bin")},
+                      std::string("EXEC:") + (ymodem ? "sb -q -b -k f.bin" : "sx -q -b -k f.bin")},
                      far);
         Eventually([&] { return host.bus().StreamStatsOfPort(1)->peer_connected; });
         if (!ymodem) {

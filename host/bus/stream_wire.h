@@ -31,9 +31,9 @@ namespace qorval::host {
 class StreamWire {
   public:
     struct Settings {
-        size_t largest_frame = 1024;        // the port's RxBuffSize
-        std::chrono::milliseconds gap{20};  // silence that ends a short frame
-        size_t queue_frames = 64;           // frames waiting for a slow peer
+        size_t largest_frame = 1024;       // the port's RxBuffSize
+        std::chrono::milliseconds gap{2};  // silence that ends a short frame
+        size_t queue_frames = 64;          // frames waiting for a slow peer
     };
     struct Statistics {
         uint64_t frames_to_peer = 0;             // written to the peer whole
