@@ -120,6 +120,9 @@ size_t SimCard::ResolveWindow(uint16_t offset, size_t length, const char* what, 
 }
 
 void SimCard::WindowRead(uint16_t offset, uint8_t* host, size_t length, const char* what) {
+    if (length == 0) {
+        return;  // a block transfer of nothing touches neither side
+    }
     uint32_t address = 0;
     const size_t reach = ResolveWindow(offset, length, what, &address);
     std::memcpy(host, memory_.data() + address, reach);
@@ -127,6 +130,9 @@ void SimCard::WindowRead(uint16_t offset, uint8_t* host, size_t length, const ch
 }
 
 void SimCard::WindowWrite(uint16_t offset, const uint8_t* host, size_t length, const char* what) {
+    if (length == 0) {
+        return;
+    }
     uint32_t address = 0;
     const size_t reach = ResolveWindow(offset, length, what, &address);
     std::memcpy(memory_.data() + address, host, reach);

@@ -232,6 +232,17 @@ TEST(CardMemoryWindow, AccessWithoutHostAccessOrPastTheWindowIsAGuestError) {
     EXPECT_EQ(card.GuestErrorCount(), 3u);
 }
 
+TEST(CardMemoryWindow, EmptyBlockTransfersTouchNothing) {
+    // A driver copying a frame of no data bytes hands over no buffer at all.
+    SimCard card;
+    card.WriteBoard(board::kControl, board::kEnable | board::kHostAccess);
+    card.ReadWindowWords(0x100, nullptr, 0);
+    card.ReadWindowBytes(0x100, nullptr, 0);
+    card.WriteWindowWords(0x100, nullptr, 0);
+    card.WriteWindowBytes(0x100, nullptr, 0);
+    EXPECT_EQ(card.GuestErrorCount(), 0u);
+}
+
 TEST(GuestErrors, OddAccessesAreCountedAndAnsweredWithZero) {
     SimCard card;
     PrepareForProgramme(card);
