@@ -44,6 +44,24 @@ function(qorval_add_gtest)
     PROPERTIES LABELS "${labels}" TIMEOUT 300)
 endfunction()
 
+# qorval_add_window_test(NAME <exe> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
+# A GoogleTest executable of window tests: QApplication made by the shared main, Qt's QTest
+# helpers at hand, drawn offscreen unless QT_QPA_PLATFORM names a display. Label "window" lets
+# scripts/test run them once more on a real X server.
+function(qorval_add_window_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT QORVAL_TESTS OR NOT QORVAL_WINDOWS)
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} qorval_window_testing Threads::Threads)
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "window;${T_LABELS}" TIMEOUT 300
+      ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan-windows.supp")
+endfunction()
+
 # qorval_add_fuzzer(NAME <exe> SOURCES <files...> LIBS <targets...>)
 function(qorval_add_fuzzer)
   cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS" ${ARGN})
