@@ -6,6 +6,7 @@
 #include "analyser/analyser_app.h"
 #include "analyser/pcapng_writer.h"
 #include "analyser/string_printf.h"
+#include "platform/console_user_messages.h"
 #include "portaccess/tick_count.h"
 
 namespace qorval::analyser {
@@ -42,12 +43,14 @@ class StreamView final : public CaptureView {
 class HeadlessUi final : public AnalyserUi {
   public:
     HeadlessUi(std::ostream& out, std::ostream& err, uint16_t port)
-        : view_(out), err_(err), port_(port) {}
+        : view_(out), messages_(err), port_(port) {}
     MessageAnswer ShowMessage(const Message& message) override {
-        err_ << message.text << '\n' << std::flush;
-        return MessageAnswer::Ok;
+        return messages_.ShowMessage(message);
     }
-    void ShowStatus(std::string_view) override {}
+    void ShowStatus(std::string_view text) override { messages_.ShowStatus(text); }
+    std::optional<std::string> ChooseFile(const ui::FileChoice& choice) override {
+        return messages_.ChooseFile(choice);
+    }
     void RefreshMenu(const MenuState&) override {}
     CaptureView* OpenCaptureWindow() override { return &view_; }
     void CloseCaptureWindow() override {}
@@ -57,7 +60,7 @@ class HeadlessUi final : public AnalyserUi {
 
   private:
     StreamView view_;
-    std::ostream& err_;
+    ui::ConsoleUserMessages messages_;
     uint16_t port_;
 };
 

@@ -7,20 +7,16 @@
 #include <string>
 #include <string_view>
 
+#include "platform/user_messages.h"
 #include "portaccess/qorval32.h"
 
 namespace qorval::analyser {
 
-enum class MessageIcon { None, Stop, Question, Warning, Information };
-enum class MessageButtons { Ok, OkCancel, YesNo };
-enum class MessageAnswer { Ok, Cancel, Yes, No };
-
-struct Message {
-    std::string text;
-    std::string caption;
-    MessageIcon icon = MessageIcon::Warning;
-    MessageButtons buttons = MessageButtons::Ok;
-};
+// Message boxes, the status bar and file choices are the suite's shared ones.
+using ui::Message;
+using ui::MessageAnswer;
+using ui::MessageButtons;
+using ui::MessageIcon;
 
 // The marks and enabled states of the program's own menu entries and toolbar buttons.
 struct MenuState {
@@ -44,12 +40,10 @@ struct PortChoice {
     uint16_t portNumber = 0;  // 1-based
 };
 
-class AnalyserUi {
+// Beyond message boxes, status text and file choices (ui::UserMessages), the analyser's
+// window shows its menu marks, the capture window and the Select Driver/Port dialog.
+class AnalyserUi : public ui::UserMessages {
   public:
-    virtual ~AnalyserUi() = default;
-    virtual MessageAnswer ShowMessage(const Message& message) = 0;
-    // The first pane of the status bar.
-    virtual void ShowStatus(std::string_view text) = 0;
     virtual void RefreshMenu(const MenuState& state) = 0;
     // Closes every open document window (without asking to save) and opens a fresh capture
     // window; the view stays valid until CloseCaptureWindow or until the window reports its

@@ -32,7 +32,7 @@ bool IsIusc(int32_t card) {
 
 // The rules shared by Add Driver and Add Card, in their order.
 bool CheckAddition(const ConfigModel& model, int32_t type, int32_t base, int32_t card,
-                   const char* in_use_text, UserPrompt& user) {
+                   const char* in_use_text, ui::UserMessages& user) {
     if (const auto owner = FindBaseUser(model, base)) {
         const DriverEntry& entry = model.driver(owner->driver);
         ShowError(user,
@@ -60,21 +60,21 @@ bool CheckAddition(const ConfigModel& model, int32_t type, int32_t base, int32_t
 }  // namespace
 
 bool CheckAddDriver(const ConfigModel& model, int32_t type, int32_t base, int32_t card,
-                    UserPrompt& user) {
+                    ui::UserMessages& user) {
     return CheckAddition(model, type, base, card, kInUseForDriver, user);
 }
 
-bool CheckAddCard(const ConfigModel& model, int32_t base, int32_t card, UserPrompt& user) {
+bool CheckAddCard(const ConfigModel& model, int32_t base, int32_t card, ui::UserMessages& user) {
     const int32_t type = model.driver(model.selected_driver).driver_type;
     return CheckAddition(model, type, base, card, kInUseForCard, user) &&
            CheckCardCapacity(model, user);
 }
 
-int32_t ResolveNutmegAddress(int32_t typed_base, UserPrompt& user,
+int32_t ResolveNutmegAddress(int32_t typed_base, ui::UserMessages& user,
                              const PcmciaReader& read_pcmcia) {
     const PcmciaResources found = read_pcmcia ? read_pcmcia() : PcmciaResources{};
     if (found.found && found.has_io_base) {
-        ShowMessage(user, Format(kFoundPcmciaAddress, static_cast<unsigned long>(found.io_base)));
+        ShowPlain(user, Format(kFoundPcmciaAddress, static_cast<unsigned long>(found.io_base)));
         return static_cast<int32_t>(found.io_base);
     }
     ShowWarning(user, kNoNutmegFound, kNoCardsFound);

@@ -6,20 +6,21 @@
 
 #include "applet/config_model.h"
 #include "applet/model_edits.h"
-#include "applet/user_prompt.h"
+#include "platform/user_messages.h"
 
 namespace qorval::applet {
 
 // Checks for adding a driver of type `type` with a card `card` at `base`.
 [[nodiscard]] bool CheckAddDriver(const ConfigModel& model, int32_t type, int32_t base,
-                                  int32_t card, UserPrompt& user);
+                                  int32_t card, ui::UserMessages& user);
 
 // Checks for adding a card `card` at `base` to the selected driver.
 [[nodiscard]] bool CheckAddCard(const ConfigModel& model, int32_t base, int32_t card,
-                                UserPrompt& user);
+                                ui::UserMessages& user);
 
 // The Add Card dialog's OK for a Nutmeg card: the address PC card services gave the card
 // when it is found, else the typed address after telling the user no card was found.
-int32_t ResolveNutmegAddress(int32_t typed_base, UserPrompt& user, const PcmciaReader& read_pcmcia);
+int32_t ResolveNutmegAddress(int32_t typed_base, ui::UserMessages& user,
+                             const PcmciaReader& read_pcmcia);
 
 }  // namespace qorval::applet

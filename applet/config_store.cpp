@@ -19,13 +19,14 @@ constexpr const char* kConfigLog = "c:\\QLConfig.LOG";
 
 }  // namespace
 
-std::optional<StoreKind> ChooseStore(std::optional<std::string_view> option, UserPrompt& user) {
+std::optional<StoreKind> ChooseStore(std::optional<std::string_view> option,
+                                     ui::UserMessages& user) {
     if (!option) {
         return StoreKind::Registry;
     }
     const std::string name = ToLower(*option);
     if (name.empty()) {
-        ShowMessage(user, kNoPlatformId);
+        ShowPlain(user, kNoPlatformId);
         return std::nullopt;
     }
     if (name == "registry" || name == "nt") {
@@ -34,7 +35,7 @@ std::optional<StoreKind> ChooseStore(std::optional<std::string_view> option, Use
     if (name == "ini" || name == "win9x") {
         return StoreKind::Ini;
     }
-    ShowMessage(user, kUnknownPlatform);
+    ShowPlain(user, kUnknownPlatform);
     return std::nullopt;
 }
 
@@ -66,7 +67,7 @@ void StoreConfig(const ConfigModel& model, StoreKind kind, const StorePaths& pat
 }
 
 CheckResult CommitConfig(ConfigModel& model, StoreKind kind, const StorePaths& paths,
-                         UserPrompt& user) {
+                         ui::UserMessages& user) {
     const CheckResult result = RunOkChecks(model, user);
     if (result.proceed) {
         StoreConfig(model, kind, paths);

@@ -8,7 +8,7 @@
 #include "applet/config_model.h"
 #include "applet/ok_checks.h"
 #include "applet/pcmcia_resources.h"
-#include "applet/user_prompt.h"
+#include "platform/user_messages.h"
 
 namespace qorval::applet {
 
@@ -20,7 +20,8 @@ enum class StoreKind { Registry, Ini };
 // "registry" or "nt" the registry; "ini" or "win9x" the "System.ini" store. An empty
 // value cannot name a platform and an unknown one is not recognised; both are reported
 // and give no store, so the model stays empty.
-std::optional<StoreKind> ChooseStore(std::optional<std::string_view> option, UserPrompt& user);
+std::optional<StoreKind> ChooseStore(std::optional<std::string_view> option,
+                                     ui::UserMessages& user);
 
 // Where the stores and the log live; by default under the prefix.
 struct StorePaths {
@@ -44,7 +45,7 @@ void StoreConfig(const ConfigModel& model, StoreKind kind, const StorePaths& pat
 // The OK path: runs the OK-time checks and, when they all continue, stores the model and
 // writes the configuration log.
 CheckResult CommitConfig(ConfigModel& model, StoreKind kind, const StorePaths& paths,
-                         UserPrompt& user);
+                         ui::UserMessages& user);
 
 // Reads the PC card resources from the registry of `paths`.
 PcmciaResources ReadPcmciaResourcesAt(const StorePaths& paths);

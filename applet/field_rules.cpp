@@ -53,7 +53,7 @@ bool IsWyvel32(const ConfigModel& model) {
 
 // Refuses `code` with `caption` unless the selected driver is Wyvel32.
 FieldResult OnlyWithWyvel32(const ConfigModel& model, bool needs_wyvel32, const char* caption,
-                            UserPrompt& user) {
+                            ui::UserMessages& user) {
     if (needs_wyvel32 && !IsWyvel32(model)) {
         ShowError(user, kOnlyWyvel32, caption);
         return FieldResult::Refused;
@@ -77,7 +77,7 @@ int32_t& BufferSlot(PortEntry& port, BufferField field) {
 
 }  // namespace
 
-FieldResult ApplyBaseAddress(ConfigModel& model, std::string_view text, UserPrompt& user) {
+FieldResult ApplyBaseAddress(ConfigModel& model, std::string_view text, ui::UserMessages& user) {
     if (text.empty() || (text.back() != '0' && text.back() != '8')) {
         ShowError(user, kBaseEnding, kIncorrectAddress);
         return FieldResult::Refused;
@@ -100,7 +100,7 @@ FieldResult ApplyBaseAddress(ConfigModel& model, std::string_view text, UserProm
     return FieldResult::Accepted;
 }
 
-FieldResult ApplyMemoryAddress(ConfigModel& model, std::string_view text, UserPrompt& user) {
+FieldResult ApplyMemoryAddress(ConfigModel& model, std::string_view text, ui::UserMessages& user) {
     if (text.size() < 3 || text.substr(text.size() - 3) != "000") {
         ShowError(user, kMemoryBoundary, kIncorrectAddress);
         return FieldResult::Refused;
@@ -114,7 +114,7 @@ FieldResult ApplyMemoryAddress(ConfigModel& model, std::string_view text, UserPr
     return FieldResult::Accepted;
 }
 
-FieldResult ApplyInterrupt(ConfigModel& model, int32_t irq, UserPrompt& user) {
+FieldResult ApplyInterrupt(ConfigModel& model, int32_t irq, ui::UserMessages& user) {
     if (irq == model.selected().Interrupt) {
         return FieldResult::Accepted;
     }
@@ -131,7 +131,7 @@ FieldResult ApplyInterrupt(ConfigModel& model, int32_t irq, UserPrompt& user) {
     return FieldResult::Accepted;
 }
 
-FieldResult ApplyPortMode(ConfigModel& model, int32_t mode, UserPrompt& user) {
+FieldResult ApplyPortMode(ConfigModel& model, int32_t mode, ui::UserMessages& user) {
     const std::string refusal = PortModeRefusal(model, SelectedDriver(model), mode);
     if (!refusal.empty()) {
         ShowError(user, refusal, kInvalidPortMode);
@@ -163,7 +163,7 @@ uint64_t OnboardMemoryNeeded(const PortEntry& port) {
 }
 
 FieldResult ApplyBufferValue(ConfigModel& model, BufferField field, std::string_view text,
-                             UserPrompt& user) {
+                             ui::UserMessages& user) {
     const int32_t value = ReadDecimal(text);
     const bool is_size = field == BufferField::TxBuffSize || field == BufferField::RxBuffSize;
     if (value <= 0) {
@@ -189,7 +189,7 @@ FieldResult ApplyBufferValue(ConfigModel& model, BufferField field, std::string_
     return FieldResult::Accepted;
 }
 
-FieldResult ApplyCrcUsed(ConfigModel& model, int32_t code, UserPrompt& user) {
+FieldResult ApplyCrcUsed(ConfigModel& model, int32_t code, ui::UserMessages& user) {
     const FieldResult result = OnlyWithWyvel32(model, code == kCrc32, kInvalidCrc, user);
     if (result == FieldResult::Accepted) {
         model.selected().CrcUsed = code;
@@ -197,7 +197,7 @@ FieldResult ApplyCrcUsed(ConfigModel& model, int32_t code, UserPrompt& user) {
     return result;
 }
 
-FieldResult ApplyIdleState(ConfigModel& model, int32_t code, UserPrompt& user) {
+FieldResult ApplyIdleState(ConfigModel& model, int32_t code, ui::UserMessages& user) {
     const bool wyvel32_only = code == 2 || code == 3 || code == 4;
     const FieldResult result = OnlyWithWyvel32(model, wyvel32_only, kInvalidIdle, user);
     if (result == FieldResult::Accepted) {
@@ -206,7 +206,7 @@ FieldResult ApplyIdleState(ConfigModel& model, int32_t code, UserPrompt& user) {
     return result;
 }
 
-FieldResult ApplyInterface(ConfigModel& model, int32_t code, UserPrompt& user) {
+FieldResult ApplyInterface(ConfigModel& model, int32_t code, ui::UserMessages& user) {
     const int32_t card = model.selected().Card;
     if (code == kEia530A && card != kSpruce && card != kNutmeg) {
         ShowError(user, kOnlySpruceNutmeg, kInvalidInterface);
@@ -216,17 +216,17 @@ FieldResult ApplyInterface(ConfigModel& model, int32_t code, UserPrompt& user) {
     return FieldResult::Accepted;
 }
 
-FieldResult ApplyRxTimeout(ConfigModel& model, std::string_view text, UserPrompt& user) {
+FieldResult ApplyRxTimeout(ConfigModel& model, std::string_view text, ui::UserMessages& user) {
     const int32_t value = ReadDecimal(text);
     if (value == 0) {
-        ShowMessage(user, kRxTimeoutZero, kInvalidTimeout);
+        ShowPlain(user, kRxTimeoutZero, kInvalidTimeout);
         return FieldResult::KeptText;
     }
     model.selected().RxTimeout = value;
     return FieldResult::Accepted;
 }
 
-FieldResult ApplyDpll(ConfigModel& model, int32_t code, UserPrompt& user) {
+FieldResult ApplyDpll(ConfigModel& model, int32_t code, ui::UserMessages& user) {
     const bool wyvel32_only =
         code == kDpllDiffBiPhaseLevel || code == kDpllNrziMark || code == kDpllNrzb;
     const FieldResult result = OnlyWithWyvel32(model, wyvel32_only, kInvalidDpll, user);
@@ -236,7 +236,7 @@ FieldResult ApplyDpll(ConfigModel& model, int32_t code, UserPrompt& user) {
     return result;
 }
 
-FieldResult ApplyDpllSource(ConfigModel& model, int32_t code, UserPrompt& user) {
+FieldResult ApplyDpllSource(ConfigModel& model, int32_t code, ui::UserMessages& user) {
     const FieldResult result =
         OnlyWithWyvel32(model, code == kDpllSourceTrxc, kInvalidDpllSource, user);
     if (result == FieldResult::Accepted) {

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "applet/config_model.h"
-#include "applet/user_prompt.h"
+#include "platform/user_messages.h"
 
 namespace qorval::applet {
 
@@ -18,30 +18,30 @@ enum class FieldResult {
 };
 
 // System Resources page.
-FieldResult ApplyBaseAddress(ConfigModel& model, std::string_view text, UserPrompt& user);
-FieldResult ApplyMemoryAddress(ConfigModel& model, std::string_view text, UserPrompt& user);
-FieldResult ApplyInterrupt(ConfigModel& model, int32_t irq, UserPrompt& user);
-FieldResult ApplyPortMode(ConfigModel& model, int32_t mode, UserPrompt& user);
+FieldResult ApplyBaseAddress(ConfigModel& model, std::string_view text, ui::UserMessages& user);
+FieldResult ApplyMemoryAddress(ConfigModel& model, std::string_view text, ui::UserMessages& user);
+FieldResult ApplyInterrupt(ConfigModel& model, int32_t irq, ui::UserMessages& user);
+FieldResult ApplyPortMode(ConfigModel& model, int32_t mode, ui::UserMessages& user);
 // Sets one DMA channel (kNotSet for "None"); in half duplex the other follows.
 void ApplyDmaChannel(ConfigModel& model, bool transmit, int32_t channel);
 
 // Buffer Info page.
 enum class BufferField { TxBuffSize, TxBuffers, RxBuffSize, RxBuffers };
 FieldResult ApplyBufferValue(ConfigModel& model, BufferField field, std::string_view text,
-                             UserPrompt& user);
+                             ui::UserMessages& user);
 
 // Card memory that Wyvel32 buffers need: (size + 16) x count for both directions.
 uint64_t OnboardMemoryNeeded(const PortEntry& port);
 inline constexpr uint64_t kOnboardMemory = 262144;
 
 // Advanced page.
-FieldResult ApplyCrcUsed(ConfigModel& model, int32_t code, UserPrompt& user);
-FieldResult ApplyIdleState(ConfigModel& model, int32_t code, UserPrompt& user);
-FieldResult ApplyInterface(ConfigModel& model, int32_t code, UserPrompt& user);
-FieldResult ApplyRxTimeout(ConfigModel& model, std::string_view text, UserPrompt& user);
+FieldResult ApplyCrcUsed(ConfigModel& model, int32_t code, ui::UserMessages& user);
+FieldResult ApplyIdleState(ConfigModel& model, int32_t code, ui::UserMessages& user);
+FieldResult ApplyInterface(ConfigModel& model, int32_t code, ui::UserMessages& user);
+FieldResult ApplyRxTimeout(ConfigModel& model, std::string_view text, ui::UserMessages& user);
 
 // Clocking Options page.
-FieldResult ApplyDpll(ConfigModel& model, int32_t code, UserPrompt& user);
-FieldResult ApplyDpllSource(ConfigModel& model, int32_t code, UserPrompt& user);
+FieldResult ApplyDpll(ConfigModel& model, int32_t code, ui::UserMessages& user);
+FieldResult ApplyDpllSource(ConfigModel& model, int32_t code, ui::UserMessages& user);
 
 }  // namespace qorval::applet

@@ -42,7 +42,8 @@ void ApplyFixedCardMode(PortEntry& port) {
 // Places the port of a newly added card: a Nutmeg takes the resources PC card services
 // gave it when they are found, every other card takes the typed base.
 void PlaceNewPort(PortEntry& port, int32_t base, int32_t card, int32_t fallback_irq,
-                  const char* found_message, UserPrompt& user, const PcmciaReader& read_pcmcia) {
+                  const char* found_message, ui::UserMessages& user,
+                  const PcmciaReader& read_pcmcia) {
     port.Card = card;
     port.BaseIO = base;
     if (fallback_irq != kNotSet) {
@@ -51,7 +52,7 @@ void PlaceNewPort(PortEntry& port, int32_t base, int32_t card, int32_t fallback_
     if (card == kNutmeg) {
         const PcmciaResources found = read_pcmcia ? read_pcmcia() : PcmciaResources{};
         if (found.found) {
-            ShowMessage(user, Format(found_message, static_cast<int>(found.irq)));
+            ShowPlain(user, Format(found_message, static_cast<int>(found.irq)));
             if (found.has_irq) {
                 port.Interrupt = static_cast<int32_t>(found.irq);
             }
@@ -105,7 +106,7 @@ void ApplyNewPortDefaults(PortEntry& port, int32_t driver_type) {
     port.DPLLDivisor = d.dpll_divisor;
 }
 
-bool AddDriver(ConfigModel& model, int32_t type, int32_t base, int32_t card, UserPrompt& user,
+bool AddDriver(ConfigModel& model, int32_t type, int32_t base, int32_t card, ui::UserMessages& user,
                const PcmciaReader& read_pcmcia) {
     if (model.driver_count >= kMaxDrivers || type < 0 || type >= kDriverTypeCount) {
         return false;
@@ -142,7 +143,7 @@ bool AddDriver(ConfigModel& model, int32_t type, int32_t base, int32_t card, Use
     return true;
 }
 
-bool CheckCardCapacity(const ConfigModel& model, UserPrompt& user) {
+bool CheckCardCapacity(const ConfigModel& model, ui::UserMessages& user) {
     const DriverEntry& entry = model.driver(model.selected_driver);
     if (entry.port_count < entry.max_ports - 1) {
         return true;
@@ -151,7 +152,7 @@ bool CheckCardCapacity(const ConfigModel& model, UserPrompt& user) {
     return false;
 }
 
-bool AddCard(ConfigModel& model, int32_t base, int32_t card, UserPrompt& user,
+bool AddCard(ConfigModel& model, int32_t base, int32_t card, ui::UserMessages& user,
              const PcmciaReader& read_pcmcia) {
     if (!CheckCardCapacity(model, user)) {
         return false;
@@ -194,7 +195,7 @@ void RemoveDriver(ConfigModel& model) {
     model.selected_port = 0;
 }
 
-bool RemoveCard(ConfigModel& model, UserPrompt& user) {
+bool RemoveCard(ConfigModel& model, ui::UserMessages& user) {
     DriverEntry& entry = model.driver(model.selected_driver);
     const std::vector<CardRun> cards = CardsByBase(entry);
     if (cards.size() <= 1) {

@@ -7,7 +7,7 @@
 
 #include "applet/config_model.h"
 #include "applet/pcmcia_resources.h"
-#include "applet/user_prompt.h"
+#include "platform/user_messages.h"
 
 namespace qorval::applet {
 
@@ -20,12 +20,12 @@ void ApplyNewPortDefaults(PortEntry& port, int32_t driver_type);
 
 // Adds a driver of type `type` with one card of type `card` at `base`; the add-time checks
 // have passed. Returns false (model unchanged) when the model already holds four drivers.
-bool AddDriver(ConfigModel& model, int32_t type, int32_t base, int32_t card, UserPrompt& user,
+bool AddDriver(ConfigModel& model, int32_t type, int32_t base, int32_t card, ui::UserMessages& user,
                const PcmciaReader& read_pcmcia);
 
 // Adds a card of type `card` at `base` to the selected driver; the add-time checks have
 // passed. Refuses with a message when the driver has no room. Returns whether it was added.
-bool AddCard(ConfigModel& model, int32_t base, int32_t card, UserPrompt& user,
+bool AddCard(ConfigModel& model, int32_t base, int32_t card, ui::UserMessages& user,
              const PcmciaReader& read_pcmcia);
 
 // Removes the selected driver; selection goes to (0, 0).
@@ -33,7 +33,7 @@ void RemoveDriver(ConfigModel& model);
 
 // Removes the card of the selected port; refuses with a message when it is the driver's
 // only card. Returns whether it was removed.
-bool RemoveCard(ConfigModel& model, UserPrompt& user);
+bool RemoveCard(ConfigModel& model, ui::UserMessages& user);
 
 // Every port of the selected driver at `old_base` moves to `new_base`.
 void MoveCardBase(ConfigModel& model, int32_t new_base, int32_t old_base);
@@ -43,6 +43,6 @@ void MoveCardInterrupt(ConfigModel& model, int32_t irq);
 
 // The capacity refusal shared by Add Card and its add-time check: true when the selected
 // driver can take another card, else shows the message and returns false.
-bool CheckCardCapacity(const ConfigModel& model, UserPrompt& user);
+bool CheckCardCapacity(const ConfigModel& model, ui::UserMessages& user);
 
 }  // namespace qorval::applet

@@ -63,7 +63,7 @@ std::string PortTitle(const ConfigModel& model, int32_t d, int32_t p) {
 }
 
 // Asks a DMA question; Yes disables the port of `at` and continues.
-bool AskDisable(ConfigModel& model, PortRef at, const std::string& text, UserPrompt& user) {
+bool AskDisable(ConfigModel& model, PortRef at, const std::string& text, ui::UserMessages& user) {
     if (!AskYesNo(user, text, kDmaConflict)) {
         return false;
     }
@@ -94,7 +94,7 @@ CheckResult ForEachActivePort(ConfigModel& model, Check&& check) {
 }
 
 // Pass a: DMA channels must be defined outside interrupt mode.
-FocusField CheckDmaDefined(ConfigModel& model, PortRef at, UserPrompt& user) {
+FocusField CheckDmaDefined(ConfigModel& model, PortRef at, ui::UserMessages& user) {
     const std::string head = PortTitle(model, at.driver, at.port) + ":\n\n";
     const PortEntry& port = model.port(at.driver, at.port);
     if (port.Mode == kModeInterrupt) {
@@ -112,7 +112,7 @@ FocusField CheckDmaDefined(ConfigModel& model, PortRef at, UserPrompt& user) {
 }
 
 // Pass b: the two channels must differ except in half duplex, where they must match.
-FocusField CheckDmaPairing(ConfigModel& model, PortRef at, UserPrompt& user) {
+FocusField CheckDmaPairing(ConfigModel& model, PortRef at, ui::UserMessages& user) {
     const PortEntry& port = model.port(at.driver, at.port);
     const char* problem = nullptr;
     if (port.TxDMA == port.RxDMA && port.Mode != kModeHalfDuplex && port.Mode != kModeInterrupt) {
@@ -129,7 +129,7 @@ FocusField CheckDmaPairing(ConfigModel& model, PortRef at, UserPrompt& user) {
 }
 
 // Passes c and d: no other active port may use this port's transmit (receive) channel.
-FocusField CheckDmaShared(ConfigModel& model, PortRef at, bool transmit, UserPrompt& user) {
+FocusField CheckDmaShared(ConfigModel& model, PortRef at, bool transmit, ui::UserMessages& user) {
     const PortEntry& port = model.port(at.driver, at.port);
     const int32_t channel = transmit ? port.TxDMA : port.RxDMA;
     if (channel == kNotSet) {
@@ -158,7 +158,7 @@ FocusField CheckDmaShared(ConfigModel& model, PortRef at, bool transmit, UserPro
 // Asks about every ordered pair of active ports for which `conflicts` holds; Yes disables
 // the first port of the pair.
 template <typename Conflicts>
-CheckResult CheckPairs(ConfigModel& model, UserPrompt& user, const char* format,
+CheckResult CheckPairs(ConfigModel& model, ui::UserMessages& user, const char* format,
                        const char* caption, FocusField field, Conflicts&& conflicts) {
     CheckResult result;
     ForEachPort(model, [&](int32_t d, int32_t p) {
@@ -186,7 +186,7 @@ CheckResult CheckPairs(ConfigModel& model, UserPrompt& user, const char* format,
 
 }  // namespace
 
-CheckResult CheckPortModes(ConfigModel& model, UserPrompt& user) {
+CheckResult CheckPortModes(ConfigModel& model, ui::UserMessages& user) {
     CheckResult result;
     ForEachPort(model, [&](int32_t d, int32_t p) {
         const std::string refusal = PortModeRefusal(model, model.driver(d), model.port(d, p).Mode);
@@ -200,7 +200,7 @@ CheckResult CheckPortModes(ConfigModel& model, UserPrompt& user) {
     return result;
 }
 
-CheckResult CheckDmaSettings(ConfigModel& model, UserPrompt& user) {
+CheckResult CheckDmaSettings(ConfigModel& model, ui::UserMessages& user) {
     CheckResult result =
         ForEachActivePort(model, [&](PortRef at) { return CheckDmaDefined(model, at, user); });
     if (result.proceed) {
@@ -218,7 +218,7 @@ CheckResult CheckDmaSettings(ConfigModel& model, UserPrompt& user) {
     return result;
 }
 
-CheckResult CheckBaseConflicts(ConfigModel& model, UserPrompt& user) {
+CheckResult CheckBaseConflicts(ConfigModel& model, ui::UserMessages& user) {
     return CheckPairs(model, user, kBaseConflict, kBaseConflictCaption, FocusField::BaseAddress,
                       [&](PortRef a, PortRef b) {
                           return a.driver != b.driver && model.port(a.driver, a.port).BaseIO ==
@@ -226,7 +226,7 @@ CheckResult CheckBaseConflicts(ConfigModel& model, UserPrompt& user) {
                       });
 }
 
-CheckResult CheckIrqConflicts(ConfigModel& model, UserPrompt& user) {
+CheckResult CheckIrqConflicts(ConfigModel& model, ui::UserMessages& user) {
     return CheckPairs(model, user, kIrqConflict, kIrqConflictCaption, FocusField::Interrupt,
                       [&](PortRef a, PortRef b) {
                           const PortEntry& first = model.port(a.driver, a.port);
@@ -258,7 +258,7 @@ bool RecommendedTimeouts(const PortEntry& port, double rate, Timeouts& out) {
     return true;
 }
 
-CheckResult RecommendTimeouts(ConfigModel& model, UserPrompt& user) {
+CheckResult RecommendTimeouts(ConfigModel& model, ui::UserMessages& user) {
     CheckResult result;
     ForEachPort(model, [&](int32_t d, int32_t p) {
         if (!EqualsNoCase(model.driver(d).name, DriverInfo(kHestabe5).name)) {
@@ -277,14 +277,14 @@ CheckResult RecommendTimeouts(ConfigModel& model, UserPrompt& user) {
             Format(kTimeoutQuestion, model.driver(d).description.c_str(), port.name.c_str(),
                    port.RxTimeout, port.TxTimeout, static_cast<int>(recommended.rx),
                    static_cast<int>(recommended.tx));
-        const PromptAnswer answer =
-            user.Ask({text, kTimeoutCaption, PromptIcon::Question, PromptButtons::YesNoCancel});
-        if (answer == PromptAnswer::Cancel) {
+        const ui::MessageAnswer answer = user.ShowMessage(
+            {text, kTimeoutCaption, ui::MessageIcon::Question, ui::MessageButtons::YesNoCancel});
+        if (answer == ui::MessageAnswer::Cancel) {
             // The selection is never moved by this step, so it is still the earlier one.
             result = {false, SheetPage::Current, FocusField::None};
             return false;
         }
-        if (answer == PromptAnswer::Yes) {
+        if (answer == ui::MessageAnswer::Yes) {
             port.RxTimeout = static_cast<int32_t>(recommended.rx);
             port.TxTimeout = static_cast<int32_t>(recommended.tx);
         }
@@ -293,8 +293,8 @@ CheckResult RecommendTimeouts(ConfigModel& model, UserPrompt& user) {
     return result;
 }
 
-CheckResult RunOkChecks(ConfigModel& model, UserPrompt& user) {
-    using Check = CheckResult (*)(ConfigModel&, UserPrompt&);
+CheckResult RunOkChecks(ConfigModel& model, ui::UserMessages& user) {
+    using Check = CheckResult (*)(ConfigModel&, ui::UserMessages&);
     constexpr std::array<Check, 5> kSequence = {
         CheckPortModes, CheckDmaSettings, CheckBaseConflicts, CheckIrqConflicts, RecommendTimeouts};
     for (Check check : kSequence) {

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "applet/config_model.h"
-#include "applet/user_prompt.h"
+#include "platform/user_messages.h"
 
 namespace qorval::applet {
 
@@ -30,14 +30,14 @@ struct CheckResult {
 };
 
 // Each check works on the whole model; on abort the offending port is selected.
-[[nodiscard]] CheckResult CheckPortModes(ConfigModel& model, UserPrompt& user);
-[[nodiscard]] CheckResult CheckDmaSettings(ConfigModel& model, UserPrompt& user);
-[[nodiscard]] CheckResult CheckBaseConflicts(ConfigModel& model, UserPrompt& user);
-[[nodiscard]] CheckResult CheckIrqConflicts(ConfigModel& model, UserPrompt& user);
-[[nodiscard]] CheckResult RecommendTimeouts(ConfigModel& model, UserPrompt& user);
+[[nodiscard]] CheckResult CheckPortModes(ConfigModel& model, ui::UserMessages& user);
+[[nodiscard]] CheckResult CheckDmaSettings(ConfigModel& model, ui::UserMessages& user);
+[[nodiscard]] CheckResult CheckBaseConflicts(ConfigModel& model, ui::UserMessages& user);
+[[nodiscard]] CheckResult CheckIrqConflicts(ConfigModel& model, ui::UserMessages& user);
+[[nodiscard]] CheckResult RecommendTimeouts(ConfigModel& model, ui::UserMessages& user);
 
 // The OK-time sequence: the five checks above in order, stopping at the first abort.
-[[nodiscard]] CheckResult RunOkChecks(ConfigModel& model, UserPrompt& user);
+[[nodiscard]] CheckResult RunOkChecks(ConfigModel& model, ui::UserMessages& user);
 
 // The timeouts recommended for a port at `rate` bits per second; false when the port's
 // values give no recommendation.

@@ -13,23 +13,13 @@
 
 #include "applet/config_log.h"
 #include "applet/config_store.h"
-#include "applet/user_prompt.h"
+#include "platform/console_user_messages.h"
 
 namespace {
 
 using namespace qorval::applet;
 
 constexpr const char* kUsage = "usage: qorval log [--store registry|ini]\n";
-
-// Messages go to standard error; questions take their default answer.
-class ConsolePrompt final : public UserPrompt {
-  public:
-    PromptAnswer Ask(const Prompt& prompt) override {
-        std::cerr << (prompt.caption.empty() ? std::string() : prompt.caption + ": ") << prompt.text
-                  << "\n";
-        return prompt.buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::No;
-    }
-};
 
 int Usage() {
     std::cerr << kUsage;
@@ -53,7 +43,8 @@ int main(int argc, char** argv) {
             return Usage();
         }
     }
-    ConsolePrompt user;
+    // Messages go to standard error; questions take their negative answer.
+    qorval::ui::ConsoleUserMessages user(std::cerr, /*withCaption=*/true);
     ConfigModel model;
     const std::optional<StoreKind> kind = ChooseStore(store_option, user);
     if (!kind) {

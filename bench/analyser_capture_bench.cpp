@@ -22,6 +22,9 @@ class QuietUi final : public AnalyserUi {
   public:
     MessageAnswer ShowMessage(const Message&) override { return MessageAnswer::Ok; }
     void ShowStatus(std::string_view) override {}
+    std::optional<std::string> ChooseFile(const qorval::ui::FileChoice&) override {
+        return std::nullopt;
+    }
     void RefreshMenu(const MenuState&) override {}
     CaptureView* OpenCaptureWindow() override { return &view_; }
     void CloseCaptureWindow() override {}

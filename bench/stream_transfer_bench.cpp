@@ -41,12 +41,10 @@ using namespace qorval;
 using namespace qorval::host::testing;
 using Clock = std::chrono::steady_clock;
 
-struct Quiet : terminal::MessageSink, terminal::ProgressWindow {
-    terminal::MessageAnswer ShowMessage(std::string_view, std::string_view, terminal::MessageIcon,
-                                        terminal::MessageButtons) override {
-        return terminal::MessageAnswer::Ok;
-    }
-    void SetStatusText(std::string_view) override {}
+struct Quiet : ui::UserMessages, ui::ProgressWindow {
+    ui::MessageAnswer ShowMessage(const ui::Message&) override { return ui::MessageAnswer::Ok; }
+    void ShowStatus(std::string_view) override {}
+    std::optional<std::string> ChooseFile(const ui::FileChoice&) override { return std::nullopt; }
     void Open(std::string_view, std::string_view) override {}
     void SetPercent(int) override {}
     void SetText(std::string_view) override {}

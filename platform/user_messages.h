@@ -64,11 +64,14 @@ class UserMessages {
 };
 
 // The usual boxes, so call sites read like what they show.
-void ShowError(UserMessages& user, std::string text, std::string caption);        // stop, OK
-void ShowWarning(UserMessages& user, std::string text, std::string caption);      // warning, OK
-void ShowInformation(UserMessages& user, std::string text, std::string caption);  // info, OK
-void ShowPlain(UserMessages& user, std::string text, std::string caption);        // no icon, OK
+void ShowError(UserMessages& user, std::string_view text, std::string_view caption);  // stop, OK
+void ShowWarning(UserMessages& user, std::string_view text,
+                 std::string_view caption);  // warning, OK
+void ShowInformation(UserMessages& user, std::string_view text,
+                     std::string_view caption);  // info, OK
+void ShowPlain(UserMessages& user, std::string_view text,
+               std::string_view caption = {});  // no icon, OK
 // Question icon with Yes and No; true when the answer is Yes.
-[[nodiscard]] bool AskYesNo(UserMessages& user, std::string text, std::string caption);
+[[nodiscard]] bool AskYesNo(UserMessages& user, std::string_view text, std::string_view caption);
 
 }  // namespace qorval::ui

@@ -25,7 +25,7 @@ constexpr uint32_t kTxBufferWaitSeconds = 5;
 
 }  // namespace
 
-TerminalSession::TerminalSession(MessageSink& messages, ProgressWindow& progress,
+TerminalSession::TerminalSession(UserMessages& messages, ProgressWindow& progress,
                                  WindowHooks& window, TextArea& text, DispatchMessages dispatch)
     : messages_(messages),
       progress_(progress),
@@ -38,7 +38,7 @@ TerminalSession::~TerminalSession() {
 }
 
 void TerminalSession::ShowError(std::string_view text) {
-    messages_.ShowMessage(text, kCaption, MessageIcon::Error, MessageButtons::Ok);
+    ui::ShowError(messages_, text, kCaption);
 }
 
 void TerminalSession::Dispatch() {
@@ -70,7 +70,7 @@ bool TerminalSession::OpenSelectedPort() {
         result = port_.GetPortState(state);
     }
     if (result != 0) {
-        messages_.SetStatusText(Format(kPortInfoFailed, static_cast<int>(result)));
+        messages_.ShowStatus(Format(kPortInfoFailed, static_cast<int>(result)));
     } else {
         tx_frame_ = info.maxTxFrame;
     }

@@ -36,7 +36,7 @@ class WindowHooks {
 
 class TerminalSession {
   public:
-    TerminalSession(MessageSink& messages, ProgressWindow& progress, WindowHooks& window,
+    TerminalSession(UserMessages& messages, ProgressWindow& progress, WindowHooks& window,
                     TextArea& text, DispatchMessages dispatch);
     ~TerminalSession();
     TerminalSession(const TerminalSession&) = delete;
@@ -94,7 +94,7 @@ class TerminalSession {
     bool WaitForTxBuffer();
     bool SendTextChunk(LockedFile& file, std::vector<uint8_t>& chunk, size_t length);
 
-    MessageSink& messages_;
+    UserMessages& messages_;
     ProgressWindow& progress_;
     WindowHooks& window_;
     TextArea& text_;

@@ -1,49 +1,27 @@
 #pragma once
-// The small interfaces through which the terminal engine talks to its user. The window
-// implements them with widgets; the command line and the tests with plain text.
+// What the terminal engine's transfers report through, and the texts several commands share.
+// The window implements the user interface with widgets; the command line and the tests with
+// plain text.
 
-#include <atomic>
 #include <functional>
 #include <string>
 #include <string_view>
 
+#include "platform/user_messages.h"
+
 namespace qorval::terminal {
 
-enum class MessageIcon { None, Information, Warning, Error };
-enum class MessageButtons { Ok, OkCancel, YesNo };
-enum class MessageAnswer { Ok, Cancel, Yes, No };
-
-// Message boxes and the status bar.
-class MessageSink {
-  public:
-    virtual ~MessageSink() = default;
-    virtual MessageAnswer ShowMessage(std::string_view text, std::string_view caption,
-                                      MessageIcon icon, MessageButtons buttons) = 0;
-    virtual void SetStatusText(std::string_view text) = 0;
-};
-
-// The progress window: a caption, a text, a bar and a Cancel button. The Cancel button sets
-// the engine's cancel flag and takes the window away itself, so the engine closes the window
-// only while the flag is clear.
-class ProgressWindow {
-  public:
-    virtual ~ProgressWindow() = default;
-    virtual void Open(std::string_view caption, std::string_view text) = 0;  // at 0 percent
-    virtual void SetPercent(int percent) = 0;
-    virtual void SetText(std::string_view text) = 0;
-    virtual void Close() = 0;
-};
-
-// Set by the progress window's Cancel button (or an interrupt on the command line); read by
-// running transfers.
-using CancelFlag = std::atomic<bool>;
+// Message boxes, the status bar and the progress window are the suite's shared ones.
+using ui::CancelFlag;
+using ui::ProgressWindow;
+using ui::UserMessages;
 
 // Lets the window handle its pending messages between the steps of a long operation.
 using DispatchMessages = std::function<void()>;
 
 // Everything a transfer or a text-file send reports through.
 struct TransferUi {
-    MessageSink& messages;
+    UserMessages& messages;
     ProgressWindow& progress;
     CancelFlag& cancel;
     DispatchMessages dispatch;

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <ostream>
 
+#include "platform/console_user_messages.h"
 #include "terminal/received_text.h"
 #include "terminal/terminal_session.h"
 
@@ -47,26 +48,6 @@ class StreamTextArea : public TextArea {
   private:
     std::ostream& out_;
     size_t length_ = 0;
-};
-
-class StreamMessages : public MessageSink {
-  public:
-    explicit StreamMessages(std::ostream& err) : err_(err) {}
-    MessageAnswer ShowMessage(std::string_view text, std::string_view, MessageIcon,
-                              MessageButtons) override {
-        err_ << text << '\n';
-        err_.flush();
-        return MessageAnswer::Ok;
-    }
-    void SetStatusText(std::string_view text) override {
-        if (text != last_status_) {
-            last_status_ = text;
-        }
-    }
-
-  private:
-    std::ostream& err_;
-    std::string last_status_;
 };
 
 // One progress line, rewritten in place.
@@ -291,7 +272,7 @@ std::optional<VintorOptions> ParseVintorArgs(const std::vector<std::string>& arg
 int RunVintor(const VintorOptions& options, int input_fd, std::ostream& out, std::ostream& err,
               std::atomic<CancelFlag*>& interrupt_target) {
     StreamTextArea text(out);
-    StreamMessages messages(err);
+    ui::ConsoleUserMessages messages(err);
     StreamProgress progress(err);
     HeadlessWindow window(options.port);
     TerminalSession session(messages, progress, window, text, {});

@@ -165,7 +165,7 @@ Step XmodemReceiver::ReceiveHeader(YmodemHeader& header) {
 }
 
 TransferOutcome XmodemReceiver::Fail(std::string_view message) {
-    ui_.messages.ShowMessage(message, kCaption, MessageIcon::Error, MessageButtons::Ok);
+    ui::ShowError(ui_.messages, message, kCaption);
     return TransferOutcome::Failed;
 }
 
@@ -173,7 +173,7 @@ TransferOutcome XmodemReceiver::ReceiveFile(const std::string& path, std::option
                                             bool from_header) {
     auto opened = LockedFile::CreateForWriting(path, from_header);
     if (!opened) {
-        ui_.messages.ShowMessage(kFileOpenFailed, kCaption, MessageIcon::Error, MessageButtons::Ok);
+        ui::ShowError(ui_.messages, kFileOpenFailed, kCaption);
         SendCancelBytes(port_);
         return TransferOutcome::Failed;
     }
@@ -200,7 +200,7 @@ TransferOutcome XmodemReceiver::ReceiveFile(const std::string& path, std::option
                     break;
                 }
                 written += keep;
-                ui_.messages.SetStatusText(Format(kBlockReceived, number));
+                ui_.messages.ShowStatus(Format(kBlockReceived, number));
                 ++number;
                 done = false;
                 break;
@@ -214,11 +214,10 @@ TransferOutcome XmodemReceiver::ReceiveFile(const std::string& path, std::option
             case Step::EndOfFile:
                 file.Close();
                 outcome = TransferOutcome::Succeeded;
-                ui_.messages.SetStatusText(kStatusFinished);
+                ui_.messages.ShowStatus(kStatusFinished);
                 if (!IsYmodem(protocol_)) {
                     ui_.CloseProgressAsCancel();
-                    ui_.messages.ShowMessage(kFinished, kCaption, MessageIcon::Information,
-                                             MessageButtons::Ok);
+                    ui::ShowInformation(ui_.messages, kFinished, kCaption);
                 }
                 break;
             default:  // cancelled by the user
@@ -243,7 +242,7 @@ TransferOutcome XmodemReceiver::ReceiveFile(const std::string& path, std::option
 
 TransferOutcome XmodemReceiver::Run(const std::string& target) {
     for (;;) {
-        ui_.messages.SetStatusText(kStatusReceiving);
+        ui_.messages.ShowStatus(kStatusReceiving);
         const Step started = Start();
         if (started == Step::Timeout) {
             return Fail(kNoSender);
@@ -266,8 +265,7 @@ TransferOutcome XmodemReceiver::Run(const std::string& target) {
                 return Fail(kNoHeader);
             }
             if (header.name.empty()) {
-                ui_.messages.ShowMessage(kBatchDone, kCaption, MessageIcon::Information,
-                                         MessageButtons::Ok);
+                ui::ShowInformation(ui_.messages, kBatchDone, kCaption);
                 return TransferOutcome::Succeeded;
             }
             const auto name = SafeDownloadName(header.name);

@@ -160,7 +160,7 @@ Step XmodemSender::SendEndOfFile() {
 
 TransferOutcome XmodemSender::Fail(std::string_view message) {
     file_->Close();
-    ui_.messages.ShowMessage(message, kCaption, MessageIcon::Error, MessageButtons::Ok);
+    ui::ShowError(ui_.messages, message, kCaption);
     return TransferOutcome::Failed;
 }
 
@@ -168,7 +168,7 @@ TransferOutcome XmodemSender::Run(LockedFile& file, std::string_view name) {
     file_ = &file;
     position_ = 0;
     const uint64_t length = file.Size();
-    ui_.messages.SetStatusText(kStatusTransmitting);
+    ui_.messages.ShowStatus(kStatusTransmitting);
 
     uint8_t start = 0;
     const Step started = WaitForStart(start);
@@ -232,7 +232,7 @@ TransferOutcome XmodemSender::Run(LockedFile& file, std::string_view name) {
     if (eot != Step::Acknowledged) {
         return Fail(kNoEotAck);
     }
-    ui_.messages.SetStatusText(kStatusSent);
+    ui_.messages.ShowStatus(kStatusSent);
     file.Close();
 
     if (IsYmodem(protocol_)) {
@@ -251,7 +251,7 @@ TransferOutcome XmodemSender::Run(LockedFile& file, std::string_view name) {
             return Fail(kCancelledByReceiver);
         }
     }
-    ui_.messages.ShowMessage(kAllSent, kCaption, MessageIcon::Information, MessageButtons::Ok);
+    ui::ShowInformation(ui_.messages, kAllSent, kCaption);
     return TransferOutcome::Succeeded;
 }
 

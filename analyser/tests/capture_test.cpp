@@ -20,7 +20,7 @@ TEST_F(CaptureTest, CommandsThatNeedAPortSayWhenNoneIsSelected) {
     EXPECT_EQ(ui_.LastMessage(),
               "Driver and Port have not been selected!\nExecute \"Select Driver/Port\" command "
               "and\ntry this command again!");
-    EXPECT_EQ(ui_.captions.back(), "Lombex for NT");
+    EXPECT_EQ(ui_.user.shown.back().caption, "Lombex for NT");
 }
 
 TEST_F(CaptureTest, FramesAreNumberedFromCaptureStartAndReplaceTheWindowText) {
@@ -58,7 +58,7 @@ TEST_F(CaptureTest, ReadErrorsAreShownAndCountedAsFrames) {
     PollFrames(2);
     EXPECT_EQ(app_->FrameCount(), 2u);
     EXPECT_NE(ui_.view.text_.find("55 6E 6B 6E"), std::string::npos);  // "Unkn"
-    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(ui_.user.shown.empty());
 }
 
 TEST_F(CaptureTest, DisplayFormatCommands) {
@@ -118,11 +118,11 @@ TEST_F(CaptureTest, LogFileHeldElsewhereLeavesLoggingOffSilently) {
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     OpenPort();
     app_->MutableParms().logFile = log.string();
-    const size_t statuses = ui_.statuses.size();
+    const size_t statuses = ui_.user.statuses.size();
     app_->ToggleLogging();
     EXPECT_FALSE(app_->LoggingEnabled());
-    EXPECT_EQ(ui_.statuses.size(), statuses);
-    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(ui_.user.statuses.size(), statuses);
+    EXPECT_TRUE(ui_.user.shown.empty());
     ::close(fd);
 }
 

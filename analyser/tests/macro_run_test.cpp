@@ -209,7 +209,7 @@ TEST_F(MacroRunTest, MacroParsesBeforeAnyPortIsSelected) {
     app_->SetSendOptions({WriteFile("macro.txt", "GET 1\nSEND 1\n").string(), true, "", false});
     EXPECT_TRUE(app_->MacroMode());
     EXPECT_EQ(app_->Steps().size(), 3u);
-    EXPECT_EQ(ui_.statuses[ui_.statuses.size() - 2], "Parsing of macro file completed.");
+    EXPECT_EQ(ui_.user.statuses[ui_.user.statuses.size() - 2], "Parsing of macro file completed.");
 }
 
 // Two analysers on the two ends of a pair: the first runs a macro against the second, which

@@ -92,7 +92,7 @@ TEST_F(PortControlTest, EveryCommandNeedsASelectedPort) {
     ResetBuffersCommand(*app_, true, true);
     EXPECT_FALSE(GetModemCommand(*app_).has_value());
     TransmitCommCharCommand(*app_, 1);
-    EXPECT_EQ(ui_.messages.size(), 5u);
+    EXPECT_EQ(ui_.user.shown.size(), 5u);
     EXPECT_TRUE(Fake().CallLog().empty());
 }
 
@@ -106,10 +106,10 @@ TEST_F(PortControlTest, NodeAddressAndResetBuffersMessages) {
     EXPECT_EQ(app_->Parms().node, 9);  // the setting changes even when the port refused
 
     Fake().ClearCallLog();
-    const size_t statuses = ui_.statuses.size();
+    const size_t statuses = ui_.user.statuses.size();
     ResetBuffersCommand(*app_, false, false);
     EXPECT_TRUE(Fake().CallLog().empty());
-    EXPECT_EQ(ui_.statuses.size(), statuses);
+    EXPECT_EQ(ui_.user.statuses.size(), statuses);
     ResetBuffersCommand(*app_, true, true);
     EXPECT_EQ(ui_.LastStatus(), "Buffers reset sucessfully!");
     Fake().FailNext("QORVAL_ResetBuffers", QORVAL_GENERAL_ERROR);

@@ -2,12 +2,6 @@
 
 namespace qorval::analyser::testing {
 
-MessageAnswer RecordingUi::ShowMessage(const Message& message) {
-    messages.push_back(message.text);
-    captions.push_back(message.caption);
-    return MessageAnswer::Ok;
-}
-
 CaptureView* RecordingUi::OpenCaptureWindow() {
     windowOpen = true;
     ++windowsOpened;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analyser/user_interface.h"
+#include "platform/testing/recording_user_messages.h"
 
 namespace qorval::analyser::testing {
 
@@ -22,19 +23,21 @@ class RecordingView final : public CaptureView {
 
 class RecordingUi final : public AnalyserUi {
   public:
-    MessageAnswer ShowMessage(const Message& message) override;
-    void ShowStatus(std::string_view text) override { statuses.emplace_back(text); }
+    MessageAnswer ShowMessage(const Message& message) override { return user.ShowMessage(message); }
+    void ShowStatus(std::string_view text) override { user.ShowStatus(text); }
+    std::optional<std::string> ChooseFile(const ui::FileChoice& choice) override {
+        return user.ChooseFile(choice);
+    }
     void RefreshMenu(const MenuState& state) override { menu = state; }
     CaptureView* OpenCaptureWindow() override;
     void CloseCaptureWindow() override { windowOpen = false; }
     std::optional<PortChoice> ChooseDriverPort(const SystemInfo& info) override;
 
-    std::string LastStatus() const { return statuses.empty() ? std::string{} : statuses.back(); }
-    std::string LastMessage() const { return messages.empty() ? std::string{} : messages.back(); }
+    std::string LastStatus() const { return user.LastStatus(); }
+    std::string LastMessage() const { return user.LastText(); }
 
-    std::vector<std::string> messages;
-    std::vector<std::string> captions;
-    std::vector<std::string> statuses;
+    // Message boxes, status texts and file choices.
+    ui::testing::RecordingUserMessages user;
     MenuState menu;
     RecordingView view;
     bool windowOpen = false;

@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "applet/model_edits.h"
-#include "applet/tests/recording_prompt.h"
 #include "applet/tests/temp_dir.h"
+#include "platform/testing/recording_user_messages.h"
 
 namespace qorval::applet {
 namespace {
 
-using testing::RecordingPrompt;
 using testing::TempDir;
+using ui::testing::RecordingUserMessages;
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -27,7 +27,7 @@ size_t Count(const std::string& text, const std::string& part) {
 // Hestabe5 with one two-channel Hazel card; Wyvel32 with two one-channel Pine cards.
 ConfigModel TwoDrivers() {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     EXPECT_TRUE(AddDriver(model, kHestabe5, 0x238, kHazel, user, nullptr));
     EXPECT_TRUE(AddDriver(model, kWyvel32, 0x300, kPine, user, nullptr));
     DriverEntry& wyvel = model.driver(1);
@@ -66,7 +66,7 @@ TEST(ConfigLog, DriversInOrderWithSettingsThenJumpers) {
 
 TEST(ConfigLog, PortLinesNameEveryCode) {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kGorlin5, 0x238, kMaple, user, nullptr));
     PortEntry& p = model.port(0, 0);
     p.TxDMA = kNotSet;
@@ -117,7 +117,7 @@ TEST(ConfigLog, PortLinesNameEveryCode) {
 
 TEST(ConfigLog, TwoChannelCardWithoutItsSecondPortIsStillDrawn) {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kHestabe5, 0x238, kHazel, user, nullptr));
     model.driver(0).port_count = 1;  // second port gone
     model.port(0, 1).TxDMA = 1;      // stale values beyond the count are not used

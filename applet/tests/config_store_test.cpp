@@ -4,29 +4,29 @@
 
 #include "applet/config_log.h"
 #include "applet/model_edits.h"
-#include "applet/tests/recording_prompt.h"
 #include "applet/tests/temp_dir.h"
+#include "platform/testing/recording_user_messages.h"
 
 namespace qorval::applet {
 namespace {
 
-using testing::RecordingPrompt;
 using testing::TempDir;
+using ui::testing::RecordingUserMessages;
 
 StorePaths PathsIn(const TempDir& dir) {
     return {dir.path() / "system.reg", dir.path() / "System.ini", dir.path() / "QLConfig.LOG"};
 }
 
 TEST(ConfigStore, StoreOptionChoosesThePlatform) {
-    RecordingPrompt user;
+    RecordingUserMessages user;
     EXPECT_EQ(ChooseStore(std::nullopt, user), StoreKind::Registry);
     EXPECT_EQ(ChooseStore("ini", user), StoreKind::Ini);
     EXPECT_EQ(ChooseStore("Registry", user), StoreKind::Registry);
-    EXPECT_TRUE(user.prompts.empty());
+    EXPECT_TRUE(user.shown.empty());
     EXPECT_EQ(ChooseStore("", user), std::nullopt);
-    EXPECT_EQ(user.prompts.back().text, "Error obtaining the operating system ID!");
+    EXPECT_EQ(user.shown.back().text, "Error obtaining the operating system ID!");
     EXPECT_EQ(ChooseStore("os2", user), std::nullopt);
-    EXPECT_EQ(user.prompts.back().text, "Operating system not recognized!");
+    EXPECT_EQ(user.shown.back().text, "Operating system not recognized!");
 }
 
 TEST(ConfigStore, OkStoresTheModelAndWritesTheLog) {
@@ -36,7 +36,7 @@ TEST(ConfigStore, OkStoresTheModelAndWritesTheLog) {
         ConfigModel model;
         LoadConfig(model, kind, paths);
         EXPECT_EQ(model.driver_count, 0);
-        RecordingPrompt user;
+        RecordingUserMessages user;
         ASSERT_TRUE(AddDriver(model, kFendar5, 0x280, kHazel, user, nullptr));
         model.port(0, 0).Mode = kModeHalfDuplex;
         model.port(0, 0).RxDMA = 3;
@@ -56,10 +56,10 @@ TEST(ConfigStore, AbortedOkStoresNothing) {
     TempDir dir;
     const StorePaths paths = PathsIn(dir);
     ConfigModel model;
-    RecordingPrompt add;
+    RecordingUserMessages add;
     ASSERT_TRUE(AddDriver(model, kFendar5, 0x280, kHazel, add, nullptr));
     model.port(0, 0).Mode = kModeInterrupt;  // refused for Fendar5
-    RecordingPrompt user;
+    RecordingUserMessages user;
     EXPECT_FALSE(CommitConfig(model, StoreKind::Registry, paths, user).proceed);
     EXPECT_FALSE(std::filesystem::exists(paths.config_log));
     ConfigModel loaded;
@@ -76,7 +76,7 @@ TEST(ConfigStore, DamagedRegistryFileIsNeitherReadNorOverwritten) {
     ConfigModel model;
     LoadConfig(model, StoreKind::Registry, paths);
     EXPECT_EQ(model.driver_count, 0);
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kFendar5, 0x280, kHazel, user, nullptr));
     StoreConfig(model, StoreKind::Registry, paths);
     EXPECT_EQ(TempDir::Read(paths.registry_file), damaged);

@@ -3,15 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "applet/model_edits.h"
-#include "applet/tests/recording_prompt.h"
 #include "applet/tests/temp_dir.h"
+#include "platform/testing/recording_user_messages.h"
 
 namespace qorval::applet {
 namespace {
 
 using platform::ProfileFile;
-using testing::RecordingPrompt;
 using testing::TempDir;
+using ui::testing::RecordingUserMessages;
 
 constexpr const char* kBaseIni =
     "[boot]\r\nshell=Explorer.exe\r\n\r\n[386Enh]\r\ndevice=*vmm\r\nkeyboard=*vkd\r\n";
@@ -76,7 +76,7 @@ TEST(IniStore, RoundTripKeepsTheStoredValues) {
     const auto file = dir.Write("System.ini", kBaseIni);
     ConfigModel model;
     model.platform_win9x = true;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kFendar5, 0x2B8, kJuniper, user, nullptr));
     PortEntry& p = model.port(0, 0);
     p.SyncNodeAddress = 0x1A;  // written "1A": must come back as 26
@@ -129,7 +129,7 @@ TEST(IniStore, DeviceLinesFollowTheDriversStartAndRemoval) {
     ProfileFile ini(file);
     ConfigModel model;
     model.platform_win9x = true;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kFendar5, 0x238, kHazel, user, nullptr));
     ASSERT_TRUE(AddDriver(model, kHestabe5, 0x300, kHazel, user, nullptr));
     WriteIniConfig(model, 2, ini);

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "applet/page_edits.h"
-#include "applet/tests/recording_prompt.h"
+#include "platform/testing/recording_user_messages.h"
 
 namespace qorval::applet {
 namespace {
 
-using testing::RecordingPrompt;
+using ui::testing::RecordingUserMessages;
 
 PcmciaReader Found(uint32_t base, uint32_t irq) {
     return [=] { return PcmciaResources{true, true, base, true, irq}; };
@@ -52,7 +52,7 @@ TEST(NewPortDefaults, DifferByDriverType) {
 
 TEST(AddDriver, TwoChannelCardGetsTwoPortsOnOneBase) {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kHestabe5, 0x2A0, kBirch, user, nullptr));
     const DriverEntry& entry = model.driver(0);
     EXPECT_EQ(model.driver_count, 1);
@@ -68,28 +68,28 @@ TEST(AddDriver, TwoChannelCardGetsTwoPortsOnOneBase) {
     EXPECT_EQ(entry.ports[0].BaseIO, 0x2A0);
     EXPECT_EQ(entry.ports[1].BaseIO, 0x2A0);
     EXPECT_EQ(entry.ports[1].Card, kBirch);
-    EXPECT_TRUE(user.prompts.empty());
+    EXPECT_TRUE(user.shown.empty());
 }
 
 TEST(AddDriver, FendarHoldsOnePortOnWindows9x) {
     ConfigModel model;
     model.platform_win9x = true;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kFendar5, 0x238, kHazel, user, nullptr));
     EXPECT_EQ(model.driver(0).max_ports, 1);
 }
 
 TEST(AddDriver, NutmegTakesThePcCardResourcesWhenFound) {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kHestabe5, 0x238, kNutmeg, user, Found(0x3E0, 11)));
     const PortEntry& port = model.port(0, 0);
     EXPECT_EQ(port.BaseIO, 0x3E0);
     EXPECT_EQ(port.Interrupt, 11);
     EXPECT_EQ(port.Mode, kModeInterrupt);
     EXPECT_EQ(port.Interface, 1);
-    ASSERT_EQ(user.prompts.size(), 1u);
-    EXPECT_EQ(user.prompts[0].text, "Found PCMCIA Card configured at Interrupt=11");
+    ASSERT_EQ(user.shown.size(), 1u);
+    EXPECT_EQ(user.shown[0].text, "Found PCMCIA Card configured at Interrupt=11");
 
     ConfigModel without;
     ASSERT_TRUE(
@@ -100,7 +100,7 @@ TEST(AddDriver, NutmegTakesThePcCardResourcesWhenFound) {
 
 TEST(AddCard, NewPortsFollowTheFirstCardAndAreSelected) {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kHestabe5, 0x238, kHazel, user, nullptr));
     model.port(0, 0).Oscillator = "18.43200";
     model.port(0, 0).Interrupt = 10;
@@ -119,19 +119,19 @@ TEST(AddCard, NewPortsFollowTheFirstCardAndAreSelected) {
     // Three of four ports are in use: no more cards.
     EXPECT_FALSE(AddCard(model, 0x310, kAlder, user, nullptr));
     EXPECT_EQ(model.driver(0).port_count, 3);
-    EXPECT_EQ(user.prompts.back().text,
+    EXPECT_EQ(user.shown.back().text,
               "Cannot define any more ports for the SCC Asynchronous driver.");
-    EXPECT_EQ(user.prompts.back().caption, "Error");
-    EXPECT_EQ(user.prompts.back().icon, PromptIcon::Stop);
+    EXPECT_EQ(user.shown.back().caption, "Error");
+    EXPECT_EQ(user.shown.back().icon, ui::MessageIcon::Stop);
 }
 
 TEST(AddCard, NutmegCardMessageAndFallbackInterrupt) {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kHestabe5, 0x238, kAlder, user, nullptr));
     model.port(0, 0).Interrupt = 4;
     ASSERT_TRUE(AddCard(model, 0x300, kNutmeg, user, Found(0x2E0, 9)));
-    EXPECT_EQ(user.prompts.back().text, "PCMCIA Card configured at Interrupt=9");
+    EXPECT_EQ(user.shown.back().text, "PCMCIA Card configured at Interrupt=9");
     EXPECT_EQ(model.port(0, 1).BaseIO, 0x2E0);
     ASSERT_TRUE(AddCard(model, 0x340, kNutmeg, user, [] { return PcmciaResources{}; }));
     EXPECT_EQ(model.port(0, 2).BaseIO, 0x340);
@@ -140,7 +140,7 @@ TEST(AddCard, NutmegCardMessageAndFallbackInterrupt) {
 
 TEST(RemoveCard, LaterPortsMoveDownAndAreRenamed) {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kHestabe5, 0x238, kHazel, user, nullptr));
     ASSERT_TRUE(AddCard(model, 0x300, kCedar, user, nullptr));
     model.port(0, 2).Divisor = 77;
@@ -157,14 +157,14 @@ TEST(RemoveCard, LaterPortsMoveDownAndAreRenamed) {
 
     // The only card left cannot be removed.
     EXPECT_FALSE(RemoveCard(model, user));
-    EXPECT_EQ(user.prompts.back().text,
+    EXPECT_EQ(user.shown.back().text,
               "The SCC Asynchronous driver must have at least one card defined.");
     EXPECT_EQ(model.driver(0).port_count, 2);
 }
 
 TEST(RemoveCard, LastCardIsCutOff) {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kHestabe5, 0x238, kAlder, user, nullptr));
     ASSERT_TRUE(AddCard(model, 0x300, kHazel, user, nullptr));
     model.selected_port = 2;
@@ -175,7 +175,7 @@ TEST(RemoveCard, LastCardIsCutOff) {
 
 TEST(ModelEdits, MovesApplyToTheWholeCardOnly) {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kHestabe5, 0x238, kHazel, user, nullptr));
     ASSERT_TRUE(AddCard(model, 0x300, kAlder, user, nullptr));
     model.selected_port = 1;
@@ -191,7 +191,7 @@ TEST(ModelEdits, MovesApplyToTheWholeCardOnly) {
 
 TEST(ModelEdits, RemoveDriverShiftsLaterDrivers) {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kHestabe5, 0x238, kHazel, user, nullptr));
     ASSERT_TRUE(AddDriver(model, kFendar5, 0x300, kHazel, user, nullptr));
     ASSERT_TRUE(AddDriver(model, kWyvel32, 0x340, kPine, user, nullptr));
@@ -206,7 +206,7 @@ TEST(ModelEdits, RemoveDriverShiftsLaterDrivers) {
 
 TEST(PageEdits, ListAndEditTextsBecomeFieldValues) {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kHestabe5, 0x238, kHazel, user, nullptr));
     model.selected_port = 1;
     ApplyClockModeText(model, "X64");

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "applet/model_edits.h"
-#include "applet/tests/recording_prompt.h"
+#include "platform/testing/recording_user_messages.h"
 
 namespace qorval::applet {
 namespace {
 
 using platform::Registry;
-using testing::RecordingPrompt;
+using ui::testing::RecordingUserMessages;
 
 constexpr const char* kWyvelParams = "SYSTEM\\CurrentControlSet\\Services\\Wyvel32\\Parameters";
 constexpr const char* kHestabe = "SYSTEM\\CurrentControlSet\\Services\\Hestabe5";
@@ -17,7 +17,7 @@ constexpr const char* kHestabe = "SYSTEM\\CurrentControlSet\\Services\\Hestabe5"
 // A model with all four drivers, two cards on Hestabe5 and edited odd values.
 ConfigModel FourDriverModel() {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     const PcmciaReader none;
     EXPECT_TRUE(AddDriver(model, kHestabe5, 0x238, kHazel, user, none));
     EXPECT_TRUE(AddCard(model, 0x300, kJuniper, user, none));
@@ -88,7 +88,7 @@ TEST(RegistryStore, ValuesUseTheDriverHostsNamesAndEncodings) {
 
 TEST(RegistryStore, OnlyNutmegPortsGetRxFifoLevel) {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kHestabe5, 0x238, kNutmeg, user, nullptr));
     ASSERT_TRUE(AddCard(model, 0x300, kSpruce, user, nullptr));
     Registry registry;
@@ -217,7 +217,7 @@ TEST(RegistryStore, PortKeysNotInTheModelAreDeleted) {
     ConfigModel model = FourDriverModel();
     Registry registry;
     WriteRegistryConfig(model, model.driver_count, registry);
-    RecordingPrompt user;
+    RecordingUserMessages user;
     model.selected_driver = 0;
     model.selected_port = 0;  // the Hazel card at 0x238
     ASSERT_TRUE(RemoveCard(model, user));

@@ -5,51 +5,51 @@
 #include "applet/field_rules.h"
 #include "applet/model_edits.h"
 #include "applet/ok_checks.h"
-#include "applet/tests/recording_prompt.h"
+#include "platform/testing/recording_user_messages.h"
 
 namespace qorval::applet {
 namespace {
 
-using testing::RecordingPrompt;
+using ui::testing::RecordingUserMessages;
 
 ConfigModel OneDriver(int32_t type, int32_t card, int32_t base = 0x238) {
     ConfigModel model;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     EXPECT_TRUE(AddDriver(model, type, base, card, user, nullptr));
     return model;
 }
 
-void ExpectOnlyError(const RecordingPrompt& user, const std::string& text,
+void ExpectOnlyError(const RecordingUserMessages& user, const std::string& text,
                      const std::string& caption) {
-    ASSERT_EQ(user.prompts.size(), 1u);
-    EXPECT_EQ(user.prompts[0].text, text);
-    EXPECT_EQ(user.prompts[0].caption, caption);
-    EXPECT_EQ(user.prompts[0].icon, PromptIcon::Stop);
-    EXPECT_EQ(user.prompts[0].buttons, PromptButtons::Ok);
+    ASSERT_EQ(user.shown.size(), 1u);
+    EXPECT_EQ(user.shown[0].text, text);
+    EXPECT_EQ(user.shown[0].caption, caption);
+    EXPECT_EQ(user.shown[0].icon, ui::MessageIcon::Stop);
+    EXPECT_EQ(user.shown[0].buttons, ui::MessageButtons::Ok);
 }
 
 TEST(FieldRules, BaseAddressEndingAndConflicts) {
     ConfigModel model = OneDriver(kHestabe5, kHazel);
-    RecordingPrompt other;
+    RecordingUserMessages other;
     ASSERT_TRUE(AddDriver(model, kFendar5, 0x300, kAlder, other, nullptr));
     model.selected_driver = 0;
     model.selected_port = 1;
     {
-        RecordingPrompt user;
+        RecordingUserMessages user;
         EXPECT_EQ(ApplyBaseAddress(model, "2E4", user), FieldResult::Refused);
         ExpectOnlyError(user, "The base I/O address must end in 0 or 8.", "Incorrect Address");
     }
     {
-        RecordingPrompt user;
+        RecordingUserMessages user;
         EXPECT_EQ(ApplyBaseAddress(model, "300", user), FieldResult::Refused);
         ExpectOnlyError(user, "IO Address 300 is in use by Port001 on the SCC SDLC/HDLC driver.",
                         "IO Address Conflict");
     }
     {
-        RecordingPrompt user;  // unchanged: no conflict with the card's own ports
+        RecordingUserMessages user;  // unchanged: no conflict with the card's own ports
         EXPECT_EQ(ApplyBaseAddress(model, "238", user), FieldResult::Accepted);
         EXPECT_EQ(ApplyBaseAddress(model, "2e8", user), FieldResult::Accepted);
-        EXPECT_TRUE(user.prompts.empty());
+        EXPECT_TRUE(user.shown.empty());
     }
     EXPECT_EQ(model.port(0, 0).BaseIO, 0x2E8);
     EXPECT_EQ(model.port(0, 1).BaseIO, 0x2E8);
@@ -70,7 +70,7 @@ TEST(FieldRules, MemoryAddressBoundaryAndRange) {
     };
     for (const Case& c : cases) {
         ConfigModel model = OneDriver(kWyvel32, kPine);
-        RecordingPrompt user;
+        RecordingUserMessages user;
         const FieldResult result = ApplyMemoryAddress(model, c.text, user);
         EXPECT_EQ(result == FieldResult::Accepted, c.accepted) << c.text;
         if (c.accepted) {
@@ -85,7 +85,7 @@ TEST(FieldRules, MemoryAddressBoundaryAndRange) {
 
 TEST(FieldRules, InterruptInUseByAnEnabledPort) {
     ConfigModel model = OneDriver(kGorlin5, kHazel);  // Gorlin5 ports start enabled
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kHestabe5, 0x300, kAlder, user, nullptr));
     model.port(0, 0).Interrupt = 7;
     model.selected_driver = 1;
@@ -97,7 +97,7 @@ TEST(FieldRules, InterruptInUseByAnEnabledPort) {
     // Keeping the card's own IRQ is no conflict with the card's own enabled port.
     model.selected_driver = 0;
     EXPECT_EQ(ApplyInterrupt(model, 7, user), FieldResult::Accepted);
-    EXPECT_EQ(user.prompts.size(), 1u);
+    EXPECT_EQ(user.shown.size(), 1u);
     model.selected_driver = 1;
     model.port(0, 0).Enabled = 0;
     EXPECT_EQ(ApplyInterrupt(model, 7, user), FieldResult::Accepted);
@@ -108,21 +108,21 @@ TEST(FieldRules, FendarPortModes) {
     for (bool win9x : {false, true}) {
         ConfigModel model = OneDriver(kFendar5, kHazel);
         model.platform_win9x = win9x;
-        RecordingPrompt user;
+        RecordingUserMessages user;
         EXPECT_EQ(ApplyPortMode(model, kModeInterrupt, user), FieldResult::Refused);
-        EXPECT_EQ(user.prompts.back().text,
+        EXPECT_EQ(user.shown.back().text,
                   "Interrupt mode is not supported by the\nSCC SDLC/HDLC driver.");
-        EXPECT_EQ(user.prompts.back().caption, "Invalid Port Mode");
+        EXPECT_EQ(user.shown.back().caption, "Invalid Port Mode");
         EXPECT_EQ(ApplyPortMode(model, kModeFullDuplex, user),
                   win9x ? FieldResult::Accepted : FieldResult::Refused);
         if (!win9x) {
-            EXPECT_EQ(user.prompts.back().text,
+            EXPECT_EQ(user.shown.back().text,
                       "Full Duplex mode is not supported by the\nSCC SDLC/HDLC driver.");
         }
         EXPECT_EQ(ApplyPortMode(model, kModeHalfDuplex, user), FieldResult::Accepted);
     }
     ConfigModel model = OneDriver(kHestabe5, kHazel);
-    RecordingPrompt user;
+    RecordingUserMessages user;
     EXPECT_EQ(ApplyPortMode(model, kModeInterrupt, user), FieldResult::Accepted);
     EXPECT_EQ(model.port(0, 0).TxDMA, kNotSet);
     EXPECT_EQ(model.port(0, 0).RxDMA, kNotSet);
@@ -162,7 +162,7 @@ TEST(FieldRules, BufferValuesAndOnboardMemory) {
     };
     for (const Case& c : cases) {
         ConfigModel model = OneDriver(c.type, c.type == kWyvel32 ? kPine : kHazel);
-        RecordingPrompt user;
+        RecordingUserMessages user;
         const PortEntry before = model.port(0, 0);
         const FieldResult result = ApplyBufferValue(model, c.field, c.text, user);
         if (c.message == nullptr) {
@@ -171,23 +171,23 @@ TEST(FieldRules, BufferValuesAndOnboardMemory) {
         }
         EXPECT_EQ(result, FieldResult::Refused) << c.text;
         EXPECT_EQ(model.port(0, 0), before);
-        ASSERT_EQ(user.prompts.size(), 1u);
-        EXPECT_EQ(user.prompts[0].caption, "Illegal Buffer Value");
+        ASSERT_EQ(user.shown.size(), 1u);
+        EXPECT_EQ(user.shown[0].caption, "Illegal Buffer Value");
         if (*c.message != '\0') {
-            EXPECT_EQ(user.prompts[0].text, c.message);
+            EXPECT_EQ(user.shown[0].text, c.message);
         }
     }
     // 128 + 128 buffers of 1024 bytes need 266240 bytes.
     ConfigModel model = OneDriver(kWyvel32, kPine);
-    RecordingPrompt user;
+    RecordingUserMessages user;
     ASSERT_EQ(ApplyBufferValue(model, BufferField::TxBuffers, "128", user), FieldResult::Accepted);
     EXPECT_EQ(ApplyBufferValue(model, BufferField::RxBuffers, "128", user), FieldResult::Refused);
-    EXPECT_EQ(user.prompts.back().text, over260);
+    EXPECT_EQ(user.shown.back().text, over260);
 }
 
 TEST(FieldRules, OptionsOnlySomeDriversOrCardsTake) {
     struct Case {
-        FieldResult (*apply)(ConfigModel&, int32_t, UserPrompt&);
+        FieldResult (*apply)(ConfigModel&, int32_t, ui::UserMessages&);
         int32_t code;
         const char* caption;
     };
@@ -203,7 +203,7 @@ TEST(FieldRules, OptionsOnlySomeDriversOrCardsTake) {
     };
     for (const Case& c : wyvel_only) {
         ConfigModel scc = OneDriver(kFendar5, kHazel);
-        RecordingPrompt user;
+        RecordingUserMessages user;
         EXPECT_EQ(c.apply(scc, c.code, user), FieldResult::Refused) << c.caption << c.code;
         ExpectOnlyError(user, "This option is only valid with the 16C32 HDLC/SDLC driver.",
                         c.caption);
@@ -211,7 +211,7 @@ TEST(FieldRules, OptionsOnlySomeDriversOrCardsTake) {
         EXPECT_EQ(c.apply(iusc, c.code, user), FieldResult::Accepted);
     }
     ConfigModel scc = OneDriver(kFendar5, kHazel);
-    RecordingPrompt user;
+    RecordingUserMessages user;
     EXPECT_EQ(ApplyCrcUsed(scc, 2, user), FieldResult::Accepted);
     EXPECT_EQ(ApplyInterface(scc, 20, user), FieldResult::Refused);
     ExpectOnlyError(user, "This option is only valid with the Spruce or Nutmeg cards.",
@@ -223,13 +223,13 @@ TEST(FieldRules, OptionsOnlySomeDriversOrCardsTake) {
 
 TEST(FieldRules, RxTimeoutZeroKeepsTheModel) {
     ConfigModel model = OneDriver(kHestabe5, kHazel);
-    RecordingPrompt user;
+    RecordingUserMessages user;
     EXPECT_EQ(ApplyRxTimeout(model, "abc", user), FieldResult::KeptText);
     EXPECT_EQ(model.port(0, 0).RxTimeout, 50000);
-    ASSERT_EQ(user.prompts.size(), 1u);
-    EXPECT_EQ(user.prompts[0].text, "You must select a RxTimeout value greater than zero");
-    EXPECT_EQ(user.prompts[0].caption, "Invalid Timeout Requested");
-    EXPECT_EQ(user.prompts[0].icon, PromptIcon::None);
+    ASSERT_EQ(user.shown.size(), 1u);
+    EXPECT_EQ(user.shown[0].text, "You must select a RxTimeout value greater than zero");
+    EXPECT_EQ(user.shown[0].caption, "Invalid Timeout Requested");
+    EXPECT_EQ(user.shown[0].icon, ui::MessageIcon::None);
     EXPECT_EQ(ApplyRxTimeout(model, "1200ms", user), FieldResult::Accepted);
     EXPECT_EQ(model.port(0, 0).RxTimeout, 1200);
 }
@@ -256,34 +256,34 @@ TEST(AddRules, RefusalsInOrder) {
          "The Nutmeg and Spruce cards can only be used with the HESTABE5 driver.", "Invalid Card"},
     };
     for (const Case& c : cases) {
-        RecordingPrompt user;
+        RecordingUserMessages user;
         EXPECT_FALSE(CheckAddDriver(model, c.type, c.base, c.card, user));
         ExpectOnlyError(user, c.text, c.caption);
     }
-    RecordingPrompt user;
+    RecordingUserMessages user;
     EXPECT_TRUE(
         CheckAddDriver(model, kWyvel32, 0x304, kRowan, user));  // last digit not checked here
     EXPECT_TRUE(CheckAddCard(model, 0x300, kSpruce, user));
     EXPECT_FALSE(CheckAddCard(model, 0x238, kSpruce, user));
-    EXPECT_EQ(user.prompts.back().text,
+    EXPECT_EQ(user.shown.back().text,
               "IO Address 238 is in use by Port001 on the SCC Asynchronous driver.\n"
               "In order to add a new card, choose a different address.");
 }
 
 TEST(AddRules, NutmegAddressFromPcCardServices) {
-    RecordingPrompt user;
+    RecordingUserMessages user;
     EXPECT_EQ(ResolveNutmegAddress(0x238, user,
                                    [] {
                                        return PcmciaResources{true, true, 0x3E8, true, 5};
                                    }),
               0x3E8);
-    EXPECT_EQ(user.prompts.back().text, "Found PCMCIA Card configured at address=3E8h");
+    EXPECT_EQ(user.shown.back().text, "Found PCMCIA Card configured at address=3E8h");
     EXPECT_EQ(ResolveNutmegAddress(0x238, user, [] { return PcmciaResources{}; }), 0x238);
     EXPECT_EQ(
-        user.prompts.back().text,
+        user.shown.back().text,
         "No Nutmeg cards were configured by PCMCIA services,\nInstall Card before adding driver.");
-    EXPECT_EQ(user.prompts.back().caption, "No Cards Found");
-    EXPECT_EQ(user.prompts.back().icon, PromptIcon::Warning);
+    EXPECT_EQ(user.shown.back().caption, "No Cards Found");
+    EXPECT_EQ(user.shown.back().icon, ui::MessageIcon::Warning);
 }
 
 TEST(DataRate, FollowsTheClockChain) {
@@ -333,14 +333,14 @@ TEST(RecommendTimeouts, CapFloorAndAnswers) {
     const Case cases[] = {{22, 1024, 250000}, {0, 16, 694}};  // 9600 and 115200 bits per second
     for (const Case& c : cases) {
         ConfigModel model = TimeoutModel(c.divisor, c.buffers);
-        RecordingPrompt user{PromptAnswer::Yes};
+        RecordingUserMessages user{ui::MessageAnswer::Yes};
         ASSERT_TRUE(RecommendTimeouts(model, user).proceed);
-        ASSERT_EQ(user.prompts.size(), 1u);
-        EXPECT_EQ(user.prompts[0].caption, "Recommended Timeouts");
-        EXPECT_EQ(user.prompts[0].buttons, PromptButtons::YesNoCancel);
+        ASSERT_EQ(user.shown.size(), 1u);
+        EXPECT_EQ(user.shown[0].caption, "Recommended Timeouts");
+        EXPECT_EQ(user.shown[0].buttons, ui::MessageButtons::YesNoCancel);
         const std::string value = std::to_string(c.expected);
         EXPECT_EQ(
-            user.prompts[0].text,
+            user.shown[0].text,
             "SCC Asynchronous, Port001:\n\nThe current timeout values are:\n\tRxTimeout: 50000\n"
             "\tTxTimeout: 50000.\n\nThe recomended settings are:\n\tRxTimeout: " +
                 value + "\n\tTxTimeout: " + value +
@@ -348,16 +348,16 @@ TEST(RecommendTimeouts, CapFloorAndAnswers) {
         EXPECT_EQ(static_cast<uint32_t>(model.port(0, 0).RxTimeout), c.expected);
         EXPECT_EQ(static_cast<uint32_t>(model.port(0, 0).TxTimeout), c.expected);
         // Once stored, the same values are not asked about again.
-        RecordingPrompt again;
+        RecordingUserMessages again;
         ASSERT_TRUE(RecommendTimeouts(model, again).proceed);
-        EXPECT_TRUE(again.prompts.empty());
+        EXPECT_TRUE(again.shown.empty());
     }
     ConfigModel model = TimeoutModel(22, 1024);
-    RecordingPrompt no{PromptAnswer::No};
+    RecordingUserMessages no{ui::MessageAnswer::No};
     EXPECT_TRUE(RecommendTimeouts(model, no).proceed);
     EXPECT_EQ(model.port(0, 0).RxTimeout, 50000);
     model.selected_port = 0;
-    RecordingPrompt cancel{PromptAnswer::Cancel};
+    RecordingUserMessages cancel{ui::MessageAnswer::Cancel};
     const CheckResult result = RecommendTimeouts(model, cancel);
     EXPECT_FALSE(result.proceed);
     EXPECT_EQ(result.page, SheetPage::Current);
@@ -367,20 +367,20 @@ TEST(RecommendTimeouts, CapFloorAndAnswers) {
 TEST(RecommendTimeouts, SkipsPortsWithoutARate) {
     ConfigModel model = TimeoutModel(22, 1024);
     model.port(0, 0).DataBits = 9;
-    RecordingPrompt user;
+    RecordingUserMessages user;
     EXPECT_TRUE(RecommendTimeouts(model, user).proceed);
     ConfigModel other = OneDriver(kFendar5, kHazel);  // not Hestabe5
     EXPECT_TRUE(RecommendTimeouts(other, user).proceed);
-    EXPECT_TRUE(user.prompts.empty());
+    EXPECT_TRUE(user.shown.empty());
 }
 
 TEST(OkChecks, PortModesOfFendarAbortOnTheField) {
     ConfigModel model = OneDriver(kHestabe5, kHazel);
-    RecordingPrompt add;
+    RecordingUserMessages add;
     ASSERT_TRUE(AddDriver(model, kFendar5, 0x300, kHazel, add, nullptr));
     model.port(1, 1).Mode = kModeInterrupt;
     model.port(1, 1).Enabled = 0;  // disabled ports are checked too
-    RecordingPrompt user;
+    RecordingUserMessages user;
     const CheckResult result = CheckPortModes(model, user);
     EXPECT_FALSE(result.proceed);
     EXPECT_EQ(result.page, SheetPage::SystemResources);
@@ -394,7 +394,7 @@ TEST(OkChecks, PortModesOfFendarAbortOnTheField) {
 // Two enabled Hestabe5 ports on two one-channel cards.
 ConfigModel TwoAlders() {
     ConfigModel model = OneDriver(kHestabe5, kAlder);
-    RecordingPrompt user;
+    RecordingUserMessages user;
     EXPECT_TRUE(AddCard(model, 0x300, kAlder, user, nullptr));
     for (int p = 0; p < 2; ++p) {
         model.port(0, p).Enabled = 1;
@@ -416,33 +416,33 @@ ConfigModel TwoAlders() {
 TEST(OkChecks, DmaQuestionsDisableOrAbort) {
     {
         ConfigModel model = TwoAlders();
-        RecordingPrompt user;
+        RecordingUserMessages user;
         EXPECT_TRUE(RunOkChecks(model, user).proceed);
-        EXPECT_TRUE(user.prompts.empty());
+        EXPECT_TRUE(user.shown.empty());
     }
     {
         ConfigModel model = TwoAlders();
         model.port(0, 1).Mode = kModeFullDuplex;
         model.port(0, 1).RxDMA = kNotSet;
-        RecordingPrompt user{PromptAnswer::Yes};
+        RecordingUserMessages user{ui::MessageAnswer::Yes};
         EXPECT_TRUE(CheckDmaSettings(model, user).proceed);
-        ASSERT_EQ(user.prompts.size(), 1u);
-        EXPECT_EQ(user.prompts[0].text,
+        ASSERT_EQ(user.shown.size(), 1u);
+        EXPECT_EQ(user.shown[0].text,
                   "SCC Asynchronous, Port002:\n\nReceive DMA must be defined when not running in "
                   "interrupt "
                   "mode.\nIgnore and disable the port?");
-        EXPECT_EQ(user.prompts[0].caption, "DMA Conflict");
-        EXPECT_EQ(user.prompts[0].icon, PromptIcon::Question);
+        EXPECT_EQ(user.shown[0].caption, "DMA Conflict");
+        EXPECT_EQ(user.shown[0].icon, ui::MessageIcon::Question);
         EXPECT_EQ(model.port(0, 1).Enabled, 0);
     }
     {
         ConfigModel model = TwoAlders();
         model.port(0, 0).Mode = kModeAutoInit;
-        RecordingPrompt user{PromptAnswer::No};
+        RecordingUserMessages user{ui::MessageAnswer::No};
         const CheckResult result = CheckDmaSettings(model, user);
         EXPECT_FALSE(result.proceed);
         EXPECT_EQ(result.field, FocusField::TransmitDma);
-        EXPECT_EQ(user.prompts[0].text,
+        EXPECT_EQ(user.shown[0].text,
                   "SCC Asynchronous, Port001:\n\nTransmit and receive DMA must be different when "
                   "running if "
                   "full duplex or auto-init mode.\nIgnore and disable the port?");
@@ -452,10 +452,10 @@ TEST(OkChecks, DmaQuestionsDisableOrAbort) {
         ConfigModel model = TwoAlders();
         model.port(0, 1).TxDMA = 1;
         model.port(0, 1).Mode = kModeFullDuplex;
-        RecordingPrompt user{PromptAnswer::Yes};
+        RecordingUserMessages user{ui::MessageAnswer::Yes};
         EXPECT_TRUE(CheckDmaSettings(model, user).proceed);
-        ASSERT_EQ(user.prompts.size(), 1u);
-        EXPECT_EQ(user.prompts[0].text,
+        ASSERT_EQ(user.shown.size(), 1u);
+        EXPECT_EQ(user.shown[0].text,
                   "The transmit DMA channel on\nSCC Asynchronous, Port001\nis conflicting with\n"
                   "SCC Asynchronous, Port002.\nIgnore and disable the first port?");
         EXPECT_EQ(model.port(0, 0).Enabled, 0);
@@ -467,57 +467,57 @@ TEST(OkChecks, DmaQuestionsDisableOrAbort) {
         model.port(0, 1).TxDMA = 3;
         model.port(0, 1).Mode = kModeFullDuplex;
         model.port(0, 0).Enabled = 0;  // disabled ports take no part
-        RecordingPrompt user;
+        RecordingUserMessages user;
         EXPECT_TRUE(CheckDmaSettings(model, user).proceed);
         model.port(0, 0).Enabled = 1;
         model.driver(0).Start = kStartDisabled;  // nor do ports of a disabled driver
         EXPECT_TRUE(CheckDmaSettings(model, user).proceed);
-        EXPECT_TRUE(user.prompts.empty());
+        EXPECT_TRUE(user.shown.empty());
     }
 }
 
 TEST(OkChecks, BaseConflictsOnlyBetweenDrivers) {
     ConfigModel model = TwoAlders();
-    RecordingPrompt add;
+    RecordingUserMessages add;
     ASSERT_TRUE(AddDriver(model, kGorlin5, 0x2F8, kAlder, add, nullptr));
     model.port(1, 0).BaseIO = 0x300;
     model.port(1, 0).Interrupt = 9;
     model.port(1, 0).TxDMA = model.port(1, 0).RxDMA = kNotSet;
     model.port(1, 0).Mode = kModeInterrupt;
-    RecordingPrompt no{PromptAnswer::No};
+    RecordingUserMessages no{ui::MessageAnswer::No};
     const CheckResult result = CheckBaseConflicts(model, no);
     EXPECT_FALSE(result.proceed);
     EXPECT_EQ(result.field, FocusField::BaseAddress);
     EXPECT_EQ(model.selected_driver, 0);
     EXPECT_EQ(model.selected_port, 1);
-    EXPECT_EQ(no.prompts[0].caption, "Base I/O Address conflict");
-    EXPECT_EQ(no.prompts[0].text,
+    EXPECT_EQ(no.shown[0].caption, "Base I/O Address conflict");
+    EXPECT_EQ(no.shown[0].text,
               "The base I/O address on Port002 of the\nSCC Asynchronous driver\nis conflicting "
               "with Port001 of "
               "the\nSCC Monosync/Bisync driver.\n\nDo you want to ignore the conflict?\nSelecting "
               "'Yes' will "
               "disable the first port.\nSelecting 'No'  will allow you to change the address.");
-    RecordingPrompt yes{PromptAnswer::Yes};
+    RecordingUserMessages yes{ui::MessageAnswer::Yes};
     EXPECT_TRUE(CheckBaseConflicts(model, yes).proceed);
-    EXPECT_EQ(yes.prompts.size(), 1u);  // the second port of the pair is no longer in conflict
+    EXPECT_EQ(yes.shown.size(), 1u);  // the second port of the pair is no longer in conflict
     EXPECT_EQ(model.port(0, 1).Enabled, 0);
     EXPECT_EQ(model.port(1, 0).Enabled, 1);
 }
 
 TEST(OkChecks, IrqConflictsExceptWithinOneCard) {
     ConfigModel model = OneDriver(kGorlin5, kHazel);  // both ports enabled, one card, one IRQ
-    RecordingPrompt user;
+    RecordingUserMessages user;
     EXPECT_TRUE(CheckIrqConflicts(model, user).proceed);
-    EXPECT_TRUE(user.prompts.empty());
+    EXPECT_TRUE(user.shown.empty());
 
     ConfigModel cards = TwoAlders();
     cards.port(0, 1).Interrupt = cards.port(0, 0).Interrupt;
-    RecordingPrompt no{PromptAnswer::No};
+    RecordingUserMessages no{ui::MessageAnswer::No};
     const CheckResult result = CheckIrqConflicts(cards, no);
     EXPECT_FALSE(result.proceed);
     EXPECT_EQ(result.field, FocusField::Interrupt);
-    EXPECT_EQ(no.prompts[0].caption, "IRQ conflict");
-    EXPECT_EQ(no.prompts[0].text,
+    EXPECT_EQ(no.shown[0].caption, "IRQ conflict");
+    EXPECT_EQ(no.shown[0].text,
               "The interrupt on Port001 of the\nSCC Asynchronous driver\nis conflicting with "
               "Port002 of the\n"
               "SCC Asynchronous driver.\n\nDo you want to ignore the conflict?\nSelecting 'Yes' "
@@ -529,13 +529,13 @@ TEST(OkChecks, SequenceStopsAtTheFirstAbortAndKeepsEarlierAnswers) {
     ConfigModel model = TwoAlders();
     model.port(0, 1).Interrupt = 5;                       // IRQ conflict, asked after DMA
     model.port(0, 1).TxDMA = model.port(0, 1).RxDMA = 1;  // DMA conflict
-    RecordingPrompt user{PromptAnswer::No};
+    RecordingUserMessages user{ui::MessageAnswer::No};
     EXPECT_FALSE(RunOkChecks(model, user).proceed);
-    ASSERT_EQ(user.prompts.size(), 1u);
-    EXPECT_EQ(user.prompts[0].caption, "DMA Conflict");
-    RecordingPrompt yes{PromptAnswer::Yes};
+    ASSERT_EQ(user.shown.size(), 1u);
+    EXPECT_EQ(user.shown[0].caption, "DMA Conflict");
+    RecordingUserMessages yes{ui::MessageAnswer::Yes};
     EXPECT_TRUE(RunOkChecks(model, yes).proceed);
-    EXPECT_EQ(yes.prompts.size(), 1u);  // disabling port 1 also settles the IRQ conflict
+    EXPECT_EQ(yes.shown.size(), 1u);  // disabling port 1 also settles the IRQ conflict
 }
 
 }  // namespace

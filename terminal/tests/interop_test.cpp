@@ -40,7 +40,7 @@ struct Side {
 
 std::string Said(const Side& side) {
     std::string out;
-    for (const auto& m : side.messages.messages) {
+    for (const auto& m : side.messages.CaptionTexts()) {
         out += "\nmessage: " + m;
     }
     for (const auto& m : side.messages.statuses) {

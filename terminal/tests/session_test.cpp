@@ -62,7 +62,8 @@ TEST_F(SessionTest, OpeningAndClosingThePort) {
 
     session.Port().SelectPort(kDriver, 9);
     EXPECT_FALSE(session.OpenSelectedPort());
-    EXPECT_EQ(messages.messages, std::vector<std::string>{"Vintor|Unable to open Quint port"});
+    EXPECT_EQ(messages.CaptionTexts(),
+              std::vector<std::string>{"Vintor|Unable to open Quint port"});
 
     session.Port().SelectPort(kDriver, 1);
     fake::FakeLibrary::Instance().FailNext("QORVAL_GetPortState", QORVAL_GENERAL_ERROR);
@@ -92,7 +93,7 @@ TEST_F(SessionTest, PollingShowsLogsAndReadsTheModemLines) {
 
 TEST_F(SessionTest, LogThatCannotBeCreated) {
     EXPECT_FALSE(session.OpenLog(dir.File("missing/dir/x.log")));
-    EXPECT_EQ(messages.messages, std::vector<std::string>{"Vintor|Failed to open file!"});
+    EXPECT_EQ(messages.CaptionTexts(), std::vector<std::string>{"Vintor|Failed to open file!"});
     EXPECT_EQ(session.Title(), "Vintor");
 }
 
@@ -136,7 +137,7 @@ TEST_F(SessionTest, TextFilesGoInChunksOfTheLargestTransmitFrame) {
         EXPECT_FALSE(progress.open);
         EXPECT_TRUE(window.enabled);
     }
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.CaptionTexts().empty());
 }
 
 TEST_F(SessionTest, TextFileFailures) {
@@ -144,11 +145,11 @@ TEST_F(SessionTest, TextFileFailures) {
     WriteBytes(dir.File("t.txt"), Pattern(300));
     fake::FakeLibrary::Instance().FailNext("QORVAL_PutData", QORVAL_GENERAL_ERROR);
     EXPECT_EQ(session.TransmitTextFile(dir.File("t.txt")), TransferOutcome::Failed);
-    EXPECT_EQ(messages.messages.back(), "Vintor|Error writing to port: 14");
+    EXPECT_EQ(messages.CaptionTexts().back(), "Vintor|Error writing to port: 14");
     EXPECT_TRUE(Sent().empty());
 
     EXPECT_EQ(session.TransmitTextFile(dir.File("absent.txt")), TransferOutcome::Failed);
-    EXPECT_EQ(messages.messages.back(), "Vintor|Unable to open file.");
+    EXPECT_EQ(messages.CaptionTexts().back(), "Vintor|Unable to open file.");
 
     // Cancel between chunks: nothing more goes out and the window is left to the button.
     int chunks = 0;
@@ -167,7 +168,7 @@ TEST_F(SessionTest, TextFileGivesUpWhenNoTransmitBufferFrees) {
     WriteBytes(dir.File("t.txt"), Pattern(100));
     fake::FakeLibrary::Instance().SetTxBuffersFree(kDriver, 1, 0);
     EXPECT_EQ(session.TransmitTextFile(dir.File("t.txt")), TransferOutcome::Failed);
-    EXPECT_EQ(messages.messages.back(), "Vintor|Error writing to port: 16");
+    EXPECT_EQ(messages.CaptionTexts().back(), "Vintor|Error writing to port: 16");
     EXPECT_TRUE(window.enabled);
 }
 
@@ -175,8 +176,8 @@ TEST_F(SessionTest, NoTextFileWithoutATransmitFrame) {
     OpenPort(0);
     WriteBytes(dir.File("t.txt"), Pattern(10));
     EXPECT_EQ(session.TransmitTextFile(dir.File("t.txt")), TransferOutcome::Failed);
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_NE(messages.messages[0].find("largest transmit frame is 0"), std::string::npos);
+    ASSERT_EQ(messages.CaptionTexts().size(), 1u);
+    EXPECT_NE(messages.CaptionTexts()[0].find("largest transmit frame is 0"), std::string::npos);
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(progress.opened, 0);
 }
@@ -185,7 +186,7 @@ TEST_F(SessionTest, BinaryTransfersRestoreTheWindowAfterwards) {
     OpenPort();
     EXPECT_EQ(session.SendBinFile(Protocol::Xmodem, dir.File("absent.bin")),
               TransferOutcome::Failed);
-    EXPECT_EQ(messages.messages.back(), "Vintor|Unable to open file.");
+    EXPECT_EQ(messages.CaptionTexts().back(), "Vintor|Unable to open file.");
     EXPECT_TRUE(window.enabled);
     EXPECT_TRUE(window.timer_running);
     EXPECT_FALSE(progress.open);
@@ -196,7 +197,7 @@ TEST_F(SessionTest, BinaryTransfersRestoreTheWindowAfterwards) {
     on_dispatch = [&] { session.CancelTransfer(); };
     EXPECT_EQ(session.ReceiveBinFile(Protocol::Xmodem, dir.File("r.bin")),
               TransferOutcome::Cancelled);
-    EXPECT_EQ(messages.messages.back(), "Vintor|Unable to recreate polling timer!!");
+    EXPECT_EQ(messages.CaptionTexts().back(), "Vintor|Unable to recreate polling timer!!");
     EXPECT_TRUE(window.enabled);
     EXPECT_EQ(window.focused, 1);  // a receive always gives the text area the focus
 }

@@ -156,7 +156,7 @@ TEST_F(TransferFaults, FilesCrossALineWithBitErrorsIntact) {
         from.ymodem = IsYmodem(protocol);
         from.block_size = protocol == Protocol::Xmodem ? 128 : 1024;
         EXPECT_EQ(ReceiveFrom(&from, protocol), TransferOutcome::Succeeded)
-            << ::testing::PrintToString(messages.messages);
+            << ::testing::PrintToString(messages.CaptionTexts());
         const auto got =
             ReadBytes(IsYmodem(protocol) ? DownloadDir() + "/far.bin" : ReceivedPath());
         ASSERT_GE(got.size(), from.file.size());
@@ -169,7 +169,7 @@ TEST_F(TransferFaults, FilesCrossALineWithBitErrorsIntact) {
         to.ymodem = IsYmodem(protocol);
         const auto data = Pattern(10000, 6);
         EXPECT_EQ(SendTo(&to, protocol, data), TransferOutcome::Succeeded)
-            << ::testing::PrintToString(messages.messages);
+            << ::testing::PrintToString(messages.CaptionTexts());
         ASSERT_GE(to.data.size(), data.size());
         EXPECT_TRUE(std::equal(data.begin(), data.end(), to.data.begin()));
         EXPECT_GT(line_damaged_bytes, 0u);
@@ -270,7 +270,7 @@ TEST_F(TransferFaults, UserCancelStopsTheSenderBetweenBlocksWithCan) {
     };
     ReferenceReceiver far;
     EXPECT_EQ(SendTo(&far, Protocol::Xmodem, Pattern(5000)), TransferOutcome::Cancelled);
-    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_TRUE(messages.CaptionTexts().empty());
     EXPECT_TRUE(EndsWithCancelBytes(far_heard));
     EXPECT_LT(far.blocks, 5);
 }
@@ -332,8 +332,8 @@ TEST_P(HeaderNames, NeverWriteOutsideTheDownloadDirectory) {
         EXPECT_EQ(ReadBytes(DownloadDir() + "/" + GetParam().stored), far.file);
     } else {
         EXPECT_EQ(outcome, TransferOutcome::Failed);
-        ASSERT_EQ(messages.messages.size(), 1u);
-        EXPECT_NE(messages.messages[0].find("Refusing the file name"), std::string::npos);
+        ASSERT_EQ(messages.CaptionTexts().size(), 1u);
+        EXPECT_NE(messages.CaptionTexts()[0].find("Refusing the file name"), std::string::npos);
         EXPECT_TRUE(EndsWithCancelBytes(far_heard));
         EXPECT_TRUE(std::filesystem::is_empty(DownloadDir()));
     }

@@ -53,7 +53,7 @@ struct Ours {
     terminal::TransferUi Ui() { return {messages, progress, cancel, {}}; }
     std::string Said() const {
         std::string out;
-        for (const auto& m : messages.messages) {
+        for (const auto& m : messages.CaptionTexts()) {
             out += "\nmessage: " + m;
         }
         return out;

@@ -5,45 +5,25 @@
 #include <string>
 #include <vector>
 
+#include "platform/testing/recording_user_messages.h"
 #include "terminal/terminal_session.h"
 #include "terminal/user_interface.h"
 
 namespace qorval::terminal::testing {
 
-struct RecordingMessages : MessageSink {
-    std::vector<std::string> messages;  // "caption|text"
-    std::vector<std::string> statuses;
-    MessageAnswer ShowMessage(std::string_view text, std::string_view caption, MessageIcon,
-                              MessageButtons) override {
-        messages.push_back(std::string(caption) + "|" + std::string(text));
-        return MessageAnswer::Ok;
+// Every box and status text, letter for letter; boxes answer OK.
+struct RecordingMessages : ui::testing::RecordingUserMessages {
+    // "caption|text" of every box shown, in order.
+    std::vector<std::string> CaptionTexts() const {
+        std::vector<std::string> out;
+        for (const ui::Message& m : shown) {
+            out.push_back(m.caption + "|" + m.text);
+        }
+        return out;
     }
-    void SetStatusText(std::string_view text) override { statuses.emplace_back(text); }
 };
 
-struct RecordingProgress : ProgressWindow {
-    bool open = false;
-    int opened = 0;
-    int closed = 0;
-    int percent = -1;
-    std::string text;
-    std::vector<int> percents;
-    void Open(std::string_view, std::string_view t) override {
-        open = true;
-        ++opened;
-        percent = 0;
-        text = t;
-    }
-    void SetPercent(int p) override {
-        percent = p;
-        percents.push_back(p);
-    }
-    void SetText(std::string_view t) override { text = t; }
-    void Close() override {
-        open = false;
-        ++closed;
-    }
-};
+using RecordingProgress = ui::testing::RecordingProgressWindow;
 
 struct RecordingWindow : WindowHooks {
     bool dialog_ok = true;

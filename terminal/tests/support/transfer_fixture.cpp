@@ -83,8 +83,8 @@ std::vector<std::vector<uint8_t>> TransferFixture::SentFrames() {
 }
 
 bool TransferFixture::HasMessage(const std::string& text) const {
-    return std::find(messages.messages.begin(), messages.messages.end(), "Vintor|" + text) !=
-           messages.messages.end();
+    return std::find(messages.CaptionTexts().begin(), messages.CaptionTexts().end(),
+                     "Vintor|" + text) != messages.CaptionTexts().end();
 }
 
 }  // namespace qorval::terminal::testing
