@@ -8,15 +8,25 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <system_error>
+#include <thread>
+
+#include "platform/lock_holder.h"
+#include "platform/paths.h"
 
 namespace qorval::platform {
 namespace {
 
 constexpr std::string_view kLockSuffix = ".lock";
 constexpr std::string_view kTempInfix = ".tmp.";
-constexpr mode_t kNewFileMode = 0644;
+constexpr mode_t kNewFileMode = 0600;
+// As many links as the kernel follows in one path before it reports a loop.
+constexpr int kMaxLinkHops = 40;
+// How often a waiting writer tries the lock again. flock has no timed wait; a short interval
+// keeps a waiter from missing the gaps between another writer's back-to-back changes.
+constexpr std::chrono::milliseconds kLockRetry{1};
 
 std::string Describe(const std::filesystem::path& file, std::string_view what, int err) {
     return file.string() + ": " + std::string(what) + ": " + std::strerror(err);
@@ -30,16 +40,21 @@ std::filesystem::path WithSuffix(const std::filesystem::path& file, std::string_
 
 bool EnsureParent(const std::filesystem::path& file, std::string& error) {
     const std::filesystem::path dir = file.parent_path();
-    if (dir.empty()) {
-        return true;
+    return dir.empty() || EnsureDirectory(dir, &error);
+}
+
+std::string LockTimeout(const std::filesystem::path& lock_path, int fd,
+                        std::chrono::milliseconds wait) {
+    struct stat st {};
+    std::optional<LockHolder> holder;
+    if (::fstat(fd, &st) == 0) {
+        holder = FindFlockHolder(st.st_dev, st.st_ino);
     }
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) {
-        error = dir.string() + ": cannot create the folder: " + ec.message();
-        return false;
-    }
-    return true;
+    const auto seconds = std::chrono::duration<double>(wait).count();
+    char waited[32];
+    std::snprintf(waited, sizeof waited, "%g s", seconds);
+    return lock_path.string() + ": still locked by " + DescribeLockHolder(holder) + " after " +
+           waited + "; nothing was changed, try again when it has finished";
 }
 
 bool WriteAll(int fd, std::string_view data) {
@@ -112,22 +127,56 @@ FileReadStatus ReadWholeFile(const std::filesystem::path& file, size_t max_size,
     return FileReadStatus::Ok;
 }
 
-std::optional<FileLock> FileLock::Acquire(const std::filesystem::path& file, std::string& error) {
+std::filesystem::path WriteTarget(const std::filesystem::path& file, std::string& error) {
+    std::filesystem::path target = file;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return target;  // missing, or not a link: the open or the rename says what is wrong
+        }
+        std::error_code ec;
+        const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+        if (ec) {
+            error = target.string() + ": cannot read the symbolic link: " + ec.message();
+            return {};
+        }
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    error = file.string() + ": too many levels of symbolic links";
+    return {};
+}
+
+std::optional<FileLock> FileLock::Acquire(const std::filesystem::path& file, std::string& error,
+                                          std::chrono::milliseconds wait) {
     if (!EnsureParent(file, error)) {
         return std::nullopt;
     }
-    const std::filesystem::path lock_path = WithSuffix(file, kLockSuffix);
+    const std::filesystem::path target = WriteTarget(file, error);
+    if (target.empty()) {
+        return std::nullopt;
+    }
+    const std::filesystem::path lock_path = WithSuffix(target, kLockSuffix);
     const int fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kNewFileMode);
     if (fd < 0) {
         error = Describe(lock_path, "cannot open the lock file", errno);
         return std::nullopt;
     }
-    while (::flock(fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno != EWOULDBLOCK) {
             error = Describe(lock_path, "cannot lock", errno);
             ::close(fd);
             return std::nullopt;
         }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            error = LockTimeout(lock_path, fd, wait);
+            ::close(fd);
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(kLockRetry);
     }
     return FileLock(fd);
 }
@@ -153,9 +202,13 @@ FileLock::~FileLock() {
     }
 }
 
-bool WriteFileAtomically(const std::filesystem::path& file, std::string_view contents,
+bool WriteFileAtomically(const std::filesystem::path& link_or_file, std::string_view contents,
                          std::string& error) {
-    if (!EnsureParent(file, error)) {
+    if (!EnsureParent(link_or_file, error)) {
+        return false;
+    }
+    const std::filesystem::path file = WriteTarget(link_or_file, error);
+    if (file.empty()) {
         return false;
     }
     static std::atomic<unsigned> counter{0};

@@ -63,7 +63,8 @@ std::string UtcTimestamp() {
 }
 
 bool AppendLine(const std::filesystem::path& file, const std::string& line) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // A new log is its owner's alone, like every file under the prefix.
+    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
         return false;
     }

@@ -1,9 +1,12 @@
 #include "platform/paths.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
 #include <vector>
 
@@ -17,6 +20,8 @@ constexpr const char* kDataHomeVariable = "XDG_DATA_HOME";
 constexpr const char* kHomeVariable = "HOME";
 constexpr std::string_view kSuiteFolder = "qorval";
 constexpr std::string_view kDriveFolderPrefix = "drive_";
+// Folders the suite creates are its owner's alone; a person may open one to a group later.
+constexpr mode_t kPrivateFolderMode = 0700;
 
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
@@ -130,13 +135,27 @@ std::filesystem::path FromDosPath(std::string_view dos) {
 
 bool EnsureDirectory(const std::filesystem::path& dir, std::string* error) {
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (!ec && std::filesystem::is_directory(dir, ec)) {
+    if (std::filesystem::is_directory(dir, ec)) {
+        return true;
+    }
+    // Each missing folder on the way is made with the private mode; existing ones keep theirs.
+    std::filesystem::path partial;
+    int failure = 0;
+    for (const std::filesystem::path& name : dir) {
+        partial /= name;
+        if (name.empty() || ::mkdir(partial.c_str(), kPrivateFolderMode) == 0 || errno == EEXIST) {
+            continue;
+        }
+        failure = errno;
+        break;
+    }
+    if (failure == 0 && std::filesystem::is_directory(dir, ec)) {
         return true;
     }
     if (error != nullptr) {
         *error = dir.string() + ": cannot create the folder: " +
-                 (ec ? ec.message() : std::string("a file of that name is in the way"));
+                 (failure != 0 ? std::string(std::strerror(failure))
+                               : std::string("a file of that name is in the way"));
     }
     return false;
 }

@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include <mutex>
+#include <utility>
 
 #include "platform/atomic_file.h"
 #include "platform/reg_file_format.h"
@@ -64,6 +65,7 @@ Key* Walk(Key& root, const std::vector<std::string_view>& names) {
 struct Registry::Impl {
     std::mutex mutex;  // guards everything below; the host calls in from several threads
     std::optional<std::filesystem::path> file;
+    std::chrono::milliseconds lock_wait = kLockWait;
     RegKey root;
     // The bytes the tree was last parsed from or written to; a read compares the file with
     // them, so a change by another process is seen even when inode, size and time repeat.
@@ -71,9 +73,20 @@ struct Registry::Impl {
     bool loaded = false;
     // Not Ok while the file cannot be used (damaged, unreadable): every operation reports it.
     RegResult file_state;
+    // The latest failure of the file, kept until TakeFileFailure.
+    std::optional<RegResult> last_failure;
+
+    RegResult Note(RegResult result) {
+        if (result.status == RegStatus::Corrupt || result.status == RegStatus::IoError) {
+            last_failure = result;
+        }
+        return result;
+    }
 
     // Brings the tree up to date with the file. Called with the mutex held.
-    RegResult Refresh() {
+    RegResult Refresh() { return Note(RefreshTree()); }
+
+    RegResult RefreshTree() {
         if (!file) {
             return {};
         }
@@ -129,9 +142,9 @@ struct Registry::Impl {
         std::optional<FileLock> lock;
         if (file) {
             std::string error;
-            lock = FileLock::Acquire(*file, error);
+            lock = FileLock::Acquire(*file, error, lock_wait);
             if (!lock) {
-                return Result(RegStatus::IoError, error);
+                return Note(Result(RegStatus::IoError, error));
             }
         }
         if (RegResult state = Refresh(); !state.ok()) {
@@ -146,7 +159,7 @@ struct Registry::Impl {
         std::string error;
         if (!WriteFileAtomically(*file, text, error)) {
             loaded = false;  // the tree is ahead of the file: re-read it next time
-            return Result(RegStatus::IoError, error);
+            return Note(Result(RegStatus::IoError, error));
         }
         loaded_bytes = std::move(text);
         return verdict;
@@ -155,8 +168,10 @@ struct Registry::Impl {
 
 Registry::Registry() : impl_(std::make_unique<Impl>()) {}
 
-Registry::Registry(std::filesystem::path file) : impl_(std::make_unique<Impl>()) {
+Registry::Registry(std::filesystem::path file, std::chrono::milliseconds lock_wait)
+    : impl_(std::make_unique<Impl>()) {
     impl_->file = std::move(file);
+    impl_->lock_wait = lock_wait;
 }
 
 Registry::~Registry() = default;
@@ -347,6 +362,24 @@ RegResult Registry::DeleteValue(std::string_view key, std::string_view name) {
 
 RegResult Registry::Flush() {
     return impl_->Read([](const RegResult& state, const RegKey&) { return state; });
+}
+
+RegResult Registry::Transact(const std::function<RegResult(Registry& batch)>& edit) {
+    return impl_->Mutate([&](RegKey& root, bool& changed) {
+        Registry batch;
+        batch.impl_->root = root;
+        RegResult verdict = edit(batch);
+        if (verdict.ok() && !(batch.impl_->root == root)) {
+            root = std::move(batch.impl_->root);
+            changed = true;
+        }
+        return verdict;
+    });
+}
+
+std::optional<RegResult> Registry::TakeFileFailure() {
+    std::lock_guard guard(impl_->mutex);
+    return std::exchange(impl_->last_failure, std::nullopt);
 }
 
 }  // namespace qorval::platform

@@ -6,14 +6,18 @@
 // regard to case and keep the case they were created with.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/atomic_file.h"
 
 namespace qorval::platform {
 
@@ -47,7 +51,8 @@ class Registry {
     // Lives in memory only (tests).
     Registry();
     // Backed by a REGEDIT4 file; it need not exist yet (a missing file is an empty registry).
-    explicit Registry(std::filesystem::path file);
+    // A change waits at most `lock_wait` for another writer's lock, then fails with IoError.
+    explicit Registry(std::filesystem::path file, std::chrono::milliseconds lock_wait = kLockWait);
     ~Registry();
     Registry(Registry&&) noexcept;
     Registry& operator=(Registry&&) noexcept;
@@ -83,6 +88,17 @@ class Registry {
     // Writes are already on disk when a mutation returns; Flush reports the state of the store
     // (Corrupt or IoError when the file cannot be used).
     [[nodiscard]] RegResult Flush();
+
+    // Runs `edit` on a private in-memory copy of the store, under the file lock, and writes
+    // what it changed with one atomic rewrite of the file: either every change of `edit`
+    // reaches the file or none does. `edit` must use only the registry it is given (this one
+    // is locked meanwhile). A result of `edit` that is not Ok discards its changes and is
+    // returned; so is a damaged or unwritable file.
+    [[nodiscard]] RegResult Transact(const std::function<RegResult(Registry& batch)>& edit);
+
+    // The latest Corrupt or IoError result of any call since the last time it was taken, and
+    // forgets it, so a caller that only saw a failed status (the driver) can say why.
+    [[nodiscard]] std::optional<RegResult> TakeFileFailure();
 
   private:
     struct Impl;
