@@ -1,15 +1,12 @@
 #include "applet/config_log.h"
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <fstream>
 #include <initializer_list>
 #include <span>
-#include <system_error>
 
 #include "applet/jumper_text.h"
 #include "applet/text_util.h"
+#include "platform/atomic_file.h"
 
 namespace qorval::applet {
 
@@ -166,30 +163,8 @@ std::string ComposeConfigLog(const ConfigModel& model) {
 }
 
 bool WriteConfigLog(const ConfigModel& model, const std::filesystem::path& file) {
-    const std::string text = ComposeConfigLog(model);
-    std::filesystem::path temporary = file;
-    temporary += Format(".%d.tmp", static_cast<int>(::getpid()));
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, file, error);
-    if (error) {
-        std::filesystem::remove(temporary, error);
-        return false;
-    }
-    return true;
+    std::string error;
+    return platform::WriteFileAtomically(file, ComposeConfigLog(model), error);
 }
 
 }  // namespace qorval::applet

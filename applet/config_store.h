@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "applet/config_model.h"
@@ -36,14 +37,23 @@ struct LoadOptions {
 };
 
 // Sets the platform flag, loads the model from the store and selects driver 0, port 0.
-void LoadConfig(ConfigModel& model, StoreKind kind, const StorePaths& paths,
-                LoadOptions options = {});
+// Returns why the store cannot be read ("<file>:<line>: <reason>" for a damaged registry
+// file), or an empty string; a store that cannot be read leaves the model empty.
+std::string LoadConfig(ConfigModel& model, StoreKind kind, const StorePaths& paths,
+                       LoadOptions options = {});
 
-// Writes the model to its store.
-void StoreConfig(const ConfigModel& model, StoreKind kind, const StorePaths& paths);
+// Writes the model to its store. The registry file is rewritten once, under its lock, with
+// every value of the model or (when that fails) none. Returns why it failed, or an empty
+// string.
+std::string StoreConfig(const ConfigModel& model, StoreKind kind, const StorePaths& paths);
+
+// What the user is told when the store cannot be read, and when a save failed.
+std::string ConfigUnreadableText(const std::string& problem);
+std::string ConfigNotSavedText(const std::string& problem);
 
 // The OK path: runs the OK-time checks and, when they all continue, stores the model and
-// writes the configuration log.
+// writes the configuration log. A store that fails is reported, writes no log and keeps the
+// sheet open (`proceed` false), so no edit is lost.
 CheckResult CommitConfig(ConfigModel& model, StoreKind kind, const StorePaths& paths,
                          ui::UserMessages& user);
 

@@ -50,7 +50,11 @@ int main(int argc, char** argv) {
     if (!kind) {
         return 1;
     }
-    LoadConfig(model, *kind, DefaultStorePaths(), {.tidy = false});
+    if (const std::string problem = LoadConfig(model, *kind, DefaultStorePaths(), {.tidy = false});
+        !problem.empty()) {
+        ShowError(user, ConfigUnreadableText(problem), "Error");
+        return 1;
+    }
     const std::string text = ComposeConfigLog(model);
     std::fwrite(text.data(), 1, text.size(), stdout);
     return 0;

@@ -132,7 +132,9 @@ TEST(ConfigLog, FileIsReplacedOnEveryWrite) {
     const ConfigModel model = TwoDrivers();
     ASSERT_TRUE(WriteConfigLog(model, file));
     EXPECT_EQ(TempDir::Read(file), ComposeConfigLog(model));
-    EXPECT_FALSE(WriteConfigLog(model, dir.path() / "missing" / "QLConfig.LOG"));
+    // A missing drive folder is made (a fresh prefix has none); a file in its way fails.
+    EXPECT_TRUE(WriteConfigLog(model, dir.path() / "drive_c" / "QLConfig.LOG"));
+    EXPECT_FALSE(WriteConfigLog(model, file / "QLConfig.LOG"));
     EXPECT_EQ(ComposeJumperPage(model),
               ComposeDriverJumpers(model.driver(0)) + ComposeDriverJumpers(model.driver(1)));
 }
