@@ -1,9 +1,13 @@
 #include "host/control_client_command.h"
 
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -18,8 +22,21 @@ namespace {
 
 constexpr size_t kMaxAnswer = 65536;
 
-// Sends one command and returns the host's answer, or an "error: ..." text of our own.
-std::string Ask(const std::string& command) {
+std::string Seconds(std::chrono::milliseconds wait) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", std::chrono::duration<double>(wait).count());
+    return text;
+}
+
+std::string NotAnswered(std::string_view what, std::chrono::milliseconds wait,
+                        const std::string& path) {
+    return "error: the driver host did not " + std::string(what) + " within " + Seconds(wait) +
+           " (" + path + "); it may be stopped or stalled\n";
+}
+
+// Sends one command and returns the host's answer, or an "error: ..." text of our own. Taking
+// the connection, sending and answering are each bounded by `wait`.
+std::string Ask(const std::string& command, std::chrono::milliseconds wait) {
     const std::string path =
         (qorval::platform::RunDir() / std::string(qorval::protocol::kControlSocketName)).string();
     sockaddr_un address{};
@@ -29,24 +46,45 @@ std::string Ask(const std::string& command) {
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (fd < 0 ||
-        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return "error: no driver host is running (" + path + ")\n";
+    if (fd < 0) {
+        return "error: cannot make a socket: " + std::string(std::strerror(errno)) + "\n";
+    }
+    // A host that stopped accepting leaves connections queued until its backlog is full; then
+    // connect blocks, for as long as the send timeout allows.
+    const auto usec = std::chrono::duration_cast<std::chrono::microseconds>(wait).count();
+    const timeval timeout{static_cast<time_t>(usec / 1000000),
+                          static_cast<suseconds_t>(usec % 1000000)};
+    (void)::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return error == EAGAIN || error == EWOULDBLOCK
+                   ? NotAnswered("take the command", wait, path)
+                   : "error: no driver host is running (" + path + ")\n";
     }
     std::string answer;
-    const bool ok = qorval::host::SendMessage(fd, command.data(), command.size()) &&
-                    qorval::host::ReceiveMessage(fd, answer, kMaxAnswer);
+    if (!qorval::host::SendMessage(fd, command.data(), command.size())) {
+        answer = NotAnswered("take the command", wait, path);
+    } else {
+        pollfd ready{fd, POLLIN, 0};
+        int polled;
+        do {
+            polled = ::poll(&ready, 1, static_cast<int>(wait.count()));
+        } while (polled < 0 && errno == EINTR);
+        if (polled == 0) {
+            answer = NotAnswered("answer", wait, path);
+        } else if (polled < 0 || !qorval::host::ReceiveMessage(fd, answer, kMaxAnswer)) {
+            answer = "error: the driver host did not answer\n";
+        }
+    }
     ::close(fd);
-    return ok ? answer : "error: the driver host did not answer\n";
+    return answer;
 }
 
 }  // namespace
 
 int RunControlClientCommand(std::string_view name, std::span<const std::string_view> args,
-                            std::ostream& out, std::ostream& err) {
+                            std::ostream& out, std::ostream& err, std::chrono::milliseconds wait) {
     std::string command(name == "status" ? "list" : name);
     for (const std::string_view arg : args) {
         command += ' ';
@@ -56,7 +94,7 @@ int RunControlClientCommand(std::string_view name, std::span<const std::string_v
         err << "wyvel32: command too long\n";
         return 2;
     }
-    const std::string answer = Ask(command);
+    const std::string answer = Ask(command, wait);
     if (answer.rfind("ok", 0) == 0) {
         const size_t body = answer.find('\n');
         out << (body == std::string::npos ? "" : answer.substr(body + 1));

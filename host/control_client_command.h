@@ -3,13 +3,19 @@
 // lines (add, start, stop, surprise-remove, remove, sleep, wake, wire, ber, drop, rate): each
 // is sent to the host's control socket and its answer printed.
 
+#include <chrono>
 #include <ostream>
 #include <span>
 #include <string_view>
 
 namespace wyvel32::host {
 
+// How long a command waits for the host to take it and to answer, as long as the port access
+// library waits for a request: a stopped (Ctrl-Z) or stalled host must not hang the shell.
+inline constexpr std::chrono::milliseconds kControlAnswerWait{5000};
+
 int RunControlClientCommand(std::string_view name, std::span<const std::string_view> args,
-                            std::ostream& out, std::ostream& err);
+                            std::ostream& out, std::ostream& err,
+                            std::chrono::milliseconds wait = kControlAnswerWait);
 
 }  // namespace wyvel32::host

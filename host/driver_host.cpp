@@ -5,6 +5,8 @@
 #include "driver/driver_context.h"
 #include "driver/registry_values.h"
 #include "host/driver_loader.h"
+#include "host/prefix_check.h"
+#include "host/registry_failure_report.h"
 #include "host/protocol/control_protocol.h"
 #include "host/server/control_commands.h"
 #include "platform/paths.h"
@@ -42,15 +44,37 @@ std::string DriverHost::Start(std::string* warnings) {
     });
     control_ =
         std::make_unique<qorval::host::ControlSocketServer>([this](const std::string& command) {
-            return qorval::host::RunControlCommand(*bus_, command);
+            return AnswerControlCommand(command);
         });
     if (!control_->Start(platform::RunDir() / std::string(qorval::protocol::kControlSocketName),
                          &error)) {
         sockets_->Stop();
         return error;
     }
-    *warnings = bus_->Boot();
+    (void)registry_->TakeFileFailure();  // a failure before the boot stopped no port
+    *warnings = PrefixExposureWarning(platform::Prefix());
+    if (const std::string failures = bus_->Boot(); !failures.empty()) {
+        *warnings += failures;
+        if (const std::string reason = ReportRegistryFailure(*registry_, *event_log_);
+            !reason.empty()) {
+            *warnings += "wyvel32: " + reason + "\n";
+        }
+    }
     return {};
+}
+
+std::string DriverHost::AnswerControlCommand(const std::string& command) {
+    (void)registry_->TakeFileFailure();  // only what this command meets counts
+    std::string answer = qorval::host::RunControlCommand(*bus_, command);
+    if (answer.rfind("error", 0) != 0) {
+        return answer;
+    }
+    if (const std::string reason = ReportRegistryFailure(*registry_, *event_log_);
+        !reason.empty()) {
+        std::cerr << "wyvel32: " << reason << "\n";
+        answer.insert(answer.find_last_not_of('\n') + 1, " (" + reason + ")");
+    }
+    return answer;
 }
 
 size_t DriverHost::LargestReceiveFrame(unsigned port) {

@@ -24,7 +24,9 @@ class DriverHost {
     DriverHost& operator=(const DriverHost&) = delete;
 
     // Loads the driver, opens the sockets and boots the bus. Returns an empty string on
-    // success; ports that failed to start are reported through `warnings`, the host still runs.
+    // success; ports that failed to start are reported through `warnings` (with the reason
+    // when the registry file was the cause, which also goes to the event log), and so is a
+    // prefix open to every user; the host still runs.
     [[nodiscard]] std::string Start(std::string* warnings);
     // Clients first (their handles are cleaned up and closed, which stops the channels), then
     // the devices, then the driver.
@@ -37,6 +39,8 @@ class DriverHost {
 
   private:
     size_t LargestReceiveFrame(unsigned port);
+    // Runs one control command; a failure the registry file caused carries its reason.
+    std::string AnswerControlCommand(const std::string& command);
 
     qorval::host::BusOptions options_;
     std::unique_ptr<qorval::platform::Registry> registry_;
