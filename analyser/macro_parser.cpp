@@ -123,12 +123,30 @@ const std::array<StatementRule, 18> kStatements = {{
      1},
 }};
 
+// A line, token or label shown in a message is cut to this many bytes and marked with "...",
+// so a megabyte line gives a message that fits a message box and a status bar.
+constexpr size_t kShownTextLimit = 80;
+constexpr std::string_view kCutMark = "...";
+
 bool IsSeparator(char c) {
     return c == ' ' || c == '\t' || c == ';' || c == '\n';
 }
 
+// `text` as a message shows it: whole when short, else its start (never cutting a UTF-8
+// sequence in two) and the cut mark.
+std::string Shown(const std::string& text) {
+    if (text.size() <= kShownTextLimit) {
+        return text;
+    }
+    size_t end = kShownTextLimit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return text.substr(0, end) + std::string(kCutMark);
+}
+
 std::string LineError(const char* format, int lineNumber, const std::string& token) {
-    return StringPrintf(format, lineNumber, token.c_str());
+    return StringPrintf(format, lineNumber, Shown(token).c_str());
 }
 
 // Checks one operand token and gives its value (for labels: 0) or the diagnostic.
@@ -260,7 +278,7 @@ MacroParseResult ParseMacro(const std::function<std::optional<std::string>()>& n
     int lineNumber = 0;
     while (auto read = nextLine()) {
         ++lineNumber;
-        status(StringPrintf(kLineStatus, lineNumber, read->c_str()));
+        status(StringPrintf(kLineStatus, lineNumber, Shown(*read).c_str()));
         std::string line = std::move(*read);
         std::transform(line.begin(), line.end(), line.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -299,7 +317,7 @@ MacroParseResult ParseMacro(const std::function<std::optional<std::string>()>& n
         const auto named = std::find_if(result.steps.begin(), result.steps.end(),
                                         [&](const MacroStep& s) { return s.label == step.target; });
         if (named == result.steps.end()) {
-            return Failure(StringPrintf(kMissingLabel, step.target.c_str()));
+            return Failure(StringPrintf(kMissingLabel, Shown(step.target).c_str()));
         }
         step.targetIndex = static_cast<int32_t>(named - result.steps.begin());
     }

@@ -155,6 +155,21 @@ TEST(MacroParser, EveryDiagnosticNamesItsLineAndToken) {
     }
 }
 
+TEST(MacroParser, AnOverlongLineIsCutInEveryMessage) {
+    const std::string huge(1 << 20, 'x');
+    const std::string shown = std::string(80, 'X') + "...";
+    const Parsed syntax = Parse({huge});
+    EXPECT_EQ(syntax.result.error, "SYNTAX Error on line 1 at: " + shown + " - Aborting");
+    EXPECT_EQ(syntax.statuses[0], "LINE: 1 - " + std::string(80, 'x') + "...");
+    EXPECT_EQ(ErrorOf({"GET " + huge}), "GET: Invalid count on line 1 at: " + shown + " - Aborting");
+    EXPECT_EQ(ErrorOf({"GOTO " + huge}), "Could not find label: " + shown + ". Aborting execution!");
+    // A token of exactly the limit is shown whole; a cut never splits a UTF-8 character.
+    EXPECT_EQ(ErrorOf({std::string(80, 'Q')}),
+              "SYNTAX Error on line 1 at: " + std::string(80, 'Q') + " - Aborting");
+    EXPECT_EQ(ErrorOf({std::string(79, 'Q') + "\xC3\xA9" + huge}),
+              "SYNTAX Error on line 1 at: " + std::string(79, 'Q') + "... - Aborting");
+}
+
 TEST(MacroParser, LabelsResolveBeforeAndAfterUse) {
     const Parsed parsed = Parse({"START: GET 1", "IF 0 1 LATER", "GOTO START", "LATER:", "SEND 1"});
     ASSERT_TRUE(parsed.result.ok) << parsed.result.error;
