@@ -68,6 +68,10 @@ struct RingHeader {
 };
 static_assert(sizeof(RingHeader) <= kHeaderSize);
 static_assert(sizeof(SlotHeader) == 64);
+// The byte offsets docs/request-transport.md gives.
+static_assert(offsetof(RingHeader, host_asleep) == 64);
+static_assert(offsetof(RingHeader, submissions) == 128);
+static_assert(offsetof(RingHeader, slots) == 192);
 
 // What the create reply carries as its output when the host made a ring: the geometry both
 // sides must agree on. The client checks it against its own constants; the host never reads
