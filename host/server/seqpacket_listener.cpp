@@ -122,6 +122,23 @@ Received ReceiveMessage(int fd, std::span<uint8_t> buffer, size_t& size) {
     return Received::Message;
 }
 
+bool ReceiveMessage(int fd, std::string& message, size_t max_size) {
+    char probe;
+    ssize_t length;
+    do {
+        length = ::recv(fd, &probe, 1, MSG_PEEK | MSG_TRUNC);
+    } while (length < 0 && errno == EINTR);
+    if (length <= 0 || static_cast<size_t>(length) > max_size) {
+        return false;
+    }
+    message.resize(static_cast<size_t>(length));
+    ssize_t got;
+    do {
+        got = ::recv(fd, message.data(), message.size(), 0);
+    } while (got < 0 && errno == EINTR);
+    return got == length;
+}
+
 bool SendMessage(int fd, const void* data, size_t size) {
     ssize_t sent;
     do {

@@ -40,6 +40,10 @@ enum class Received {
 };
 // Receives one message without blocking.
 Received ReceiveMessage(int fd, std::span<uint8_t> buffer, size_t& size);
+// Receives one whole message of at most max_size bytes, waiting for it; false at end of
+// stream, on error or when the message was longer (the rest of it is lost with the
+// connection). The string is sized to the message.
+bool ReceiveMessage(int fd, std::string& message, size_t max_size);
 // Sends one message without blocking and without SIGPIPE; false when it did not go whole at
 // once (the peer's queue is full or the peer is gone).
 bool SendMessage(int fd, const void* data, size_t size);
