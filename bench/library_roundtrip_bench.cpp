@@ -1,10 +1,14 @@
 // Frames through the port access library across a null-modem pair of an in-process driver
 // host at unlimited line rate: 64-byte frames per second one way and both ways at once, and
 // the round trip of one frame (put on port 1 until got on port 2) as median and 99th
-// percentile.
+// percentile. Next to them, the cost of one request: a QORVAL_GetBufferCount call, and as its
+// yardstick a bare ping-pong of request-sized messages over a SOCK_SEQPACKET socket pair
+// between two threads of this process.
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -26,6 +30,15 @@ constexpr uint32_t kInFlight = 64;
 
 QORVAL_HANDLE g_port1 = 0;
 QORVAL_HANDLE g_port2 = 0;
+
+// Median and 99th percentile of a set of samples, as counters.
+void ReportPercentiles(benchmark::State& state, std::vector<double>& micros) {
+    std::sort(micros.begin(), micros.end());
+    if (!micros.empty()) {
+        state.counters["median_us"] = micros[micros.size() / 2];
+        state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
+    }
+}
 
 // Writes `frames` frames on `from` while this thread reads them on `to`; returns false when
 // a call failed or a frame came back wrong.
@@ -119,13 +132,68 @@ void BM_RoundTrip(benchmark::State& state) {
             std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
                 .count());
     }
-    std::sort(micros.begin(), micros.end());
-    if (!micros.empty()) {
-        state.counters["median_us"] = micros[micros.size() / 2];
-        state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
-    }
+    ReportPercentiles(state, micros);
 }
 BENCHMARK(BM_RoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(20000);
+
+void BM_GetBufferCountRoundTrip(benchmark::State& state) {
+    std::vector<double> micros;
+    micros.reserve(static_cast<size_t>(state.max_iterations));
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        uint16_t waiting = 0;
+        uint16_t free = 0;
+        if (QORVAL_GetBufferCount(g_port1, &waiting, &free) != QORVAL_OK) {
+            state.SkipWithError("GetBufferCount failed");
+            return;
+        }
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    ReportPercentiles(state, micros);
+}
+BENCHMARK(BM_GetBufferCountRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(50000);
+
+// The yardstick: a 24-byte request and a 24-byte answer (the device socket's request header and
+// a buffer-count reply) over a SOCK_SEQPACKET pair, the far end a thread that answers each
+// message at once.
+void BM_BareSeqpacketPingPong(benchmark::State& state) {
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
+        state.SkipWithError("socketpair failed");
+        return;
+    }
+    std::thread echo([fd = pair[1]] {
+        uint8_t message[64];
+        ssize_t got;
+        while ((got = ::recv(fd, message, sizeof(message), 0)) > 0) {
+            if (::send(fd, message, static_cast<size_t>(got), MSG_NOSIGNAL) != got) {
+                break;
+            }
+        }
+    });
+    std::vector<double> micros;
+    micros.reserve(static_cast<size_t>(state.max_iterations));
+    uint8_t message[24] = {};
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        if (::send(pair[0], message, sizeof(message), MSG_NOSIGNAL) != sizeof(message) ||
+            ::recv(pair[0], message, sizeof(message), 0) != sizeof(message)) {
+            state.SkipWithError("ping-pong failed");
+            break;
+        }
+        micros.push_back(
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    ::shutdown(pair[0], SHUT_RDWR);
+    echo.join();
+    ::close(pair[0]);
+    ::close(pair[1]);
+    ReportPercentiles(state, micros);
+}
+BENCHMARK(BM_BareSeqpacketPingPong)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(50000);
 
 }  // namespace
 

@@ -27,7 +27,7 @@ std::vector<std::string_view> SplitWords(std::string_view line) {
 }  // namespace
 
 std::string DeviceSocketName(unsigned port_number) {
-    return "Wyvel32_00" + std::to_string(port_number);
+    return std::string(kDeviceSocketPrefix) + "00" + std::to_string(port_number);
 }
 
 std::string FormatPortList(const std::vector<PortListing>& ports) {

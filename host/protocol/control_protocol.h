@@ -16,7 +16,8 @@ namespace qorval::protocol {
 inline constexpr std::string_view kControlSocketName = "wyvel32.control";
 
 // The device socket of a port carries the name of its symbolic link: port 1 is "Wyvel32_001",
-// port 10 is "Wyvel32_0010".
+// port 10 is "Wyvel32_0010". Every device socket's name starts with the prefix.
+inline constexpr std::string_view kDeviceSocketPrefix = "Wyvel32_";
 std::string DeviceSocketName(unsigned port_number);
 
 struct PortListing {

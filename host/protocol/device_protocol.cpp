@@ -30,6 +30,22 @@ bool KnownFunction(uint8_t code) {
 
 }  // namespace
 
+const char* RequestShapeProblem(uint8_t function, uint32_t output_length, uint32_t input_length) {
+    if (!KnownFunction(function)) {
+        return "request has an unknown function code";
+    }
+    if (output_length > kMaxPayload || input_length > kMaxPayload) {
+        return "request length out of range";
+    }
+    const auto kind = static_cast<Function>(function);
+    if ((kind == Function::Create && (input_length != 0 || output_length != 0)) ||
+        (kind == Function::Read && input_length != 0) ||
+        (kind == Function::Write && output_length != 0)) {
+        return "request carries lengths its function does not take";
+    }
+    return nullptr;
+}
+
 std::vector<uint8_t> EncodeRequest(const Request& request) {
     std::vector<uint8_t> out;
     out.reserve(kRequestHeaderSize + request.input.size());
@@ -45,14 +61,19 @@ std::vector<uint8_t> EncodeRequest(const Request& request) {
 }
 
 std::vector<uint8_t> EncodeReply(const Reply& reply) {
+    return EncodeReply(reply.sequence, reply.status, reply.information, reply.output);
+}
+
+std::vector<uint8_t> EncodeReply(uint32_t sequence, uint32_t status, uint32_t information,
+                                 std::span<const uint8_t> output) {
     std::vector<uint8_t> out;
-    out.reserve(kReplyHeaderSize + reply.output.size());
+    out.reserve(kReplyHeaderSize + output.size());
     Put32(out, kReplyMagic);
-    Put32(out, reply.sequence);
-    Put32(out, reply.status);
-    Put32(out, reply.information);
-    Put32(out, static_cast<uint32_t>(reply.output.size()));
-    out.insert(out.end(), reply.output.begin(), reply.output.end());
+    Put32(out, sequence);
+    Put32(out, status);
+    Put32(out, information);
+    Put32(out, static_cast<uint32_t>(output.size()));
+    out.insert(out.end(), output.begin(), output.end());
     return out;
 }
 
@@ -64,25 +85,16 @@ std::string DecodeRequest(std::span<const uint8_t> message, Request& out) {
         return "request has a bad magic number";
     }
     const uint8_t function = message[8];
-    if (!KnownFunction(function)) {
-        return "request has an unknown function code";
-    }
     const uint32_t output_length = Get32(message, 16);
     const uint32_t input_length = Get32(message, 20);
-    if (output_length > kMaxPayload || input_length > kMaxPayload) {
-        return "request length out of range";
+    if (const char* problem = RequestShapeProblem(function, output_length, input_length)) {
+        return problem;
     }
     if (input_length != message.size() - kRequestHeaderSize) {
         return "request input length does not match the message";
     }
-    const auto kind = static_cast<Function>(function);
-    if ((kind == Function::Create && (input_length != 0 || output_length != 0)) ||
-        (kind == Function::Read && input_length != 0) ||
-        (kind == Function::Write && output_length != 0)) {
-        return "request carries lengths its function does not take";
-    }
     out.sequence = Get32(message, 4);
-    out.function = kind;
+    out.function = static_cast<Function>(function);
     out.control_code = Get32(message, 12);
     out.output_length = output_length;
     out.input.assign(message.begin() + kRequestHeaderSize, message.end());

@@ -64,12 +64,21 @@ void ControlSocketServer::Loop() {
                 still_open.push_back(fd);
                 continue;
             }
-            std::string command;
-            if (!ReceiveMessage(fd, command, kMaxControlCommand)) {
+            uint8_t command[kMaxControlCommand];
+            size_t size = 0;
+            const Received received = ReceiveMessage(fd, command, size);
+            if (received == Received::Nothing) {
+                still_open.push_back(fd);
+                continue;
+            }
+            if (received != Received::Message) {
                 ::close(fd);
                 continue;
             }
-            const std::string answer = handler_(command);
+            const std::string answer =
+                handler_(std::string(reinterpret_cast<const char*>(command), size));
+            // The answer goes without waiting: a client that does not read its answers is
+            // dropped rather than allowed to stall the commands of everyone else.
             if (!SendMessage(fd, answer.data(), answer.size())) {
                 ::close(fd);
                 continue;

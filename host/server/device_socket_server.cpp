@@ -4,12 +4,11 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <vector>
 
-#include "host/kernel/irp.h"
-#include "host/protocol/device_protocol.h"
+#include "host/protocol/control_protocol.h"
 
 namespace qorval::host {
 
@@ -39,22 +38,6 @@ std::string SocketNameOf(const std::string& link) {
 
 }  // namespace
 
-struct DeviceSocketServer::Connection {
-    int fd = -1;
-    std::string link;
-    kernel::IoManager::Handle handle = 0;  // 0 until the create request succeeded
-    std::mutex send_lock;                  // replies come from completion callbacks
-    bool closed = false;                   // guarded by send_lock
-
-    void Reply(const protocol::Reply& reply) {
-        const std::vector<uint8_t> bytes = protocol::EncodeReply(reply);
-        std::lock_guard lock(send_lock);
-        if (!closed) {
-            (void)SendMessage(fd, bytes.data(), bytes.size());
-        }
-    }
-};
-
 DeviceSocketServer::DeviceSocketServer(kernel::IoManager& kernel, std::filesystem::path run_dir)
     : kernel_(kernel), run_dir_(std::move(run_dir)) {
     if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -69,6 +52,7 @@ DeviceSocketServer::~DeviceSocketServer() {
 }
 
 void DeviceSocketServer::Start() {
+    RemoveStaleSockets(run_dir_, protocol::kDeviceSocketPrefix);
     stopping_ = false;
     thread_ = std::thread([this] { Loop(); });
 }
@@ -84,20 +68,24 @@ void DeviceSocketServer::Stop() {
     if (thread_.joinable()) {
         thread_.join();
     }
-    std::map<int, std::shared_ptr<Connection>> connections;
+    std::vector<std::shared_ptr<ClientConnection>> connections;
     {
         std::lock_guard lock(mutex_);
         connections.swap(connections_);
         listeners_.clear();
     }
-    for (auto& [fd, connection] : connections) {
-        Drop(connection);
+    for (const auto& connection : connections) {
+        connection->RequestStop();
+    }
+    for (const auto& connection : connections) {
+        connection->Join();
     }
 }
 
 size_t DeviceSocketServer::Connections() const {
     std::lock_guard lock(mutex_);
-    return connections_.size();
+    return static_cast<size_t>(std::count_if(connections_.begin(), connections_.end(),
+                                              [](const auto& c) { return !c->Finished(); }));
 }
 
 bool DeviceSocketServer::SyncWithLinks(std::string* error) {
@@ -134,16 +122,11 @@ void DeviceSocketServer::Loop() {
     while (!stopping_) {
         std::vector<pollfd> fds{{wake_[0], POLLIN, 0}};
         std::vector<std::string> listener_links;
-        std::vector<std::shared_ptr<Connection>> polled;
         {
             std::lock_guard lock(mutex_);
             for (const auto& [link, listener] : listeners_) {
                 fds.push_back({listener->fd(), POLLIN, 0});
                 listener_links.push_back(link);
-            }
-            for (const auto& [fd, connection] : connections_) {
-                fds.push_back({fd, POLLIN, 0});
-                polled.push_back(connection);
             }
         }
         if (::poll(fds.data(), fds.size(), -1) < 0) {
@@ -159,11 +142,7 @@ void DeviceSocketServer::Loop() {
                 OnListenerReadable(listener_links[i]);
             }
         }
-        for (size_t i = 0; i < polled.size(); ++i) {
-            if (fds[1 + listener_links.size() + i].revents != 0) {
-                OnConnectionReadable(polled[i]);
-            }
-        }
+        CollectFinished();
     }
 }
 
@@ -177,79 +156,45 @@ void DeviceSocketServer::OnListenerReadable(const std::string& link) {
     if (fd < 0) {
         return;
     }
-    auto connection = std::make_shared<Connection>();
-    connection->fd = fd;
-    connection->link = link;
-    connections_.emplace(fd, std::move(connection));
+    if (connections_.size() >= kMaxConnections) {
+        ::close(fd);  // the client sees its connection end before any answer
+        return;
+    }
+    ConnectionDirectory& directory = *this;
+    auto connection = std::make_shared<ClientConnection>(kernel_, fd, link, directory);
+    connection->Start();
+    connections_.push_back(std::move(connection));
 }
 
-void DeviceSocketServer::Drop(const std::shared_ptr<Connection>& connection) {
+void DeviceSocketServer::CollectFinished() {
+    std::vector<std::shared_ptr<ClientConnection>> finished;
     {
         std::lock_guard lock(mutex_);
-        connections_.erase(connection->fd);
+        const auto done = std::stable_partition(connections_.begin(), connections_.end(),
+                                                [](const auto& c) { return !c->Finished(); });
+        finished.assign(done, connections_.end());
+        connections_.erase(done, connections_.end());
     }
-    if (connection->handle != 0) {
-        // As for a process that died: cancel what it left outstanding, then cleanup and close.
-        kernel_.CancelIo(connection->handle);
-        (void)kernel_.CloseHandle(connection->handle);
+    for (const auto& connection : finished) {
+        connection->Join();
     }
-    std::lock_guard lock(connection->send_lock);
-    connection->closed = true;
-    ::close(connection->fd);
 }
 
-void DeviceSocketServer::OnConnectionReadable(const std::shared_ptr<Connection>& connection) {
-    std::string message;
-    if (!ReceiveMessage(connection->fd, message, protocol::kMaxMessageSize)) {
-        Drop(connection);
-        return;
-    }
-    Submit(connection, message);
-}
-
-void DeviceSocketServer::Submit(const std::shared_ptr<Connection>& connection,
-                                const std::string& message) {
-    protocol::Request request;
-    const auto bytes = std::span(reinterpret_cast<const uint8_t*>(message.data()), message.size());
-    const bool well_formed = protocol::DecodeRequest(bytes, request).empty();
-    const bool in_turn = well_formed && ((connection->handle == 0) ==
-                                         (request.function == protocol::Function::Create));
-    if (!in_turn) {
-        connection->Reply({request.sequence, wyvel32::STATUS_INVALID_PARAMETER, 0, {}});
-        Drop(connection);
-        return;
-    }
-    const uint32_t sequence = request.sequence;
-    auto reply = [connection, sequence](kernel::NTSTATUS status, uint64_t information,
-                                        std::span<const uint8_t> output) {
-        connection->Reply({sequence, status, static_cast<uint32_t>(information),
-                           std::vector<uint8_t>(output.begin(), output.end())});
-    };
-    switch (request.function) {
-        case protocol::Function::Create: {
-            const uint32_t options = (request.control_code & protocol::kCreateSynchronous) != 0
-                                         ? kernel::FILE_SYNCHRONOUS_IO_NONALERT
-                                         : 0;
-            kernel::IoManager::Handle handle = 0;
-            const kernel::NTSTATUS status = kernel_.Open(connection->link, options, &handle);
-            connection->Reply({sequence, status, 0, {}});
-            if (status != wyvel32::STATUS_SUCCESS) {
-                Drop(connection);
-                return;
+void DeviceSocketServer::AwaitDepartedClients(const std::string& link,
+                                              const ClientConnection* asking) {
+    constexpr auto kBound = std::chrono::seconds(5);
+    std::vector<std::shared_ptr<ClientConnection>> departed;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& connection : connections_) {
+            if (connection.get() != asking && connection->link() == link &&
+                connection->ClientHungUp()) {
+                departed.push_back(connection);
             }
-            connection->handle = handle;
-            return;
         }
-        case protocol::Function::Read:
-            kernel_.Read(connection->handle, request.output_length, reply);
-            return;
-        case protocol::Function::Write:
-            kernel_.Write(connection->handle, request.input, reply);
-            return;
-        case protocol::Function::DeviceControl:
-            kernel_.DeviceControl(connection->handle, request.control_code, request.input,
-                                  request.output_length, reply);
-            return;
+    }
+    for (const auto& connection : departed) {
+        (void)connection->AwaitFinished(kBound);
     }
 }
 

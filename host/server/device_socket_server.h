@@ -1,15 +1,12 @@
 #pragma once
 // Serves the driver's ports to clients: one listening socket under the run folder for each
 // symbolic link the driver has created ("\DosDevices\Wyvel32_001" is the socket
-// "Wyvel32_001"), one kernel handle per connection.
+// "Wyvel32_001"), one kernel handle per connection, each connection on its own thread
+// (ClientConnection), so that ports are served in parallel and a stalled client stalls only
+// itself. The server's own thread only accepts connections and collects finished ones.
 //
-// A connection's first message must be a create request; the handle is opened with the
-// create options it asks for and the status goes back in the reply (a failed open also
-// closes the connection). Each later message is one read, write or device control request,
-// answered when the driver completes it. A malformed message gets an error reply and the
-// connection is closed. A connection that ends for any reason is treated like a process that
-// died holding the handle: its outstanding requests are cancelled, then the handle is cleaned
-// up and closed, so the port can be opened again at once.
+// At start the server removes the device sockets a host that died left behind (those nobody
+// listens on), so that a client never finds a socket that nobody serves.
 
 #include <atomic>
 #include <filesystem>
@@ -18,16 +15,21 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "host/kernel/io_manager.h"
+#include "host/server/client_connection.h"
 #include "host/server/seqpacket_listener.h"
 
 namespace qorval::host {
 
-class DeviceSocketServer {
+class DeviceSocketServer final : private ConnectionDirectory {
   public:
+    // Connections served at once; one more is closed as soon as it is accepted.
+    static constexpr size_t kMaxConnections = 64;
+
     DeviceSocketServer(kernel::IoManager& kernel, std::filesystem::path run_dir);
-    ~DeviceSocketServer();  // Stop()
+    ~DeviceSocketServer() override;  // Stop()
     DeviceSocketServer(const DeviceSocketServer&) = delete;
     DeviceSocketServer& operator=(const DeviceSocketServer&) = delete;
 
@@ -37,24 +39,24 @@ class DeviceSocketServer {
     // Makes the listening sockets match the driver's symbolic links: call after every Plug
     // and Play change. Returns false (with the reason) when a socket could not be made.
     bool SyncWithLinks(std::string* error);
+    // Connections whose handle is not closed yet.
     size_t Connections() const;
 
   private:
-    struct Connection;
-
     void Loop();
     void Wake();
     void OnListenerReadable(const std::string& link);
-    void OnConnectionReadable(const std::shared_ptr<Connection>& connection);
-    void Drop(const std::shared_ptr<Connection>& connection);
-    void Submit(const std::shared_ptr<Connection>& connection, const std::string& message);
+    void CollectFinished();
+
+    void AwaitDepartedClients(const std::string& link, const ClientConnection* asking) override;
+    void ConnectionFinished() override { Wake(); }
 
     kernel::IoManager& kernel_;
     const std::filesystem::path run_dir_;
 
-    mutable std::mutex mutex_;  // guards the two maps below
+    mutable std::mutex mutex_;  // guards the two members below
     std::map<std::string, std::unique_ptr<SeqpacketListener>> listeners_;  // by link name
-    std::map<int, std::shared_ptr<Connection>> connections_;               // by socket
+    std::vector<std::shared_ptr<ClientConnection>> connections_;
 
     int wake_[2] = {-1, -1};
     std::atomic<bool> stopping_{false};

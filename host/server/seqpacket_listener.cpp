@@ -1,5 +1,6 @@
 #include "host/server/seqpacket_listener.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -22,16 +23,19 @@ bool MakeAddress(const std::filesystem::path& path, sockaddr_un& address) {
     return true;
 }
 
-// A socket file nobody listens on is left over from a host that died.
+// A socket file nobody listens on is left over from a host that died. The probe never waits:
+// a host whose queue is full (stopped, say) still counts as listening, and so does a socket
+// this process may not connect to.
 bool SomebodyListens(const sockaddr_un& address) {
-    const int probe = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    const int probe = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (probe < 0) {
-        return false;
+        return true;
     }
-    const bool connected =
-        ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    const bool refused =
+        ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 &&
+        errno == ECONNREFUSED;
     ::close(probe);
-    return connected;
+    return !refused;
 }
 
 }  // namespace
@@ -92,28 +96,71 @@ int SeqpacketListener::Accept() {
     if (fd_ < 0) {
         return -1;
     }
-    return ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    return ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+}
+
+Received ReceiveMessage(int fd, std::span<uint8_t> buffer, size_t& size) {
+    ssize_t got;
+    do {
+        got = ::recv(fd, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        return errno == EAGAIN || errno == EWOULDBLOCK ? Received::Nothing : Received::Closed;
+    }
+    if (got == 0) {
+        // A message of no bytes reads like the end of the stream; the peer's end tells them
+        // apart.
+        pollfd end{fd, POLLRDHUP, 0};
+        const bool hung_up =
+            ::poll(&end, 1, 0) > 0 && (end.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+        return hung_up ? Received::Closed : Received::Empty;
+    }
+    if (static_cast<size_t>(got) > buffer.size()) {
+        return Received::Oversized;
+    }
+    size = static_cast<size_t>(got);
+    return Received::Message;
 }
 
 bool ReceiveMessage(int fd, std::string& message, size_t max_size) {
-    message.resize(max_size + 1);
-    ssize_t got;
+    char probe;
+    ssize_t length;
     do {
-        got = ::recv(fd, message.data(), message.size(), MSG_TRUNC);
-    } while (got < 0 && errno == EINTR);
-    if (got <= 0 || static_cast<size_t>(got) > max_size) {
+        length = ::recv(fd, &probe, 1, MSG_PEEK | MSG_TRUNC);
+    } while (length < 0 && errno == EINTR);
+    if (length <= 0 || static_cast<size_t>(length) > max_size) {
         return false;
     }
-    message.resize(static_cast<size_t>(got));
-    return true;
+    message.resize(static_cast<size_t>(length));
+    ssize_t got;
+    do {
+        got = ::recv(fd, message.data(), message.size(), 0);
+    } while (got < 0 && errno == EINTR);
+    return got == length;
 }
 
 bool SendMessage(int fd, const void* data, size_t size) {
     ssize_t sent;
     do {
-        sent = ::send(fd, data, size, MSG_NOSIGNAL);
+        sent = ::send(fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
     } while (sent < 0 && errno == EINTR);
     return sent == static_cast<ssize_t>(size);
+}
+
+void RemoveStaleSockets(const std::filesystem::path& dir, std::string_view prefix) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+        const std::string name = entry.path().filename().string();
+        struct stat info {};
+        sockaddr_un address;
+        if (name.rfind(prefix, 0) != 0 || ::lstat(entry.path().c_str(), &info) != 0 ||
+            !S_ISSOCK(info.st_mode) || !MakeAddress(entry.path(), address)) {
+            continue;
+        }
+        if (!SomebodyListens(address)) {
+            ::unlink(entry.path().c_str());
+        }
+    }
 }
 
 }  // namespace qorval::host

@@ -2,8 +2,12 @@
 // A listening SOCK_SEQPACKET Unix socket at a path, created with mode 0660 (owner and group:
 // the driver host and the tools' users), removed again when the listener goes away.
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace qorval::host {
 
@@ -19,7 +23,7 @@ class SeqpacketListener {
     [[nodiscard]] bool Listen(const std::filesystem::path& path, std::string* error);
     void Close();
     int fd() const { return fd_; }
-    // Accepts one connection; -1 when none is waiting.
+    // Accepts one connection, non-blocking; -1 when none is waiting.
     int Accept();
 
   private:
@@ -27,9 +31,25 @@ class SeqpacketListener {
     std::filesystem::path path_;
 };
 
-// Receives one whole message of at most max_size bytes; false at end of stream, on error or
-// when the message was longer (the rest of it is lost with the connection).
+enum class Received {
+    Message,    // `size` bytes in the buffer
+    Empty,      // a message of no bytes
+    Oversized,  // longer than the buffer: its bytes are lost
+    Nothing,    // nothing waiting (the socket is non-blocking)
+    Closed,     // the peer closed its end, or the socket failed
+};
+// Receives one message without blocking.
+Received ReceiveMessage(int fd, std::span<uint8_t> buffer, size_t& size);
+// Receives one whole message of at most max_size bytes, waiting for it; false at end of
+// stream, on error or when the message was longer (the rest of it is lost with the
+// connection). The string is sized to the message.
 bool ReceiveMessage(int fd, std::string& message, size_t max_size);
+// Sends one message without blocking and without SIGPIPE; false when it did not go whole at
+// once (the peer's queue is full or the peer is gone).
 bool SendMessage(int fd, const void* data, size_t size);
+
+// Removes the sockets in `dir` whose names start with `prefix` and on which nobody listens:
+// those a driver host left when it died. Sockets a running host listens on stay.
+void RemoveStaleSockets(const std::filesystem::path& dir, std::string_view prefix);
 
 }  // namespace qorval::host

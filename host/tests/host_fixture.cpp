@@ -14,6 +14,7 @@
 #include "driver/registry_values.h"
 #include "host/kernel/device_object.h"
 #include "host/protocol/control_protocol.h"
+#include "host/protocol/descriptor_passing.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 
@@ -116,6 +117,8 @@ RawClient::~RawClient() {
 }
 
 void RawClient::Close() {
+    ring_.reset();
+    ring_tail_ = 0;
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
@@ -128,15 +131,73 @@ bool RawClient::Connect(unsigned port) {
     return fd_ >= 0;
 }
 
-uint32_t RawClient::Open(unsigned port, bool synchronous) {
+uint32_t RawClient::Open(unsigned port, bool synchronous, bool ring) {
     if (!Connect(port)) {
         return ~0u;
     }
     protocol::Request create;
     create.function = protocol::Function::Create;
-    create.control_code = synchronous ? protocol::kCreateSynchronous : 0;
+    create.control_code = (synchronous ? protocol::kCreateSynchronous : 0) |
+                          (ring ? protocol::kCreateRing : 0);
     protocol::Reply reply;
-    return Transact(create, reply) ? reply.status : ~0u;
+    if (!ring) {
+        return Transact(create, reply) ? reply.status : ~0u;
+    }
+    std::vector<uint8_t> message(protocol::kReplyHeaderSize + 64);
+    std::vector<int> descriptors;
+    if (!Send(create)) {
+        return ~0u;
+    }
+    const ssize_t got = protocol::ReceiveWithDescriptors(
+        fd_, message, descriptors, protocol::ring::kDescriptorCount,
+        static_cast<int>(kGenerousBound.count()));
+    if (got <= 0 || static_cast<size_t>(got) > message.size() ||
+        !protocol::DecodeReply(std::span(message).first(static_cast<size_t>(got)), reply)
+             .empty()) {
+        protocol::CloseAll(descriptors);
+        return ~0u;
+    }
+    if (reply.status == 0) {
+        std::string problem;
+        ring_ = protocol::ring::RingRegion::Adopt(std::move(descriptors), &problem);
+        EXPECT_NE(ring_, nullptr) << problem;
+    }
+    protocol::CloseAll(descriptors);
+    return reply.status;
+}
+
+void RawClient::SubmitOnRing(uint32_t slot, protocol::Function function, uint32_t control_code,
+                             uint32_t output_length, const std::vector<uint8_t>& input) {
+    namespace ring = protocol::ring;
+    const ring::RingView view = ring_->view();
+    ring::SlotHeader& shared = view.slot(slot);
+    std::copy(input.begin(), input.end(), view.data(slot));
+    ring::Store(shared.sequence, next_sequence_++);
+    ring::Store(shared.function, static_cast<uint32_t>(function));
+    ring::Store(shared.control_code, control_code);
+    ring::Store(shared.output_length, output_length);
+    ring::Store(shared.input_length, static_cast<uint32_t>(input.size()));
+    ring::Store(shared.waiting, 1);
+    ring::Store(shared.state, ring::kSubmitted);
+    ring::Store(view.header().submissions[ring_tail_ % ring::kSlots], slot);
+    PublishOnRing(1);
+}
+
+void RawClient::PublishOnRing(uint32_t count) {
+    namespace ring = protocol::ring;
+    ring_tail_ += count;
+    ring::Store(ring_->view().header().submit_tail, ring_tail_, std::memory_order_seq_cst);
+    protocol::Wake(ring_->host_wake());
+}
+
+bool RawClient::AwaitOnRing(uint32_t slot) {
+    namespace ring = protocol::ring;
+    uint32_t& state = ring_->view().slot(slot).state;
+    // The slot says it waits, so the host writes the slot's wake channel at the completion.
+    return WaitFor([&] {
+        protocol::DrainWakes(ring_->slot_wake(slot));
+        return ring::Load(state, std::memory_order_acquire) == ring::kCompleted;
+    });
 }
 
 bool RawClient::SendBytes(const std::vector<uint8_t>& bytes) {

@@ -15,6 +15,7 @@
 #include "host/bus/simulated_bus.h"
 #include "host/driver_host.h"
 #include "host/protocol/device_protocol.h"
+#include "host/protocol/ring_region.h"
 #include "portaccess/qorval32.h"
 
 namespace qorval::host::testing {
@@ -57,8 +58,8 @@ class RawClient {
 
     bool Connect(unsigned port);
     // Connects and sends the create request; returns the create status (or ~0u when the host
-    // did not answer).
-    uint32_t Open(unsigned port, bool synchronous = true);
+    // did not answer). With `ring`, asks for the request ring and takes it (see ring()).
+    uint32_t Open(unsigned port, bool synchronous = true, bool ring = false);
     bool SendBytes(const std::vector<uint8_t>& bytes);
     bool Send(protocol::Request request);
     // The next reply within the bound; false on timeout, a closed connection or a garbled one.
@@ -68,10 +69,24 @@ class RawClient {
     // Waits until the host closes the connection; true when it did within the bound.
     bool ClosedByHost();
     void Close();
+    int fd() const { return fd_; }
+
+    // The ring the host handed over at the create, or null.
+    protocol::ring::RingRegion* ring() const { return ring_.get(); }
+    // Puts a request in a slot of the ring and on the submission ring, as the library does
+    // (raw access to ring() lets a test write anything instead).
+    void SubmitOnRing(uint32_t slot, protocol::Function function, uint32_t control_code,
+                      uint32_t output_length, const std::vector<uint8_t>& input = {});
+    // Publishes `count` more submission entries (whatever the entries hold) and wakes the host.
+    void PublishOnRing(uint32_t count);
+    // Waits until the slot is completed; false when the bound passed.
+    bool AwaitOnRing(uint32_t slot);
 
   private:
     int fd_ = -1;
     uint32_t next_sequence_ = 1;
+    std::unique_ptr<protocol::ring::RingRegion> ring_;
+    uint32_t ring_tail_ = 0;
 };
 
 // A device control request for a raw client.

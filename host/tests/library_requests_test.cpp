@@ -255,6 +255,21 @@ INSTANTIATE_TEST_SUITE_P(
                       }},
         MalformedCase{"ReadBeforeCreate", false, [] { return Encoded(protocol::Function::Read); }},
         MalformedCase{"SecondCreate", true, [] { return Encoded(protocol::Function::Create); }},
+        MalformedCase{"EmptyBeforeCreate", false, [] { return std::vector<uint8_t>{}; }},
+        MalformedCase{"Empty", true, [] { return std::vector<uint8_t>{}; }},
+        MalformedCase{"OversizedCreate", false,
+                      [] {
+                          auto bytes = Encoded(protocol::Function::Create);
+                          bytes.resize(bytes.size() + 1);
+                          return bytes;
+                      }},
+        MalformedCase{"Oversized", true,
+                      [] {
+                          protocol::Request write;
+                          write.function = protocol::Function::Write;
+                          write.input.assign(protocol::kMaxPayload + 1, 0x55);
+                          return protocol::EncodeRequest(write);
+                      }},
         MalformedCase{"OutputLengthTooLarge", true,
                       [] {
                           auto bytes = Encoded(protocol::Function::Read);

@@ -1,9 +1,9 @@
 // Everything at once against an in-process host: a numbered frame stream across one pair
 // with control requests on the same handles, while on the other pair clients open, die
-// mid-request and the device goes through stop, sleep and surprise removal. Asserts that no
-// stream frame is lost, duplicated or reordered, that every control request on the stream
-// ports succeeds, that the verifier saw every request completed exactly once, and that
-// nothing deadlocks.
+// mid-request (on the message path and on the request ring) and the device goes through
+// stop, sleep and surprise removal. Asserts that no stream frame is lost, duplicated or
+// reordered, that every control request on the stream ports succeeds, that the verifier saw
+// every request completed exactly once, and that nothing deadlocks.
 
 #include <gtest/gtest.h>
 
@@ -159,8 +159,13 @@ void StressTest::Run(bool with_removal) {
     });
     threads.emplace_back([&] {  // clients of port 3 that die with requests outstanding
         while (!stream_done.load() || deaths.load() < kMinDeaths) {
+            // Every other one carries its requests on a request ring.
+            const bool on_ring = deaths.load() % 2 == 1;
             RawClient client;
-            if (client.Open(3, /*synchronous=*/false) == 0) {
+            if (client.Open(3, /*synchronous=*/false, on_ring) == 0 && client.ring() != nullptr) {
+                client.SubmitOnRing(0, protocol::Function::Read, 0, 1024);
+                client.SubmitOnRing(1, protocol::Function::Write, 0, 0, PatternFrame(64, 3));
+            } else if (!on_ring) {
                 protocol::Request read;
                 read.function = protocol::Function::Read;
                 read.output_length = 1024;

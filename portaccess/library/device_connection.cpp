@@ -1,5 +1,12 @@
 #include "portaccess/library/device_connection.h"
 
+#include <array>
+#include <string>
+
+#include "host/protocol/descriptor_passing.h"
+#include "host/protocol/ring_region.h"
+#include "portaccess/library/message_transport.h"
+#include "portaccess/library/ring_transport.h"
 #include "portaccess/library/status_map.h"
 #include "portaccess/qorval32.h"
 
@@ -12,75 +19,79 @@ uint32_t DeviceConnection::Open(const std::filesystem::path& socket_path,
         case SeqpacketClient::ConnectResult::Connected:
             break;
         case SeqpacketClient::ConnectResult::NoSuchSocket:
-            return QORVAL_PORT_NUMBER;
-        case SeqpacketClient::ConnectResult::Refused:
+        case SeqpacketClient::ConnectResult::NoListener:
+            return QORVAL_PORT_NUMBER;  // no host serves this port
+        case SeqpacketClient::ConnectResult::Busy:
         case SeqpacketClient::ConnectResult::Failed:
             return QORVAL_GENERAL_ERROR;
     }
-    // The library's handles ask for synchronous I/O: a read never waits for a frame.
-    protocol::Request create;
-    create.function = protocol::Function::Create;
-    create.control_code = protocol::kCreateSynchronous;
-    const Completion done = connection->Transact(create);
-    if (!done.delivered) {
+    uint32_t status = 0;
+    if (!connection->Create(status)) {
         return QORVAL_GENERAL_ERROR;
     }
-    const uint32_t result = ResultFromStatus(RequestKind::Open, done.status);
+    const uint32_t result = ResultFromStatus(RequestKind::Open, status);
     if (result == QORVAL_OK) {
         out = std::move(connection);
     }
     return result;
 }
 
-Completion DeviceConnection::Read(uint32_t length) {
-    protocol::Request request;
-    request.function = protocol::Function::Read;
-    request.output_length = length;
-    return Transact(request);
-}
-
-Completion DeviceConnection::Write(const uint8_t* data, uint32_t length) {
-    protocol::Request request;
-    request.function = protocol::Function::Write;
-    request.input.assign(data, data + length);
-    return Transact(request);
-}
-
-Completion DeviceConnection::Control(uint32_t code, const void* input, uint32_t input_length,
-                                     uint32_t output_length) {
-    protocol::Request request;
-    request.function = protocol::Function::DeviceControl;
-    request.control_code = code;
-    request.output_length = output_length;
-    const auto* bytes = static_cast<const uint8_t*>(input);
-    request.input.assign(bytes, bytes + input_length);
-    return Transact(request);
-}
-
-Completion DeviceConnection::Transact(protocol::Request& request) {
-    std::lock_guard lock(mutex_);
-    Completion done;
-    if (broken_) {
-        return done;
-    }
-    request.sequence = next_sequence_++;
-    std::vector<uint8_t> message;
+bool DeviceConnection::Create(uint32_t& status) {
+    namespace ring = protocol::ring;
+    // The library's handles ask for synchronous I/O (a read never waits for a frame) and for
+    // the request ring.
+    protocol::Request create;
+    create.sequence = 1;
+    create.function = protocol::Function::Create;
+    create.control_code = protocol::kCreateSynchronous | protocol::kCreateRing;
+    std::array<uint8_t, protocol::kReplyHeaderSize + ring::kDescriptionSize> buffer{};
+    size_t size = 0;
+    std::vector<int> descriptors;
     protocol::Reply reply;
-    if (!client_.Send(protocol::EncodeRequest(request)) ||
-        !client_.Receive(message, protocol::kReplyHeaderSize + protocol::kMaxPayload,
-                         kReplyTimeoutMs) ||
-        !protocol::DecodeReply(message, reply).empty() || reply.sequence != request.sequence ||
-        reply.output.size() > request.output_length) {
-        // After a lost or garbled answer the request/reply pairing is gone for good.
-        broken_ = true;
-        client_.Close();
-        return done;
+    if (!client_.Send(protocol::EncodeRequest(create)) ||
+        !client_.ReceiveWithDescriptors(buffer, size, descriptors, ring::kDescriptorCount,
+                                        kReplyTimeoutMs)) {
+        return false;
     }
-    done.delivered = true;
-    done.status = reply.status;
-    done.information = reply.information;
-    done.output = std::move(reply.output);
-    return done;
+    if (!protocol::DecodeReply(std::span(buffer).first(size), reply).empty() ||
+        reply.sequence != create.sequence) {
+        protocol::CloseAll(descriptors);
+        return false;
+    }
+    status = reply.status;
+    if (reply.status != 0) {
+        protocol::CloseAll(descriptors);
+        return true;
+    }
+    if (reply.output.empty() && descriptors.empty()) {
+        transport_ = std::make_unique<MessageTransport>(client_);  // a host without the ring
+        return true;
+    }
+    if (!ring::DescribesThisRing(reply.output)) {
+        protocol::CloseAll(descriptors);
+        return false;
+    }
+    std::string problem;
+    auto region = ring::RingRegion::Adopt(std::move(descriptors), &problem);
+    if (!region) {
+        return false;
+    }
+    transport_ = std::make_unique<RingTransport>(std::move(region), client_.fd());
+    on_ring_ = true;
+    return true;
+}
+
+Completion DeviceConnection::Read(std::span<uint8_t> buffer) {
+    return transport_->Carry({protocol::Function::Read, 0, {}, buffer});
+}
+
+Completion DeviceConnection::Write(std::span<const uint8_t> frame) {
+    return transport_->Carry({protocol::Function::Write, 0, frame, {}});
+}
+
+Completion DeviceConnection::Control(uint32_t code, std::span<const uint8_t> input,
+                                     std::span<uint8_t> output) {
+    return transport_->Carry({protocol::Function::DeviceControl, code, input, output});
 }
 
 }  // namespace qorval::library

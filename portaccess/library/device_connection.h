@@ -1,48 +1,40 @@
 #pragma once
-// One open handle of the library: a connection to a port's device socket on which requests
-// and replies alternate. Calls from several threads on one handle (the tester's transmit and
-// receive workers share one) take turns.
+// One open handle of the library: a connection to a port's device socket, opened with a
+// create request, and the transport its requests travel on afterwards (the host's request
+// ring when it offers one, messages on the socket otherwise). The socket stays open for the
+// handle's life: closing it is cleanup and close for the driver.
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
-#include <vector>
+#include <span>
 
-#include "host/protocol/device_protocol.h"
 #include "portaccess/library/seqpacket_client.h"
+#include "portaccess/library/transport.h"
 
 namespace qorval::library {
-
-struct Completion {
-    bool delivered = false;  // false: the host did not answer (gone, timed out, garbled)
-    uint32_t status = 0;
-    uint32_t information = 0;
-    std::vector<uint8_t> output;
-};
 
 class DeviceConnection {
   public:
     // Connects and sends the create request. On success `out` holds the open connection;
-    // `result` is the library result code either way.
+    // the result is the library result code either way.
     static uint32_t Open(const std::filesystem::path& socket_path,
                          std::unique_ptr<DeviceConnection>& out);
 
-    Completion Read(uint32_t length);
-    Completion Write(const uint8_t* data, uint32_t length);
-    Completion Control(uint32_t code, const void* input, uint32_t input_length,
-                       uint32_t output_length);
+    Completion Read(std::span<uint8_t> buffer);
+    Completion Write(std::span<const uint8_t> frame);
+    Completion Control(uint32_t code, std::span<const uint8_t> input, std::span<uint8_t> output);
+    bool OnRing() const { return on_ring_; }
 
   private:
-    Completion Transact(protocol::Request& request);
+    DeviceConnection() = default;
+    // Sends the create request and takes the transport its reply offers. Returns the create
+    // status, or nothing when the host did not answer sensibly.
+    bool Create(uint32_t& status);
 
-    std::mutex mutex_;  // one request in flight per connection
     SeqpacketClient client_;
-    uint32_t next_sequence_ = 1;
-    bool broken_ = false;  // the host failed to answer once: the handle is dead
+    std::unique_ptr<Transport> transport_;
+    bool on_ring_ = false;
 };
-
-// How long a call waits for the host's answer before it gives up.
-inline constexpr int kReplyTimeoutMs = 5000;
 
 }  // namespace qorval::library

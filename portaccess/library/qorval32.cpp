@@ -36,13 +36,18 @@ uint32_t ControlOut(QORVAL_HANDLE handle, uint32_t code, void* out, uint32_t siz
     if (!connection) {
         return QORVAL_INVALID_HANDLE;
     }
-    const Completion done = connection->Control(code, nullptr, 0, size);
+    // The record lands in the caller's memory only when it came back whole.
+    uint8_t record[256];
+    if (size > sizeof(record)) {
+        return QORVAL_INVALID_PARAMETER;
+    }
+    const Completion done = connection->Control(code, {}, std::span(record, size));
     const uint32_t result = ResultOf(done, RequestKind::Control);
     if (result == QORVAL_OK) {
-        if (done.output.size() != size) {
+        if (done.output_size != size) {
             return QORVAL_GENERAL_ERROR;  // the record did not come back whole
         }
-        std::memcpy(out, done.output.data(), size);
+        std::memcpy(out, record, size);
     }
     return result;
 }
@@ -52,7 +57,9 @@ uint32_t ControlIn(QORVAL_HANDLE handle, uint32_t code, const void* in, uint32_t
     if (!connection) {
         return QORVAL_INVALID_HANDLE;
     }
-    return ResultOf(connection->Control(code, in, size, 0), RequestKind::Control);
+    return ResultOf(
+        connection->Control(code, std::span(static_cast<const uint8_t*>(in), size), {}),
+        RequestKind::Control);
 }
 
 }  // namespace
@@ -121,17 +128,13 @@ uint32_t QORVAL_GetData(QORVAL_HANDLE handle, uint8_t* buffer, uint16_t size, ui
     if (!connection) {
         return QORVAL_INVALID_HANDLE;
     }
-    const Completion done = connection->Read(size);
-    const uint32_t result = ResultOf(done, RequestKind::Read);
+    // The frame goes straight into the caller's buffer; frames with a CRC or overrun status
+    // still carry their bytes.
+    const Completion done = connection->Read(std::span(buffer, size));
     if (done.delivered) {
-        // Frames with a CRC or overrun status still carry their bytes.
-        const size_t got = std::min<size_t>(done.output.size(), size);
-        if (got != 0) {
-            std::memcpy(buffer, done.output.data(), got);
-        }
-        *length = static_cast<uint32_t>(got);
+        *length = static_cast<uint32_t>(done.output_size);
     }
-    return result;
+    return ResultOf(done, RequestKind::Read);
 }
 
 uint32_t QORVAL_PutData(QORVAL_HANDLE handle, const uint8_t* data, uint32_t length) {
@@ -145,7 +148,7 @@ uint32_t QORVAL_PutData(QORVAL_HANDLE handle, const uint8_t* data, uint32_t leng
     if (!connection) {
         return QORVAL_INVALID_HANDLE;
     }
-    return ResultOf(connection->Write(data, length), RequestKind::Write);
+    return ResultOf(connection->Write(std::span(data, length)), RequestKind::Write);
 }
 
 uint32_t QORVAL_GetBufferCount(QORVAL_HANDLE handle, uint16_t* framesWaiting,

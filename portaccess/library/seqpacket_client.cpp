@@ -1,12 +1,13 @@
 #include "portaccess/library/seqpacket_client.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "host/protocol/descriptor_passing.h"
 
 namespace qorval::library {
 
@@ -30,19 +31,25 @@ SeqpacketClient::ConnectResult SeqpacketClient::Connect(const std::filesystem::p
         return ConnectResult::Failed;
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    fd_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    // Non-blocking, so that a host that stopped accepting (its queue full) makes the connect
+    // fail at once instead of waiting for room.
+    fd_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd_ < 0) {
         return ConnectResult::Failed;
     }
-    // A Unix socket connect completes at once or fails at once (a full backlog gives EAGAIN
-    // only for non-blocking sockets), so a blocking connect cannot hang on a dead host.
     if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
         const int error = errno;
         Close();
-        if (error == ENOENT) {
-            return ConnectResult::NoSuchSocket;
+        switch (error) {
+            case ENOENT:
+                return ConnectResult::NoSuchSocket;
+            case ECONNREFUSED:
+                return ConnectResult::NoListener;
+            case EAGAIN:
+                return ConnectResult::Busy;
+            default:
+                return ConnectResult::Failed;
         }
-        return error == ECONNREFUSED ? ConnectResult::Refused : ConnectResult::Failed;
     }
     return ConnectResult::Connected;
 }
@@ -58,27 +65,24 @@ bool SeqpacketClient::Send(std::span<const uint8_t> message) {
     return sent == static_cast<ssize_t>(message.size());
 }
 
-bool SeqpacketClient::Receive(std::vector<uint8_t>& message, size_t max_size, int timeout_ms) {
+bool SeqpacketClient::Receive(std::span<uint8_t> buffer, size_t& size, int timeout_ms) {
+    std::vector<int> none;
+    return ReceiveWithDescriptors(buffer, size, none, 0, timeout_ms);
+}
+
+bool SeqpacketClient::ReceiveWithDescriptors(std::span<uint8_t> buffer, size_t& size,
+                                             std::vector<int>& descriptors,
+                                             size_t max_descriptors, int timeout_ms) {
     if (fd_ < 0) {
         return false;
     }
-    pollfd waiting{fd_, POLLIN, 0};
-    int ready;
-    do {
-        ready = ::poll(&waiting, 1, timeout_ms);
-    } while (ready < 0 && errno == EINTR);
-    if (ready <= 0) {
+    const ssize_t got = protocol::ReceiveWithDescriptors(fd_, buffer, descriptors,
+                                                         max_descriptors, timeout_ms);
+    if (got <= 0 || static_cast<size_t>(got) > buffer.size()) {
+        protocol::CloseAll(descriptors);
         return false;
     }
-    message.resize(max_size + 1);  // one spare byte tells an over-long message apart
-    ssize_t got;
-    do {
-        got = ::recv(fd_, message.data(), message.size(), MSG_TRUNC);
-    } while (got < 0 && errno == EINTR);
-    if (got <= 0 || static_cast<size_t>(got) > max_size) {
-        return false;
-    }
-    message.resize(static_cast<size_t>(got));
+    size = static_cast<size_t>(got);
     return true;
 }
 

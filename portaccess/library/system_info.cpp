@@ -6,7 +6,7 @@
 
 #include "host/protocol/control_protocol.h"
 #include "platform/paths.h"
-#include "portaccess/library/device_connection.h"
+#include "portaccess/library/transport.h"
 #include "portaccess/library/seqpacket_client.h"
 
 namespace qorval::library {
@@ -42,11 +42,13 @@ uint32_t QuerySystemInfo(SystemInfo& info) {
         return QORVAL_GENERAL_ERROR;
     }
     static constexpr std::string_view kList = "list";
-    std::vector<uint8_t> reply;
+    std::vector<uint8_t> reply(kMaxControlReply);
+    size_t size = 0;
     if (!control.Send(std::span(reinterpret_cast<const uint8_t*>(kList.data()), kList.size())) ||
-        !control.Receive(reply, kMaxControlReply, kReplyTimeoutMs)) {
+        !control.Receive(reply, size, kReplyTimeoutMs)) {
         return QORVAL_GENERAL_ERROR;
     }
+    reply.resize(size);
     std::vector<protocol::PortListing> ports;
     if (!protocol::ParsePortList(
              std::string_view(reinterpret_cast<const char*>(reply.data()), reply.size()), ports)

@@ -59,8 +59,25 @@ TEST(PortAccessLibrary, SystemInfoListsTheStartedPortsOfTheAdapterDriverOnly) {
     EXPECT_EQ(wyvel.portCount, 2u);  // port 7 has no entry in the record
 }
 
-TEST(PortAccessLibrary, OpenSendsASynchronousCreateAndMapsItsStatus) {
-    ScriptedHost host;
+// The tests that reach a device run once with requests as messages and once on a request
+// ring: the library's behaviour must be the same on both.
+class LibraryTransportTest : public ::testing::TestWithParam<bool> {
+  protected:
+    bool OnRing() const { return GetParam(); }
+    // Every request after the create came the way the host offered.
+    void ExpectTransport(ScriptedHost& host) {
+        const size_t after_create = host.Requests().size() - 1;
+        EXPECT_EQ(host.RingRequests(), OnRing() ? after_create : 0u);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Transports, LibraryTransportTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Ring" : "Messages");
+                         });
+
+TEST_P(LibraryTransportTest, OpenSendsASynchronousCreateAndMapsItsStatus) {
+    ScriptedHost host(OnRing());
     host.ServeDevice(1);
     host.ServeDevice(2);
     host.SetHandler([](unsigned port, const protocol::Request& request) {
@@ -73,7 +90,7 @@ TEST(PortAccessLibrary, OpenSendsASynchronousCreateAndMapsItsStatus) {
     const auto requests = host.Requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].function, protocol::Function::Create);
-    EXPECT_EQ(requests[0].control_code, protocol::kCreateSynchronous);
+    EXPECT_EQ(requests[0].control_code, protocol::kCreateSynchronous | protocol::kCreateRing);
 
     QORVAL_HANDLE failed = 0;
     EXPECT_EQ(QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 2, &failed), uint32_t{QORVAL_GENERAL_ERROR});
@@ -82,8 +99,8 @@ TEST(PortAccessLibrary, OpenSendsASynchronousCreateAndMapsItsStatus) {
     EXPECT_EQ(QORVAL_PortClose(handle), uint32_t{QORVAL_INVALID_HANDLE});
 }
 
-TEST(PortAccessLibrary, ReadStatusesBecomeResultCodesAndKeepTheFrameBytes) {
-    ScriptedHost host;
+TEST_P(LibraryTransportTest, ReadStatusesBecomeResultCodesAndKeepTheFrameBytes) {
+    ScriptedHost host(OnRing());
     host.ServeDevice(1);
     std::atomic<uint32_t> next_status{wyvel32::STATUS_SUCCESS};
     host.SetHandler([&](unsigned, const protocol::Request& request) {
@@ -117,11 +134,12 @@ TEST(PortAccessLibrary, ReadStatusesBecomeResultCodesAndKeepTheFrameBytes) {
         }
     }
     EXPECT_EQ(host.Requests().back().output_length, 16u);
+    ExpectTransport(host);
     EXPECT_EQ(QORVAL_PortClose(handle), uint32_t{QORVAL_OK});
 }
 
-TEST(PortAccessLibrary, RequestsCarryTheDriversCodesAndRecords) {
-    ScriptedHost host;
+TEST_P(LibraryTransportTest, RequestsCarryTheDriversCodesAndRecords) {
+    ScriptedHost host(OnRing());
     host.ServeDevice(1);
     host.SetHandler([](unsigned, const protocol::Request& request) {
         switch (request.control_code) {
@@ -173,11 +191,12 @@ TEST(PortAccessLibrary, RequestsCarryTheDriversCodesAndRecords) {
     EXPECT_EQ(QORVAL_TransmitCommChar(handle, 'Z'), uint32_t{QORVAL_NO_TX_BUFFER});
     EXPECT_EQ(host.Requests().back().function, protocol::Function::Write);
     EXPECT_EQ(host.Requests().back().input, std::vector<uint8_t>{'Z'});
+    ExpectTransport(host);
     EXPECT_EQ(QORVAL_PortClose(handle), uint32_t{QORVAL_OK});
 }
 
-TEST(PortAccessLibrary, AGarbledOrShortAnswerKillsTheHandleInsteadOfMisreadingIt) {
-    ScriptedHost host;
+TEST_P(LibraryTransportTest, AGarbledOrShortAnswerKillsTheHandleInsteadOfMisreadingIt) {
+    ScriptedHost host(OnRing());
     host.ServeDevice(1);
     host.SetHandler([](unsigned, const protocol::Request& request) {
         if (request.control_code == wyvel32::IOCTL_GET_PORT_STATE) {
@@ -194,8 +213,26 @@ TEST(PortAccessLibrary, AGarbledOrShortAnswerKillsTheHandleInsteadOfMisreadingIt
     uint16_t modem;
     EXPECT_EQ(QORVAL_GetModemControl(handle, &modem), uint32_t{QORVAL_GENERAL_ERROR});
     // The request/reply pairing is lost: later calls fail at once instead of reading
-    // somebody else's answer.
+    // somebody else's answer, and never reach the host.
+    const size_t seen = host.Requests().size();
     EXPECT_EQ(QORVAL_SetNodeAddress(handle, 5), uint32_t{QORVAL_GENERAL_ERROR});
+    EXPECT_EQ(host.Requests().size(), seen);
+    EXPECT_EQ(QORVAL_PortClose(handle), uint32_t{QORVAL_OK});
+}
+
+TEST_P(LibraryTransportTest, AHostThatStopsAnsweringFailsTheCallAndKillsTheHandle) {
+    ScriptedHost host(OnRing());
+    host.ServeDevice(1);
+    host.Start();
+    QORVAL_HANDLE handle = 0;
+    ASSERT_EQ(QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 1, &handle), uint32_t{QORVAL_OK});
+    host.StopAnswering();
+    uint16_t waiting = 0, free = 0;
+    // The call gives up after the library's reply timeout.
+    EXPECT_EQ(QORVAL_GetBufferCount(handle, &waiting, &free), uint32_t{QORVAL_GENERAL_ERROR});
+    const size_t seen = host.Requests().size();
+    EXPECT_EQ(QORVAL_GetModemControl(handle, &waiting), uint32_t{QORVAL_GENERAL_ERROR});
+    EXPECT_EQ(host.Requests().size(), seen) << "a dead handle sends nothing more";
     EXPECT_EQ(QORVAL_PortClose(handle), uint32_t{QORVAL_OK});
 }
 

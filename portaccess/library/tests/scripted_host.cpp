@@ -7,11 +7,14 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <map>
+
+#include "host/protocol/descriptor_passing.h"
 
 namespace qorval::library::testing {
 
-ScriptedHost::ScriptedHost() {
+namespace ring = protocol::ring;
+
+ScriptedHost::ScriptedHost(bool offer_ring) : offer_ring_(offer_ring) {
     char pattern[] = "/tmp/qorval-lib-XXXXXX";
     prefix_ = ::mkdtemp(pattern);
     std::filesystem::create_directories(prefix_ / "run");
@@ -78,67 +81,146 @@ std::vector<protocol::Request> ScriptedHost::Requests() {
     return requests_;
 }
 
+size_t ScriptedHost::RingRequests() {
+    std::lock_guard lock(mutex_);
+    return ring_requests_;
+}
+
+void ScriptedHost::StopAnswering() {
+    std::lock_guard lock(mutex_);
+    silent_ = true;
+}
+
 void ScriptedHost::ReplyNextWithGarbage() {
     std::lock_guard lock(mutex_);
     garbage_next_ = true;
 }
 
+std::vector<uint8_t> ScriptedHost::Answer(unsigned port, const protocol::Request& request,
+                                          protocol::Reply& reply, bool& garbage) {
+    std::lock_guard lock(mutex_);
+    requests_.push_back(request);
+    if (silent_) {
+        return {};
+    }
+    garbage = garbage_next_;
+    garbage_next_ = false;
+    reply = handler_(port, request);
+    return garbage ? std::vector<uint8_t>{1, 2, 3} : protocol::EncodeReply(reply);
+}
+
+void ScriptedHost::OnMessage(int fd, Client& client, std::span<const uint8_t> message) {
+    if (client.port == 0) {
+        ::send(fd, list_reply_.data(), list_reply_.size(), MSG_NOSIGNAL);
+        return;
+    }
+    protocol::Request request;
+    if (!protocol::DecodeRequest(message, request).empty()) {
+        ::close(fd);
+        clients_.erase(fd);
+        return;
+    }
+    protocol::Reply reply;
+    bool garbage = false;
+    const std::vector<uint8_t> bytes = Answer(client.port, request, reply, garbage);
+    if (bytes.empty()) {
+        return;
+    }
+    const bool make_ring = offer_ring_ && !garbage && request.function == protocol::Function::Create &&
+                           (request.control_code & protocol::kCreateRing) != 0 && reply.status == 0;
+    std::string problem;
+    if (make_ring && (client.ring = ring::RingRegion::Create(&problem))) {
+        // Always "asleep": every submission writes the wake channel, which the loop polls.
+        ring::Store(client.ring->view().header().host_asleep, 1);
+        reply.output = ring::EncodeDescription({});
+        (void)protocol::SendWithDescriptors(fd, protocol::EncodeReply(reply),
+                                            client.ring->ClientDescriptors());
+        client.ring->ForgetClientDescriptors();
+        return;
+    }
+    ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+}
+
+void ScriptedHost::OnRingWake(Client& client) {
+    const ring::RingView view = client.ring->view();
+    protocol::DrainWakes(client.ring->host_wake());
+    ring::RingRequest taken;
+    const char* problem = nullptr;
+    while (client.reader.Take(view, taken, &problem) == ring::SubmissionReader::Outcome::Taken) {
+        protocol::Request request;
+        request.sequence = taken.sequence;
+        request.function = taken.function;
+        request.control_code = taken.control_code;
+        request.output_length = taken.output_length;
+        const uint8_t* input = view.data(taken.slot);
+        request.input.assign(input, input + taken.input_length);
+        protocol::Reply reply;
+        bool garbage = false;
+        const bool answered = !Answer(client.port, request, reply, garbage).empty();
+        {
+            std::lock_guard lock(mutex_);
+            ++ring_requests_;
+        }
+        if (!answered) {
+            continue;
+        }
+        if (garbage) {
+            taken.sequence += 1;  // an answer that belongs to no request
+        }
+        if (client.reader.Complete(view, taken, reply.status, reply.information, reply.output)) {
+            protocol::Wake(client.ring->slot_wake(taken.slot));
+        }
+    }
+}
+
 void ScriptedHost::Loop() {
-    std::map<int, unsigned> clients;  // connection fd -> port (0: control)
     while (!stop_) {
         std::vector<pollfd> fds{{wake_[0], POLLIN, 0}};
         for (auto& [fd, port] : listeners_) {
             fds.push_back({fd, POLLIN, 0});
         }
-        for (auto& [fd, port] : clients) {
+        std::vector<int> polled;  // connection of each entry after the listeners
+        for (auto& [fd, client] : clients_) {
             fds.push_back({fd, POLLIN, 0});
+            polled.push_back(fd);
+            if (client.ring) {
+                fds.push_back({client.ring->host_wake(), POLLIN, 0});
+                polled.push_back(fd);
+            }
         }
         if (::poll(fds.data(), fds.size(), -1) <= 0) {
             continue;
         }
-        for (size_t i = 1; i < fds.size(); ++i) {
-            if (fds[i].revents == 0) {
+        for (size_t i = 1; i <= listeners_.size(); ++i) {
+            if (fds[i].revents != 0) {
+                const int client = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC);
+                if (client >= 0) {
+                    clients_[client].port = listeners_[i - 1].second;
+                }
+            }
+        }
+        for (size_t i = 0; i < polled.size(); ++i) {
+            const pollfd& entry = fds[1 + listeners_.size() + i];
+            const auto it = clients_.find(polled[i]);
+            if (entry.revents == 0 || it == clients_.end()) {
                 continue;
             }
-            const int fd = fds[i].fd;
-            if (i <= listeners_.size()) {
-                const int client = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
-                if (client >= 0) {
-                    clients[client] = listeners_[i - 1].second;
-                }
+            if (entry.fd != it->first) {
+                OnRingWake(it->second);
                 continue;
             }
             std::vector<uint8_t> message(protocol::kMaxMessageSize);
-            const ssize_t got = ::recv(fd, message.data(), message.size(), 0);
+            const ssize_t got = ::recv(entry.fd, message.data(), message.size(), 0);
             if (got <= 0) {
-                ::close(fd);
-                clients.erase(fd);
+                ::close(entry.fd);
+                clients_.erase(it);
                 continue;
             }
             message.resize(static_cast<size_t>(got));
-            const unsigned port = clients[fd];
-            if (port == 0) {
-                ::send(fd, list_reply_.data(), list_reply_.size(), MSG_NOSIGNAL);
-                continue;
-            }
-            protocol::Request request;
-            if (!protocol::DecodeRequest(message, request).empty()) {
-                ::close(fd);
-                clients.erase(fd);
-                continue;
-            }
-            std::vector<uint8_t> reply;
-            {
-                std::lock_guard lock(mutex_);
-                requests_.push_back(request);
-                reply = garbage_next_ ? std::vector<uint8_t>{1, 2, 3}
-                                      : protocol::EncodeReply(handler_(port, request));
-                garbage_next_ = false;
-            }
-            ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+            OnMessage(entry.fd, it->second, message);
         }
     }
-    for (auto& [fd, port] : clients) {
+    for (auto& [fd, client] : clients_) {
         ::close(fd);
     }
 }

@@ -1,0 +1,364 @@
+#include "host/server/client_connection.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "host/kernel/irp.h"
+#include "host/protocol/descriptor_passing.h"
+#include "host/protocol/spin_wait.h"
+#include "host/server/seqpacket_listener.h"
+
+namespace qorval::host {
+
+namespace ring = protocol::ring;
+
+namespace {
+
+// How long a new connection may take to send its create request.
+constexpr int kCreateDeadlineMs = 5000;
+// The largest message that can be a create request: its header alone. One byte more tells an
+// over-long message apart.
+constexpr size_t kCreateBufferSize = protocol::kRequestHeaderSize + 1;
+// Messages read per round on the message path before the outbox gets its turn.
+constexpr int kMessagesPerRound = 16;
+// How long the ring's thread spins for the next submission before it sleeps: a client that
+// is busy with the port submits again well within it.
+constexpr auto kPauseFor = std::chrono::microseconds(2);
+constexpr auto kSpinBudget = std::chrono::microseconds(50);
+
+int MakeEvent() {
+    const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (fd < 0) {
+        std::abort();  // no descriptors left for a connection's own event: nothing sensible to do
+    }
+    return fd;
+}
+
+}  // namespace
+
+ClientConnection::ClientConnection(kernel::IoManager& kernel, int socket, std::string link,
+                                   ConnectionDirectory& directory)
+    : kernel_(kernel),
+      socket_(socket),
+      wake_(MakeEvent()),
+      link_(std::move(link)),
+      directory_(directory),
+      outbox_(socket_, wake_) {}
+
+ClientConnection::~ClientConnection() {
+    ::close(socket_);
+    ::close(wake_);
+}
+
+void ClientConnection::Start() {
+    thread_ = std::thread([this] { Run(); });
+}
+
+void ClientConnection::RequestStop() {
+    stop_ = true;
+    (void)::eventfd_write(wake_, 1);
+}
+
+void ClientConnection::Join() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+bool ClientConnection::ClientHungUp() const {
+    if (finished_.load()) {
+        return false;
+    }
+    pollfd end{socket_, POLLRDHUP, 0};
+    return ::poll(&end, 1, 0) > 0 && (end.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+bool ClientConnection::AwaitFinished(std::chrono::milliseconds bound) {
+    std::unique_lock lock(finished_lock_);
+    return finished_signal_.wait_for(lock, bound, [&] { return finished_.load(); });
+}
+
+void ClientConnection::Run() {
+    bool ring_asked = false;
+    if (Create(ring_asked)) {
+        if (ring_) {
+            ServeRing();
+        } else {
+            ServeMessages();
+        }
+    }
+    End();
+}
+
+bool ClientConnection::WaitForSocket(short events, int timeout_ms, short& revents,
+                                     bool* ring_woken) {
+    pollfd waits[3] = {{socket_, events, 0},
+                       {wake_, POLLIN, 0},
+                       {ring_woken != nullptr ? ring_->host_wake() : -1, POLLIN, 0}};
+    int ready;
+    do {
+        ready = ::poll(waits, ring_woken != nullptr ? 3 : 2, timeout_ms);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0 || (ready == 0 && timeout_ms >= 0)) {
+        return false;
+    }
+    if (waits[1].revents != 0) {
+        eventfd_t ignored;
+        (void)::eventfd_read(wake_, &ignored);
+    }
+    if (ring_woken != nullptr && waits[2].revents != 0) {
+        *ring_woken = true;
+        protocol::DrainWakes(ring_->host_wake());
+    }
+    revents = waits[0].revents;
+    return !stop_.load();
+}
+
+void ClientConnection::RefuseMalformed(uint32_t sequence) {
+    outbox_.Post(protocol::EncodeReply(sequence, wyvel32::STATUS_INVALID_PARAMETER, 0, {}));
+}
+
+bool ClientConnection::Create(bool& ring_asked) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kCreateDeadlineMs);
+    uint8_t buffer[kCreateBufferSize];
+    size_t size = 0;
+    for (;;) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        short revents = 0;
+        if (left <= 0 || !WaitForSocket(POLLIN, static_cast<int>(left), revents, nullptr)) {
+            return false;
+        }
+        const Received received = ReceiveMessage(socket_, buffer, size);
+        if (received == Received::Message) {
+            break;
+        }
+        if (received == Received::Empty || received == Received::Oversized) {
+            RefuseMalformed(0);
+            return false;
+        }
+        if (received == Received::Closed) {
+            return false;
+        }
+    }
+    protocol::Request request;
+    if (!protocol::DecodeRequest(std::span(buffer, size), request).empty() ||
+        request.function != protocol::Function::Create) {
+        RefuseMalformed(request.sequence);
+        return false;
+    }
+    const uint32_t options = (request.control_code & protocol::kCreateSynchronous) != 0
+                                 ? kernel::FILE_SYNCHRONOUS_IO_NONALERT
+                                 : 0;
+    kernel::NTSTATUS status = kernel_.Open(link_, options, &handle_);
+    // A client that closed the port and opens it again at once may find its old connection
+    // still closing the handle: its end is already closed, so wait for it and try again (it
+    // may also have finished just now).
+    if (status == kernel::STATUS_ACCESS_DENIED) {
+        directory_.AwaitDepartedClients(link_, this);
+        status = kernel_.Open(link_, options, &handle_);
+    }
+    if (status != wyvel32::STATUS_SUCCESS) {
+        handle_ = 0;
+        outbox_.Post(protocol::EncodeReply(request.sequence, status, 0, {}));
+        return false;
+    }
+    ring_asked = (request.control_code & protocol::kCreateRing) != 0;
+    return ReplyToCreate(request.sequence, ring_asked);
+}
+
+bool ClientConnection::ReplyToCreate(uint32_t sequence, bool ring_asked) {
+    if (ring_asked) {
+        std::string problem;
+        ring_ = ring::RingRegion::Create(&problem);
+        if (ring_) {
+            const std::vector<uint8_t> reply = protocol::EncodeReply(
+                sequence, wyvel32::STATUS_SUCCESS, 0, ring::EncodeDescription({}));
+            const bool sent =
+                protocol::SendWithDescriptors(socket_, reply, ring_->ClientDescriptors());
+            ring_->ForgetClientDescriptors();
+            return sent;
+        }
+        // No memory or descriptors for a ring: the handle works with messages.
+    }
+    const std::vector<uint8_t> reply =
+        protocol::EncodeReply(sequence, wyvel32::STATUS_SUCCESS, 0, {});
+    return SendMessage(socket_, reply.data(), reply.size());
+}
+
+void ClientConnection::ServeMessages() {
+    // Made once for the connection, not per message, and not cleared: only the bytes received
+    // are ever read.
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[protocol::kMaxMessageSize]);
+    const std::span<uint8_t> room(buffer.get(), protocol::kMaxMessageSize);
+    for (;;) {
+        short revents = 0;
+        const short events = POLLIN | (outbox_.HasQueued() ? POLLOUT : 0);
+        if (!WaitForSocket(events, -1, revents, nullptr) || outbox_.Failed()) {
+            return;
+        }
+        if ((revents & POLLOUT) != 0) {
+            outbox_.Flush();
+        }
+        if ((revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+            continue;
+        }
+        for (int round = 0; round < kMessagesPerRound; ++round) {
+            size_t size = 0;
+            const Received received = ReceiveMessage(socket_, room, size);
+            if (received == Received::Nothing) {
+                break;
+            }
+            if (received == Received::Empty || received == Received::Oversized) {
+                RefuseMalformed(0);
+                return;
+            }
+            if (received == Received::Closed || !HandleMessage(room.first(size))) {
+                return;
+            }
+        }
+    }
+}
+
+bool ClientConnection::HandleMessage(std::span<const uint8_t> message) {
+    protocol::Request request;
+    if (!protocol::DecodeRequest(message, request).empty() ||
+        request.function == protocol::Function::Create) {
+        RefuseMalformed(request.sequence);
+        return false;
+    }
+    auto reply = [self = shared_from_this(), sequence = request.sequence](
+                     kernel::NTSTATUS status, uint64_t information,
+                     std::span<const uint8_t> output) {
+        self->outbox_.Post(protocol::EncodeReply(sequence, status,
+                                                 static_cast<uint32_t>(information), output));
+    };
+    switch (request.function) {
+        case protocol::Function::Read:
+            kernel_.Read(handle_, request.output_length, std::move(reply));
+            break;
+        case protocol::Function::Write:
+            kernel_.Write(handle_, request.input, std::move(reply));
+            break;
+        case protocol::Function::DeviceControl:
+            kernel_.DeviceControl(handle_, request.control_code, request.input,
+                                  request.output_length, std::move(reply));
+            break;
+        case protocol::Function::Create:
+            break;  // refused above
+    }
+    return true;
+}
+
+void ClientConnection::ServeRing() {
+    const ring::RingView view = ring_->view();
+    uint32_t& asleep = view.header().host_asleep;
+    const auto submitted = [&] { return reader_.HasSubmissions(view) || stop_.load(); };
+    for (;;) {
+        bool any = false;
+        if (!DispatchSubmissions(any) || stop_.load()) {
+            return;
+        }
+        if (any || protocol::SpinBriefly(submitted, kPauseFor, kSpinBudget)) {
+            continue;
+        }
+        // Say so before the last look, so that a submission after it writes the wake channel.
+        ring::Store(asleep, 1, std::memory_order_seq_cst);
+        if (reader_.HasSubmissions(view)) {
+            ring::Store(asleep, 0);
+            continue;
+        }
+        short revents = 0;
+        bool woken = false;
+        const bool go_on = WaitForSocket(POLLIN | POLLRDHUP, -1, revents, &woken);
+        ring::Store(asleep, 0);
+        if (!go_on) {
+            return;
+        }
+        if (revents != 0) {
+            // On a ring connection the socket carries nothing but its end.
+            uint8_t scrap[kCreateBufferSize];
+            size_t size = 0;
+            const Received received = ReceiveMessage(socket_, scrap, size);
+            if (received == Received::Nothing) {
+                continue;
+            }
+            if (received != Received::Closed) {
+                RefuseMalformed(0);
+            }
+            return;
+        }
+    }
+}
+
+bool ClientConnection::DispatchSubmissions(bool& any) {
+    const ring::RingView view = ring_->view();
+    for (;;) {
+        ring::RingRequest request;
+        const char* problem = nullptr;
+        switch (reader_.Take(view, request, &problem)) {
+            case ring::SubmissionReader::Outcome::Empty:
+                return true;
+            case ring::SubmissionReader::Outcome::Malformed:
+                RefuseMalformed(0);
+                return false;
+            case ring::SubmissionReader::Outcome::Taken:
+                any = true;
+                Dispatch(request);
+                break;
+        }
+    }
+}
+
+void ClientConnection::Dispatch(const ring::RingRequest& request) {
+    auto done = [self = shared_from_this(), request](kernel::NTSTATUS status, uint64_t information,
+                                                     std::span<const uint8_t> output) {
+        const ring::RingView view = self->ring_->view();
+        if (self->reader_.Complete(view, request, status, static_cast<uint32_t>(information),
+                                   output)) {
+            protocol::Wake(self->ring_->slot_wake(request.slot));
+        }
+    };
+    // The input bytes are copied once, straight into the request's system buffer; a client
+    // that changes them meanwhile changes only its own frame.
+    const std::span<const uint8_t> input(ring_->view().data(request.slot), request.input_length);
+    switch (request.function) {
+        case protocol::Function::Read:
+            kernel_.Read(handle_, request.output_length, std::move(done));
+            break;
+        case protocol::Function::Write:
+            kernel_.Write(handle_, input, std::move(done));
+            break;
+        case protocol::Function::DeviceControl:
+            kernel_.DeviceControl(handle_, request.control_code, input, request.output_length,
+                                  std::move(done));
+            break;
+        case protocol::Function::Create:
+            break;  // the reader never hands one out
+    }
+}
+
+void ClientConnection::End() {
+    if (handle_ != 0) {
+        // As for a process that died: cancel what it left outstanding, then cleanup and close.
+        kernel_.CancelIo(handle_);
+        (void)kernel_.CloseHandle(handle_);
+        handle_ = 0;
+    }
+    outbox_.Close();
+    ::shutdown(socket_, SHUT_RDWR);  // the client sees the end now; the descriptor goes later
+    {
+        std::lock_guard lock(finished_lock_);
+        finished_ = true;
+    }
+    finished_signal_.notify_all();
+    directory_.ConnectionFinished();
+}
+
+}  // namespace qorval::host
