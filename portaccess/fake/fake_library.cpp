@@ -153,6 +153,26 @@ void FakeLibrary::SetModemInputs(uint16_t driver, uint16_t port, uint16_t bits) 
     }
 }
 
+void FakeLibrary::SetPortInfo(uint16_t driver, uint16_t port, const PortInfo& info) {
+    std::lock_guard lock(state_->mutex);
+    if (FakePort* p = state_->ByKey({driver, port}); p != nullptr) {
+        p->info = info;
+    }
+}
+
+void FakeLibrary::SetPortState(uint16_t driver, uint16_t port, const PortState& state) {
+    std::lock_guard lock(state_->mutex);
+    if (FakePort* p = state_->ByKey({driver, port}); p != nullptr) {
+        p->state = state;
+    }
+}
+
+std::optional<PortState> FakeLibrary::LastPortStateWritten(uint16_t driver, uint16_t port) const {
+    std::lock_guard lock(state_->mutex);
+    FakePort* p = state_->ByKey({driver, port});
+    return p == nullptr ? std::nullopt : p->lastWritten;
+}
+
 uint32_t FakeLibrary::NowMs() const {
     return state_->nowMs.load(std::memory_order_relaxed);
 }

@@ -29,6 +29,8 @@
 #include <string_view>
 #include <vector>
 
+#include "portaccess/qorval32.h"
+
 namespace qorval::fake {
 
 struct FakePortSpec {
@@ -71,6 +73,13 @@ class FakeLibrary {
     void SetTxBuffersFree(uint16_t driver, uint16_t port, std::optional<uint16_t> count);
     // DSR/DCD/CTS/RI bits seen by the port.
     void SetModemInputs(uint16_t driver, uint16_t port, uint16_t bits);
+    // PortInfo reported from now on, in place of the adapter driver's record (for a card,
+    // oscillator or capability mask the adapter driver never reports).
+    void SetPortInfo(uint16_t driver, uint16_t port, const PortInfo& info);
+    // The whole PortState as the port reports it from now on, settings and counters.
+    void SetPortState(uint16_t driver, uint16_t port, const PortState& state);
+    // The record last given to QORVAL_SetPortState, byte for byte; nullopt when none was.
+    std::optional<PortState> LastPortStateWritten(uint16_t driver, uint16_t port) const;
 
     uint32_t NowMs() const;
     void AdvanceMs(uint32_t ms);

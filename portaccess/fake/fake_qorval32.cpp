@@ -188,6 +188,10 @@ uint32_t QORVAL_GetPortInfo(QORVAL_HANDLE handle, PortInfo* info) {
         if (info == nullptr) {
             return QORVAL_INVALID_PARAMETER;
         }
+        if (port->info) {
+            *info = *port->info;
+            return QORVAL_OK;
+        }
         std::memset(info, 0, sizeof(*info));
         const uint16_t channel = static_cast<uint16_t>(port->port_spec.port - 1);
         info->capabilities = kCapabilityMask;
@@ -226,6 +230,7 @@ uint32_t QORVAL_SetPortState(QORVAL_HANDLE handle, const PortState* state) {
         if (state == nullptr) {
             return QORVAL_INVALID_PARAMETER;
         }
+        port->lastWritten = *state;
         // The settable fields only, as the driver takes them; reprogramming drops the rings.
         PortState& st = port->state;
         st.divisor = state->divisor;

@@ -37,6 +37,8 @@ struct FakePort {
     uint16_t modemInputs = 0;   // set by the test
     uint32_t dropped = 0;
     PortState state{};  // settable fields and counters
+    std::optional<PortInfo> info;         // replaces the adapter driver's PortInfo when set
+    std::optional<PortState> lastWritten;  // the record of the last QORVAL_SetPortState
 };
 
 struct FakeState {

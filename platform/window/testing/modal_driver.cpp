@@ -32,7 +32,15 @@ void WhenModal(std::function<void(QWidget*)> action, int boundMs) {
 }
 
 void AnswerNextMessageBox(int button, SeenMessageBox* seen) {
-    WhenModal([button, seen](QWidget* modal) {
+    AnswerNextMessageBox(button, seen, nullptr);
+}
+
+void AnswerNextMessageBox(int button, SeenMessageBox* seen, std::function<void(QWidget*)> next) {
+    WhenModal([button, seen, next](QWidget* modal) {
+        // Looked for from the next pass of the event loop on, when this box has gone.
+        if (next) {
+            WhenModal(next);
+        }
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (box == nullptr) {
             ADD_FAILURE() << "the modal window is not a message box: "

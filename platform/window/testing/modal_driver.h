@@ -22,5 +22,8 @@ struct SeenMessageBox {
     int buttons = 0;  // QMessageBox::StandardButtons
 };
 void AnswerNextMessageBox(int button, SeenMessageBox* seen = nullptr);
+// As above, then `next` with the modal window that is up once the box has gone (the dialog the
+// box was shown over, or the one that opens after it).
+void AnswerNextMessageBox(int button, SeenMessageBox* seen, std::function<void(QWidget*)> next);
 
 }  // namespace qorval::ui::testing
