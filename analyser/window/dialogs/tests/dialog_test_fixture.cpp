@@ -1,0 +1,46 @@
+#include "analyser/window/dialogs/tests/dialog_test_fixture.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "platform/window/qt_user_messages.h"
+#include "platform/window/testing/modal_driver.h"
+
+namespace qorval::analyser::testing {
+
+void WhenDialog(std::function<void(QDialog&)> action) {
+    ui::testing::WhenModal([action = std::move(action)](QWidget* modal) {
+        auto* dialog = qobject_cast<QDialog*>(modal);
+        if (dialog == nullptr) {
+            ADD_FAILURE() << "the modal window is not a dialog";
+            modal->close();
+            return;
+        }
+        try {
+            action(*dialog);
+        } catch (const MissingControl&) {
+        }
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "the dialog \"" << ui::FromQString(dialog->windowTitle())
+                          << "\" was left open";
+            dialog->reject();
+        }
+    });
+}
+
+std::string Text(QWidget& control) {
+    if (auto* edit = qobject_cast<QLineEdit*>(&control)) {
+        return ui::FromQString(edit->text());
+    }
+    if (auto* label = qobject_cast<QLabel*>(&control)) {
+        return ui::FromQString(label->text());
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(&control)) {
+        return ui::FromQString(button->text());
+    }
+    ADD_FAILURE() << "no text in " << control.metaObject()->className();
+    return {};
+}
+
+}  // namespace qorval::analyser::testing
