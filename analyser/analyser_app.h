@@ -26,6 +26,8 @@ struct SendOptions {
     bool executeMacro = false;
     std::string sendFile;
     bool sendFirst = false;
+
+    bool operator==(const SendOptions&) const = default;
 };
 
 class CAnalyserApp {
