@@ -1,6 +1,7 @@
 #include "analyser/window/dialogs/tests/dialog_test_fixture.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -27,6 +28,22 @@ void WhenDialog(std::function<void(QDialog&)> action) {
             dialog->reject();
         }
     });
+}
+
+NoDialogGuard::NoDialogGuard() : timer_(new QTimer) {
+    timer_->setInterval(0);
+    QObject::connect(timer_, &QTimer::timeout, [this] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            ++closed_;
+            ADD_FAILURE() << "a window opened: " << ui::FromQString(modal->windowTitle());
+            modal->close();
+        }
+    });
+    timer_->start();
+}
+
+NoDialogGuard::~NoDialogGuard() {
+    delete timer_;
 }
 
 std::string Text(QWidget& control) {

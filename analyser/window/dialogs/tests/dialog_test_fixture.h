@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <stdexcept>
@@ -36,6 +37,21 @@ T& Find(QWidget& root, const char* objectName) {
 // (OK, Cancel, Close); one that leaves it open fails the test and the dialog is cancelled, so
 // a failed check never leaves a modal window hanging.
 void WhenDialog(std::function<void(QDialog&)> action);
+
+// For commands that must open no dialog: while it lives, any modal window that appears is
+// closed and counted, so a wrong dialog fails the test instead of waiting for ever.
+class NoDialogGuard {
+  public:
+    NoDialogGuard();
+    ~NoDialogGuard();
+    NoDialogGuard(const NoDialogGuard&) = delete;
+    NoDialogGuard& operator=(const NoDialogGuard&) = delete;
+    int Closed() const { return closed_; }
+
+  private:
+    QTimer* timer_;
+    int closed_ = 0;
+};
 
 // The text of a line edit, label or button as UTF-8.
 std::string Text(QWidget& control);
