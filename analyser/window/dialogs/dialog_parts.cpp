@@ -58,7 +58,9 @@ QLabel* MakeValueLabel(const std::string& text, const char* objectName, QWidget*
 
 FileNameRow::FileNameRow(std::string_view browseCaption, const char* editName,
                          const char* browseName, QWidget* parent)
-    : QWidget(parent), edit_(new QLineEdit(this)), browse_(MakeButton(browseCaption, browseName, this)) {
+    : QWidget(parent),
+      edit_(new QLineEdit(this)),
+      browse_(MakeButton(browseCaption, browseName, this)) {
     edit_->setObjectName(editName);
     edit_->setMinimumWidth(280);
     auto* layout = new QHBoxLayout(this);

@@ -29,11 +29,11 @@ class CSendOptionsDlg : public QDialog {
         : QDialog(parent),
           messages_(messages),
           choice_(opened),
-          macroFile_(new dialogs::FileNameRow(kMacroBrowse, "macroFileName", "macroBrowseButton",
-                                              this)),
+          macroFile_(
+              new dialogs::FileNameRow(kMacroBrowse, "macroFileName", "macroBrowseButton", this)),
           executeMacro_(dialogs::MakeControl<QCheckBox>(kExecuteMacro, "executeMacro", this)),
-          sendFile_(new dialogs::FileNameRow(kSendBrowse, "sendFileName", "sendBrowseButton",
-                                             this)),
+          sendFile_(
+              new dialogs::FileNameRow(kSendBrowse, "sendFileName", "sendBrowseButton", this)),
           sendFirst_(dialogs::MakeControl<QCheckBox>(kSendFirst, "sendFirst", this)) {
         setWindowTitle(kTitle);
         macroFile_->SetFileName(opened.macroFile);

@@ -1,5 +1,5 @@
 // Device Info: every field read from the port in its format, the port state's fields empty
-// when it cannot be read, no dialog without a port or its information.
+// when it cannot be read, no dialog without the port's information.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -62,13 +62,9 @@ TEST_F(DeviceInfoDialogTest, WithoutThePortStateItsFieldsStayEmpty) {
     EXPECT_EQ(ui_.messages, std::vector<std::string>{"Could not retrieve port state!"});
 }
 
-TEST_F(DeviceInfoDialogTest, NoDialogWithoutAPortOrItsInformation) {
-    ASSERT_TRUE(app_->Startup());
+TEST_F(DeviceInfoDialogTest, NoDialogWithoutThePortsInformation) {
+    OpenPort();
     NoDialogGuard guard;
-    RunDeviceInfoDialog(&parent_, *app_, messages_);
-    EXPECT_EQ(ui_.LastMessage().rfind("Driver and Port have not been selected!", 0), 0u);
-
-    ASSERT_TRUE(app_->SelectDriverPort());
     Fake().FailNext("QORVAL_GetPortInfo", QORVAL_GENERAL_ERROR);
     RunDeviceInfoDialog(&parent_, *app_, messages_);
     EXPECT_EQ(ui_.LastMessage(), "Could not retrieve device information!");

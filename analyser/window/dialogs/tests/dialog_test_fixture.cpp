@@ -46,6 +46,19 @@ NoDialogGuard::~NoDialogGuard() {
     delete timer_;
 }
 
+std::vector<std::string> DialogTest::CallValues(std::string_view function) {
+    std::vector<std::string> values;
+    const std::string prefix = std::string(function) + "(";
+    for (const std::string& call : Fake().CallLog()) {
+        if (call.starts_with(prefix) && call.ends_with(")")) {
+            const std::string args = call.substr(prefix.size(), call.size() - prefix.size() - 1);
+            const size_t comma = args.find(',');
+            values.push_back(comma == std::string::npos ? std::string{} : args.substr(comma + 1));
+        }
+    }
+    return values;
+}
+
 std::string Text(QWidget& control) {
     if (auto* edit = qobject_cast<QLineEdit*>(&control)) {
         return ui::FromQString(edit->text());

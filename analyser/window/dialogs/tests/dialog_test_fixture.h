@@ -11,6 +11,8 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "analyser/tests/engine_fixture.h"
 #include "platform/testing/recording_user_messages.h"
@@ -58,6 +60,10 @@ std::string Text(QWidget& control);
 
 class DialogTest : public EngineTest {
   protected:
+    // The values the library was given by the calls of `function` since the log was cleared,
+    // in order ("QORVAL_SetModemControl(1,17)" gives "17"; a call with only a handle "").
+    static std::vector<std::string> CallValues(std::string_view function);
+
     ui::testing::RecordingUserMessages messages_;
     QWidget parent_;
 };
