@@ -21,6 +21,7 @@ namespace {
 // The Browse buttons open an ordinary open-file dialog; every file is listed first, since log,
 // macro and send files are named freely.
 constexpr const char* kBrowseCaption = "Open";
+constexpr const char* kCloseCaption = "&Close";
 constexpr const char* kBrowseFilter = "All Files (*.*)|*.*|Text Files (*.txt)|*.txt||";
 
 }  // namespace
@@ -32,6 +33,21 @@ QDialogButtonBox* MakeOkCancelButtons(QDialog& dialog) {
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     return buttons;
+}
+
+QPushButton* MakeCloseButton(QDialog& dialog) {
+    QPushButton* close = MakeButton(kCloseCaption, "closeButton", &dialog);
+    QObject::connect(close, &QPushButton::clicked, &dialog, &QDialog::accept);
+    return close;
+}
+
+QHBoxLayout* MakeButtonRow(std::initializer_list<QWidget*> buttons) {
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    for (QWidget* button : buttons) {
+        row->addWidget(button);
+    }
+    return row;
 }
 
 QPushButton* MakeButton(std::string_view caption, const char* objectName, QWidget* parent) {

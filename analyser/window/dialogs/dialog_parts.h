@@ -4,12 +4,14 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
 
 class QDialog;
 class QDialogButtonBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -20,8 +22,16 @@ class UserMessages;
 
 namespace qorval::analyser::dialogs {
 
+// The buttons of the dialogs that stay open until they are closed.
+inline constexpr const char* kGetCaption = "&Get";
+inline constexpr const char* kSetCaption = "&Set";
+
 // OK and Cancel ("okButton", "cancelButton"), wired to accept and reject.
 QDialogButtonBox* MakeOkCancelButtons(QDialog& dialog);
+// "&Close" ("closeButton"), wired to accept.
+QPushButton* MakeCloseButton(QDialog& dialog);
+// The buttons in a row at the bottom right.
+QHBoxLayout* MakeButtonRow(std::initializer_list<QWidget*> buttons);
 // A push button with its caption (accelerator included) and object name.
 QPushButton* MakeButton(std::string_view caption, const char* objectName, QWidget* parent);
 // A label holding a value: fixed pitch, so the padded formats ("%10lu") line up; selectable.

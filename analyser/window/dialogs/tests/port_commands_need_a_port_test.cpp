@@ -27,7 +27,8 @@ TEST_P(PortCommandsNeedAPort, ShowTheMessageAndOpenNoDialog) {
 
 INSTANTIATE_TEST_SUITE_P(EveryPortCommand, PortCommandsNeedAPort,
                          ::testing::Values(&RunDeviceInfoDialog, &RunNodeAddressDialog,
-                                           &RunResetBuffersDialog));
+                                           &RunResetBuffersDialog, &RunModemControlDialog,
+                                           &RunPortStateDialog));
 
 }  // namespace
 }  // namespace qorval::analyser::testing
