@@ -28,7 +28,7 @@ TEST_P(PortCommandsNeedAPort, ShowTheMessageAndOpenNoDialog) {
 INSTANTIATE_TEST_SUITE_P(EveryPortCommand, PortCommandsNeedAPort,
                          ::testing::Values(&RunDeviceInfoDialog, &RunNodeAddressDialog,
                                            &RunResetBuffersDialog, &RunModemControlDialog,
-                                           &RunPortStateDialog));
+                                           &RunPortStateDialog, &RunTransmitCharDialog));
 
 }  // namespace
 }  // namespace qorval::analyser::testing
