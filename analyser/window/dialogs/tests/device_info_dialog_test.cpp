@@ -46,7 +46,7 @@ TEST_F(DeviceInfoDialogTest, ShowsThePortsInformationAndCountersInTheirFormats) 
     });
     RunDeviceInfoDialog(&parent_, *app_, messages_);
     EXPECT_EQ(app_->GetPortInfoRecord().maxTxFrame, 1024);
-    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(ui_.user.shown.empty());
 }
 
 TEST_F(DeviceInfoDialogTest, WithoutThePortStateItsFieldsStayEmpty) {
@@ -59,7 +59,7 @@ TEST_F(DeviceInfoDialogTest, WithoutThePortStateItsFieldsStayEmpty) {
         Find<QPushButton>(dialog, "okButton").click();
     });
     RunDeviceInfoDialog(&parent_, *app_, messages_);
-    EXPECT_EQ(ui_.messages, std::vector<std::string>{"Could not retrieve port state!"});
+    EXPECT_EQ(ui_.user.Texts(), std::vector<std::string>{"Could not retrieve port state!"});
 }
 
 TEST_F(DeviceInfoDialogTest, NoDialogWithoutThePortsInformation) {

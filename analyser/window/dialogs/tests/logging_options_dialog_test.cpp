@@ -20,7 +20,7 @@ class LoggingOptionsDialogTest : public DialogTest {
         app_->MutableParms().logFile = (dir_ / "capture.log").string();
         app_->ToggleLogging();
         ASSERT_TRUE(app_->LoggingEnabled());
-        ui_.statuses.clear();
+        ui_.user.statuses.clear();
     }
 };
 
@@ -66,7 +66,7 @@ TEST_F(LoggingOptionsDialogTest, CancelChangesNothingEvenAfterABrowse) {
     RunLoggingOptionsDialog(&parent_, *app_, messages_);
     EXPECT_EQ(app_->Parms(), before);
     EXPECT_TRUE(app_->LoggingEnabled());
-    EXPECT_TRUE(ui_.statuses.empty());
+    EXPECT_TRUE(ui_.user.statuses.empty());
 }
 
 TEST_F(LoggingOptionsDialogTest, BrowseReplacesTheNameAndMayNameAFileNotMadeYet) {

@@ -67,7 +67,7 @@ TEST_F(ModemControlDialogTest, SetSendsEveryBoxWithTheInputsAsShownAndStaysOpen)
     RunModemControlDialog(&parent_, *app_, messages_);
     // DTR + LL + the DSR and CTS shown: 0x55; then without LL: 0x51.
     EXPECT_EQ(CallValues("QORVAL_SetModemControl"), (std::vector<std::string>{"85", "81"}));
-    EXPECT_TRUE(ui_.messages.empty()) << "nothing is said on success";
+    EXPECT_TRUE(ui_.user.shown.empty()) << "nothing is said on success";
     uint16_t word = 0;
     ASSERT_EQ(QORVAL_GetModemControl(app_->PortHandle(), &word), QORVAL_OK);
     EXPECT_EQ(word & (QORVAL_MODEM_DTR | QORVAL_MODEM_RTS), QORVAL_MODEM_DTR);
@@ -96,8 +96,8 @@ TEST_F(ModemControlDialogTest, FailuresAreSaidAndTheDialogStaysUsable) {
         Find<QPushButton>(dialog, "closeButton").click();
     });
     RunModemControlDialog(&parent_, *app_, messages_);
-    ASSERT_FALSE(ui_.messages.empty());
-    EXPECT_EQ(ui_.messages.front(), "Could not retrieve modem control states!");
+    ASSERT_FALSE(ui_.user.shown.empty());
+    EXPECT_EQ(ui_.user.Texts().front(), "Could not retrieve modem control states!");
 }
 
 }  // namespace

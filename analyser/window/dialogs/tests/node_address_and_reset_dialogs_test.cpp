@@ -124,15 +124,15 @@ TEST_F(ResetBuffersDialogTest, OkSendsTheMaskOfTheTickedBoxes) {
     Reset(false, true);
     Reset(true, true);
     EXPECT_EQ(CallValues("QORVAL_ResetBuffers"), (std::vector<std::string>{"2", "1", "3"}));
-    EXPECT_EQ(ui_.statuses, std::vector<std::string>(3, "Buffers reset sucessfully!"));
+    EXPECT_EQ(ui_.user.statuses, std::vector<std::string>(3, "Buffers reset sucessfully!"));
 }
 
 TEST_F(ResetBuffersDialogTest, NoBoxOrCancelCallsNothingAndShowsNothing) {
     Reset(false, false);
     Reset(true, true, "cancelButton");
     EXPECT_TRUE(CallValues("QORVAL_ResetBuffers").empty());
-    EXPECT_TRUE(ui_.statuses.empty());
-    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_TRUE(ui_.user.statuses.empty());
+    EXPECT_TRUE(ui_.user.shown.empty());
 }
 
 TEST_F(ResetBuffersDialogTest, AFailureIsSaidInTheStatusBar) {

@@ -17,7 +17,7 @@ TEST_P(PortCommandsNeedAPort, ShowTheMessageAndOpenNoDialog) {
     Fake().ClearCallLog();
     NoDialogGuard guard;
     GetParam()(&parent_, *app_, messages_);
-    EXPECT_EQ(ui_.messages,
+    EXPECT_EQ(ui_.user.Texts(),
               std::vector<std::string>{"Driver and Port have not been selected!\nExecute \"Select "
                                        "Driver/Port\" command and\ntry this command again!"});
     EXPECT_EQ(guard.Closed(), 0);

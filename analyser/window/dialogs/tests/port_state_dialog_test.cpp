@@ -86,7 +86,7 @@ TEST_F(PortStateDialogTest, ShowsTheRecordAsRead) {
     });
     RunPortStateDialog(&parent_, *app_, messages_);
     EXPECT_FALSE(Fake().LastPortStateSet(kDriver, 1).has_value()) << "closing sends nothing";
-    EXPECT_TRUE(ui_.messages.empty()) << "opening reads without announcing it";
+    EXPECT_TRUE(ui_.user.shown.empty()) << "opening reads without announcing it";
 }
 
 TEST_F(PortStateDialogTest, SetWritesTheControlsIntoTheRecordAndSendsTheRestUnchanged) {
@@ -110,7 +110,7 @@ TEST_F(PortStateDialogTest, SetWritesTheControlsIntoTheRecordAndSendsTheRestUnch
     expected.loopback = 0;
     expected.rs485 = 1;
     EXPECT_TRUE(SameBytes(Sent(), expected));
-    EXPECT_EQ(ui_.messages, std::vector<std::string>{"Operation completed successfully!"});
+    EXPECT_EQ(ui_.user.Texts(), std::vector<std::string>{"Operation completed successfully!"});
 }
 
 TEST_F(PortStateDialogTest, AParityTheGroupDoesNotNameShowsNoneAndIsWrittenAsNone) {
@@ -178,7 +178,7 @@ TEST_F(PortStateDialogTest, GetReadsAgainAndSaysSo) {
         Click(dialog, "closeButton");
     });
     RunPortStateDialog(&parent_, *app_, messages_);
-    EXPECT_EQ(ui_.messages, std::vector<std::string>{"Operation completed successfully!"});
+    EXPECT_EQ(ui_.user.Texts(), std::vector<std::string>{"Operation completed successfully!"});
 }
 
 TEST_F(PortStateDialogTest, UnreadAtOpeningNothingIsSelectedAndSetNeverSendsZeros) {
@@ -194,7 +194,7 @@ TEST_F(PortStateDialogTest, UnreadAtOpeningNothingIsSelectedAndSetNeverSendsZero
         Click(dialog, "closeButton");
     });
     RunPortStateDialog(&parent_, *app_, messages_);
-    EXPECT_EQ(ui_.messages.front(), "Could not retrieve port state!");
+    EXPECT_EQ(ui_.user.Texts().front(), "Could not retrieve port state!");
     // "&Set" read the record first; the first empty edit was refused, so nothing after it was
     // taken and the record went back exactly as read.
     EXPECT_TRUE(SameBytes(Sent(), record_));

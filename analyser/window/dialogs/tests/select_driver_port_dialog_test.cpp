@@ -124,6 +124,7 @@ class DialogChoosingUi : public AnalyserUi {
   public:
     MessageAnswer ShowMessage(const Message&) override { return MessageAnswer::Ok; }
     void ShowStatus(std::string_view) override {}
+    std::optional<std::string> ChooseFile(const ui::FileChoice&) override { return std::nullopt; }
     void RefreshMenu(const MenuState&) override {}
     CaptureView* OpenCaptureWindow() override { return nullptr; }
     void CloseCaptureWindow() override {}

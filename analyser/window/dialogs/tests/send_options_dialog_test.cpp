@@ -26,7 +26,7 @@ class SendOptionsDialogTest : public DialogTest {
         parms.sendFirst = true;
         app_->ToggleTransmit();
         ASSERT_TRUE(app_->TransmitEnabled());
-        ui_.statuses.clear();
+        ui_.user.statuses.clear();
     }
 
     SendOptions Settings() const {
@@ -78,7 +78,7 @@ TEST_F(SendOptionsDialogTest, ExecutingTheMacroParsesItOrSaysItFailed) {
     runWithMacro(WriteFile("bad.txt", "NOSUCH 1\n").string());
     EXPECT_FALSE(app_->MacroMode());
     EXPECT_EQ(ui_.LastStatus(), "Macro program parsing failed. Transmission stopped.");
-    EXPECT_FALSE(ui_.messages.empty()) << "the parser's diagnostic is shown";
+    EXPECT_FALSE(ui_.user.shown.empty()) << "the parser's diagnostic is shown";
 }
 
 TEST_F(SendOptionsDialogTest, PlainCancelChangesNothing) {
@@ -92,7 +92,7 @@ TEST_F(SendOptionsDialogTest, PlainCancelChangesNothing) {
     RunSendOptionsDialog(&parent_, *app_, messages_);
     EXPECT_EQ(Settings(), before);
     EXPECT_TRUE(app_->TransmitEnabled());
-    EXPECT_TRUE(ui_.statuses.empty());
+    EXPECT_TRUE(ui_.user.statuses.empty());
 }
 
 TEST_F(SendOptionsDialogTest, CancelAfterABrowseAppliesTheBrowsedNameWithTheOpeningValues) {
