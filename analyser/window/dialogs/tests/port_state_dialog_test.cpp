@@ -41,11 +41,11 @@ class PortStateDialogTest : public DialogTest {
         record_.loopback = 1;
         record_.txFrames = 12345;
         record_.status = 0xBEEF;
-        Fake().SetPortStateRecord(kDriver, 1, record_);
+        Fake().SetPortState(kDriver, 1, record_);
     }
 
     PortState Sent() const {
-        const std::optional<PortState> sent = Fake().LastPortStateSet(kDriver, 1);
+        const std::optional<PortState> sent = Fake().LastPortStateWritten(kDriver, 1);
         EXPECT_TRUE(sent.has_value()) << "no record was sent";
         return sent.value_or(PortState{});
     }
@@ -85,7 +85,7 @@ TEST_F(PortStateDialogTest, ShowsTheRecordAsRead) {
         Click(dialog, "closeButton");
     });
     RunPortStateDialog(&parent_, *app_, messages_);
-    EXPECT_FALSE(Fake().LastPortStateSet(kDriver, 1).has_value()) << "closing sends nothing";
+    EXPECT_FALSE(Fake().LastPortStateWritten(kDriver, 1).has_value()) << "closing sends nothing";
     EXPECT_TRUE(ui_.user.shown.empty()) << "opening reads without announcing it";
 }
 
@@ -115,7 +115,7 @@ TEST_F(PortStateDialogTest, SetWritesTheControlsIntoTheRecordAndSendsTheRestUnch
 
 TEST_F(PortStateDialogTest, AParityTheGroupDoesNotNameShowsNoneAndIsWrittenAsNone) {
     record_.parity = 2;
-    Fake().SetPortStateRecord(kDriver, 1, record_);
+    Fake().SetPortState(kDriver, 1, record_);
     WhenDialog([](QDialog& dialog) {
         EXPECT_TRUE(Checked(dialog, "parityNONE"));
         Click(dialog, "setButton");
@@ -169,7 +169,7 @@ TEST_F(PortStateDialogTest, GetReadsAgainAndSaysSo) {
     WhenDialog([this](QDialog& dialog) {
         record_.divisor = 7;
         record_.brgSource = 0;
-        Fake().SetPortStateRecord(kDriver, 1, record_);
+        Fake().SetPortState(kDriver, 1, record_);
         Edit(dialog, "divisor").setText("999");
         Click(dialog, "getButton");
         EXPECT_EQ(Text(Edit(dialog, "divisor")), "7");
