@@ -9,9 +9,6 @@
 namespace qorval::analyser {
 namespace {
 
-// Every message box of the program carries the program's title.
-constexpr const char* kCaption = "Lombex for NT";
-
 constexpr const char* kNoDriverInfoAtStart =
     "Could not retrieve driver information, Exiting application!";
 constexpr const char* kNoDrivers = "No drivers detected, Exiting application!";

@@ -26,10 +26,15 @@ struct SendOptions {
     bool executeMacro = false;
     std::string sendFile;
     bool sendFirst = false;
+
+    bool operator==(const SendOptions&) const = default;
 };
 
 class CAnalyserApp {
   public:
+    // The caption of every message box of the program, and the main window's title.
+    static constexpr const char* kCaption = "Lombex for NT";
+
     // A macro pass runs at most this many steps, so that a loop without GET, SEND or STOP
     // returns to the message loop; the next pass continues where this one stopped.
     static constexpr uint32_t kMaxStepsPerPass = 4096;

@@ -50,6 +50,8 @@ std::string Word32(uint32_t value) {
 
 // Parity as the radio group shows it: NONE 0, EVEN 3, ODD 1.
 constexpr std::array<uint8_t, 3> kParityValues = {0, 3, 1};
+constexpr size_t kClockSources = 4;  // RXC, TXC, BRG, DPLL
+constexpr size_t kBrgSources = 2;    // PCLK, RTXC
 
 }  // namespace
 
@@ -219,40 +221,47 @@ PortStateEntries EntriesFromState(const PortState& state) {
     return entries;
 }
 
-std::optional<std::string> ApplyPortStateEntries(const PortStateEntries& entries,
-                                                 PortState& state) {
+std::optional<PortStateRefusal> ApplyPortStateEntries(const PortStateEntries& entries,
+                                                      PortState& state) {
     struct Edit {
+        PortStateEdit edit;
         const std::string& text;
         int64_t max;
         void (*store)(PortState&, int64_t);
     };
     const Edit edits[] = {
-        {entries.rxTimeout, UINT32_MAX,
+        {PortStateEdit::RxTimeout, entries.rxTimeout, UINT32_MAX,
          [](PortState& s, int64_t v) { s.rxTimeout = static_cast<uint32_t>(v); }},
-        {entries.txTimeout, UINT32_MAX,
+        {PortStateEdit::TxTimeout, entries.txTimeout, UINT32_MAX,
          [](PortState& s, int64_t v) { s.txTimeout = static_cast<uint32_t>(v); }},
-        {entries.divisor, UINT16_MAX,
+        {PortStateEdit::Divisor, entries.divisor, UINT16_MAX,
          [](PortState& s, int64_t v) { s.divisor = static_cast<uint16_t>(v); }},
-        {entries.clockMultiplier, UINT8_MAX,
+        {PortStateEdit::ClockMultiplier, entries.clockMultiplier, UINT8_MAX,
          [](PortState& s, int64_t v) { s.clockMultiplier = static_cast<uint8_t>(v); }},
-        {entries.dataBits, UINT8_MAX,
+        {PortStateEdit::DataBits, entries.dataBits, UINT8_MAX,
          [](PortState& s, int64_t v) { s.dataBits = static_cast<uint8_t>(v); }},
-        {entries.stopBits, UINT8_MAX,
+        {PortStateEdit::StopBits, entries.stopBits, UINT8_MAX,
          [](PortState& s, int64_t v) { s.stopBits = static_cast<uint8_t>(v); }},
     };
     for (const Edit& edit : edits) {
         IntegerEntry entry = ParseIntegerEntry(edit.text, 0, edit.max);
         if (!entry.value) {
-            return std::move(entry.refusal);
+            return PortStateRefusal{edit.edit, std::move(entry.refusal)};
         }
         edit.store(state, *entry.value);
     }
-    state.txClock = static_cast<uint8_t>(entries.txClock);
-    state.rxClock = static_cast<uint8_t>(entries.rxClock);
-    state.parity = entries.parity >= 0 && static_cast<size_t>(entries.parity) < kParityValues.size()
-                       ? kParityValues[static_cast<size_t>(entries.parity)]
-                       : 0;
-    state.brgSource = static_cast<uint8_t>(entries.brgSource);
+    // A group without a selection keeps the field; a selection is its index (parity mapped).
+    auto takeRadio = [](int index, size_t count, uint8_t& field, auto value) {
+        if (index >= 0 && static_cast<size_t>(index) < count) {
+            field = value(static_cast<size_t>(index));
+        }
+    };
+    auto same = [](size_t index) { return static_cast<uint8_t>(index); };
+    takeRadio(entries.txClock, kClockSources, state.txClock, same);
+    takeRadio(entries.rxClock, kClockSources, state.rxClock, same);
+    takeRadio(entries.parity, kParityValues.size(), state.parity,
+              [](size_t index) { return kParityValues[index]; });
+    takeRadio(entries.brgSource, kBrgSources, state.brgSource, same);
     state.loopback = entries.loopback ? 1 : 0;
     state.rs485 = entries.rs485 ? 1 : 0;
     return std::nullopt;

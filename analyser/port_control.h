@@ -46,7 +46,8 @@ void SetModemCommand(CAnalyserApp& app, uint16_t word);
 std::optional<PortState> GetPortStateCommand(CAnalyserApp& app, bool announce);
 void SetPortStateCommand(CAnalyserApp& app, const PortState& state);
 
-// The controls of the Port State dialog as the user left them.
+// The controls of the Port State dialog as the user left them. A radio group with no button
+// selected (-1: the record was never read) leaves its field as it is.
 struct PortStateEntries {
     std::string rxTimeout, txTimeout, divisor, clockMultiplier, dataBits, stopBits;
     int txClock = 0, rxClock = 0;  // 0 RXC, 1 TXC, 2 BRG, 3 DPLL
@@ -54,11 +55,18 @@ struct PortStateEntries {
     int brgSource = 0;             // 0 PCLK, 1 RTXC
     bool loopback = false, rs485 = false;
 };
+// The edits of the dialog, in the order they are taken.
+enum class PortStateEdit { RxTimeout, TxTimeout, Divisor, ClockMultiplier, DataBits, StopBits };
+struct PortStateRefusal {
+    PortStateEdit edit;
+    std::string text;  // "Please enter an integer between 0 and 255."
+};
 // The controls showing a record as read (a stored parity other than 1 or 3 shows NONE).
 PortStateEntries EntriesFromState(const PortState& state);
 // Takes the controls into the record in dialog order; at the first refused entry it stops
-// (that field and the later ones keep their values) and gives the refusal text.
-std::optional<std::string> ApplyPortStateEntries(const PortStateEntries& entries, PortState& state);
+// (that field and the later ones keep their values) and says which edit refused what.
+std::optional<PortStateRefusal> ApplyPortStateEntries(const PortStateEntries& entries,
+                                                      PortState& state);
 
 // Transmit Comm Char "&Send".
 void TransmitCommCharCommand(CAnalyserApp& app, uint8_t character);

@@ -43,13 +43,16 @@ enum class FileChoiceMode { Open, Save, Directory };
 
 // A common file dialog. `filter` has the form "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||"
 // (see file_filter.h); `defaultExtension` ("txt", no dot) is added to a saved name that has
-// none; `initialPath` is a file or folder to start from.
+// none; `initialPath` is a file or folder to start from. An open dialog with `mustExist` false
+// also takes the name of a file that does not exist yet (a log file to be made), without the
+// question a save dialog asks about a file that does.
 struct FileChoice {
     FileChoiceMode mode = FileChoiceMode::Open;
     std::string caption;
     std::string filter;
     std::string defaultExtension;
     std::string initialPath;
+    bool mustExist = true;
 };
 
 class UserMessages {

@@ -151,10 +151,24 @@ TEST(PortStateEntries, ParityShowsNoneForUnknownValuesAndRefusalStopsTheRest) {
     entries.divisor = "65535";
     entries.clockMultiplier = "256";
     entries.dataBits = "7";
-    EXPECT_EQ(ApplyPortStateEntries(entries, state), "Please enter an integer between 0 and 255.");
+    const auto refusal = ApplyPortStateEntries(entries, state);
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_EQ(refusal->text, "Please enter an integer between 0 and 255.");
+    EXPECT_EQ(refusal->edit, PortStateEdit::ClockMultiplier);
     EXPECT_EQ(state.divisor, 65535);
     EXPECT_EQ(state.dataBits, 8);  // taken after the refused entry: kept
     EXPECT_EQ(state.parity, 0);
+
+    // Groups without a selection (a record never read) keep their fields.
+    entries = EntriesFromState(state);
+    entries.txClock = entries.rxClock = entries.parity = entries.brgSource = -1;
+    state.txClock = 3;
+    state.parity = 1;
+    state.brgSource = 1;
+    EXPECT_EQ(ApplyPortStateEntries(entries, state), std::nullopt);
+    EXPECT_EQ(state.txClock, 3);
+    EXPECT_EQ(state.parity, 1);
+    EXPECT_EQ(state.brgSource, 1);
 }
 
 TEST(IntegerEntry, Range) {

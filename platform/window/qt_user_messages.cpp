@@ -116,7 +116,8 @@ std::optional<std::string> QtUserMessages::ChooseFile(const FileChoice& choice) 
     switch (choice.mode) {
         case FileChoiceMode::Open:
             dialog.setAcceptMode(QFileDialog::AcceptOpen);
-            dialog.setFileMode(QFileDialog::ExistingFile);
+            dialog.setFileMode(choice.mustExist ? QFileDialog::ExistingFile
+                                                : QFileDialog::AnyFile);
             break;
         case FileChoiceMode::Save:
             dialog.setAcceptMode(QFileDialog::AcceptSave);

@@ -20,7 +20,9 @@
 //    present flags mark the drivers and ports added here (ports above 4 are not listed).
 //
 // All functions are thread-safe. Every QORVAL_* call is logged as "Name(handle)" (PortOpen as
-// "QORVAL_PortOpen(driver,port)", GetSystemInfo as "QORVAL_GetSystemInfo()").
+// "QORVAL_PortOpen(driver,port)", GetSystemInfo as "QORVAL_GetSystemInfo()"); ResetBuffers,
+// SetModemControl, SetNodeAddress and TransmitCommChar add their value in decimal
+// ("QORVAL_SetModemControl(1,17)").
 
 #include <cstdint>
 #include <memory>

@@ -34,6 +34,10 @@ FakeState& State() {
 std::string Arg(QORVAL_HANDLE handle) {
     return std::to_string(handle);
 }
+// A call that takes one number besides the handle logs it too ("QORVAL_ResetBuffers(1,3)").
+std::string Arg(QORVAL_HANDLE handle, uint32_t value) {
+    return std::to_string(handle) + "," + std::to_string(value);
+}
 
 uint16_t TxFree(const FakePort& port) {
     return port.txFreeForced.value_or(port.port_spec.tx_buffers);
@@ -93,10 +97,10 @@ uint32_t PutFrame(FakeState& s, FakePort* port, const uint8_t* data, uint32_t le
 // Runs one call on the port of `handle` with the lock held: logs it, advances the clock, gives
 // a forced failure or 18 for a handle that is not open.
 template <typename Body>
-uint32_t WithPort(const char* function, QORVAL_HANDLE handle, Body&& body) {
+uint32_t WithPortLogged(const char* function, QORVAL_HANDLE handle, std::string args, Body&& body) {
     FakeState& s = State();
     std::lock_guard lock(s.mutex);
-    if (auto failed = s.Enter(function, Arg(handle))) {
+    if (auto failed = s.Enter(function, std::move(args))) {
         return *failed;
     }
     FakePort* port = s.ByHandle(handle);
@@ -104,6 +108,11 @@ uint32_t WithPort(const char* function, QORVAL_HANDLE handle, Body&& body) {
         return QORVAL_INVALID_HANDLE;
     }
     return body(s, port);
+}
+
+template <typename Body>
+uint32_t WithPort(const char* function, QORVAL_HANDLE handle, Body&& body) {
+    return WithPortLogged(function, handle, Arg(handle), std::forward<Body>(body));
 }
 
 }  // namespace
@@ -291,17 +300,19 @@ uint32_t QORVAL_GetBufferCount(QORVAL_HANDLE handle, uint16_t* framesWaiting,
 }
 
 uint32_t QORVAL_ResetBuffers(QORVAL_HANDLE handle, uint16_t mask) {
-    return WithPort(__func__, handle, [&](FakeState& s, FakePort* port) -> uint32_t {
-        if (mask < QORVAL_RESET_RECEIVE || mask > QORVAL_RESET_BOTH) {
-            return QORVAL_INVALID_PARAMETER;
-        }
-        if (mask & QORVAL_RESET_RECEIVE) {
-            s.Arrive(*port);
-            port->waiting.clear();
-        }
-        // Frames put are delivered at once, so the transmit side holds nothing to drop.
-        return QORVAL_OK;
-    });
+    return WithPortLogged(__func__, handle, Arg(handle, mask),
+                          [&](FakeState& s, FakePort* port) -> uint32_t {
+                              if (mask < QORVAL_RESET_RECEIVE || mask > QORVAL_RESET_BOTH) {
+                                  return QORVAL_INVALID_PARAMETER;
+                              }
+                              if (mask & QORVAL_RESET_RECEIVE) {
+                                  s.Arrive(*port);
+                                  port->waiting.clear();
+                              }
+                              // Frames put are delivered at once, so the transmit side holds
+                              // nothing to drop.
+                              return QORVAL_OK;
+                          });
 }
 
 uint32_t QORVAL_GetModemControl(QORVAL_HANDLE handle, uint16_t* modemControl) {
@@ -315,24 +326,27 @@ uint32_t QORVAL_GetModemControl(QORVAL_HANDLE handle, uint16_t* modemControl) {
 }
 
 uint32_t QORVAL_SetModemControl(QORVAL_HANDLE handle, uint16_t modemControl) {
-    return WithPort(__func__, handle, [&](FakeState&, FakePort* port) -> uint32_t {
-        // Only DTR and RTS are driven; the loopback bits are ignored as by the driver.
-        port->modemOutputs = modemControl & (QORVAL_MODEM_DTR | QORVAL_MODEM_RTS);
-        return QORVAL_OK;
-    });
+    return WithPortLogged(
+        __func__, handle, Arg(handle, modemControl), [&](FakeState&, FakePort* port) -> uint32_t {
+            // Only DTR and RTS are driven; the loopback bits are ignored as by the driver.
+            port->modemOutputs = modemControl & (QORVAL_MODEM_DTR | QORVAL_MODEM_RTS);
+            return QORVAL_OK;
+        });
 }
 
 uint32_t QORVAL_SetNodeAddress(QORVAL_HANDLE handle, uint8_t address) {
-    return WithPort(__func__, handle, [&](FakeState&, FakePort* port) -> uint32_t {
-        port->state.nodeAddress = address;
-        return QORVAL_OK;
-    });
+    return WithPortLogged(__func__, handle, Arg(handle, address),
+                          [&](FakeState&, FakePort* port) -> uint32_t {
+                              port->state.nodeAddress = address;
+                              return QORVAL_OK;
+                          });
 }
 
 // The adapter driver has no character path: the byte goes out as a one-byte frame.
 uint32_t QORVAL_TransmitCommChar(QORVAL_HANDLE handle, uint8_t character) {
-    return WithPort(__func__, handle,
-                    [&](FakeState& s, FakePort* port) { return PutFrame(s, port, &character, 1); });
+    return WithPortLogged(
+        __func__, handle, Arg(handle, character),
+        [&](FakeState& s, FakePort* port) { return PutFrame(s, port, &character, 1); });
 }
 
 }  // extern "C"

@@ -103,6 +103,12 @@ TEST_F(FakeLibraryTest, FailNextActsOnceAndTheCallLogNamesHandles) {
     EXPECT_STREQ(info.oscillator, "20.000");
     const std::string expected = "QORVAL_GetPortInfo(" + std::to_string(h) + ")";
     EXPECT_EQ(fake.CallLog(), (std::vector<std::string>{expected, expected}));
+
+    fake.ClearCallLog();
+    ASSERT_EQ(QORVAL_SetModemControl(h, 0x11), QORVAL_OK);
+    EXPECT_EQ(fake.CallLog(), std::vector<std::string>{"QORVAL_SetModemControl(" +
+                                                       std::to_string(h) + ",17)"})
+        << "a call's value is logged with its handle";
 }
 
 }  // namespace

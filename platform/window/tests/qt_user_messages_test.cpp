@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
@@ -92,6 +95,25 @@ TEST(StatusBar, ShowsTheTextInItsFirstPaneAndIgnoresAMissingBar) {
 TEST(FileDialogFilters, KeepTheLabelsAndMatchEveryFileForStarDotStar) {
     EXPECT_EQ(ToNameFilters("Log Files (*.log) | *.log | All Files (*.*) | *.* ||"),
               (QStringList{"Log Files (*.log) (*.log)", "All Files (*.*) (*)"}));
+}
+
+TEST(FileDialog, AnOpenDialogThatNeedNotFindTheFileTakesANewName) {
+    QMainWindow window;
+    QtUserMessages messages(&window);
+    const QString newFile = QDir::temp().filePath("qorval-not-made-yet.log");
+    QFile::remove(newFile);
+    testing::WhenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+        dialog->selectFile(newFile);
+        QMetaObject::invokeMethod(dialog, "accept");  // as the Open button does
+    });
+    FileChoice choice;
+    choice.filter = "All Files (*.*)|*.*||";
+    choice.mustExist = false;
+    EXPECT_EQ(messages.ChooseFile(choice), FromQString(newFile));
 }
 
 TEST(ProgressWindow, CancelSetsTheFlagAndHidesTheWindow) {
