@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "analyser/analyser_app.h"
+#include "analyser/utf8_text.h"
 #include "platform/user_messages.h"
 #include "platform/window/qt_user_messages.h"
 
@@ -51,19 +52,6 @@ int FamilyOfHint(QFont::StyleHint hint) {
         case QFont::Fantasy: return kDecorative;
         default: return 0;
     }
-}
-
-// The longest prefix of at most `bytes` bytes that does not end inside a UTF-8 character.
-std::string CutAtCharacter(std::string text, size_t bytes) {
-    if (text.size() <= bytes) {
-        return text;
-    }
-    size_t end = bytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    text.resize(end);
-    return text;
 }
 
 }  // namespace
