@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "analyser/string_printf.h"
+#include "analyser/utf8_text.h"
 
 namespace qorval::analyser {
 namespace {
@@ -138,11 +139,7 @@ std::string Shown(const std::string& text) {
     if (text.size() <= kShownTextLimit) {
         return text;
     }
-    size_t end = kShownTextLimit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    return text.substr(0, end) + std::string(kCutMark);
+    return CutAtCharacter(text, kShownTextLimit) + std::string(kCutMark);
 }
 
 std::string LineError(const char* format, int lineNumber, const std::string& token) {

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "analyser/utf8_text.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 
@@ -64,10 +65,8 @@ FontSetting ReadFont(platform::ProfileFile& profile, const char* section) {
         font.italic = ReadInt(profile, section, kItalicKey, 0);
         font.underline = ReadInt(profile, section, kUnderlineKey, 0);
         font.pitchAndFamily = ReadInt(profile, section, kPitchKey, 0);
-        font.faceName = std::string(profile.GetString(section, kFaceNameKey, font.faceName));
-        if (font.faceName.size() > kFaceNameKept) {
-            font.faceName.resize(kFaceNameKept);
-        }
+        font.faceName =
+            CutAtCharacter(profile.GetString(section, kFaceNameKey, font.faceName), kFaceNameKept);
     }
     return font;
 }

@@ -64,6 +64,17 @@ TEST_F(AnalyserAppTest, SettingsAreReadAndTheParmsAlwaysWrittenAtExit) {
     EXPECT_FALSE(profile.HasKey("PrintFont", "Italic"));
 }
 
+TEST_F(AnalyserAppTest, AFaceNameIsCutTo31BytesBetweenCharacters) {
+    // 16 two-byte letters: the 31st byte would be the first half of the 16th.
+    std::string face;
+    for (int i = 0; i < 16; ++i) {
+        face += "\xC3\x89";
+    }
+    WriteFile("lombex32.ini", "[Font]\nHeight=-16\nFaceName=" + face + "\n");
+    ASSERT_TRUE(app_->Startup());
+    EXPECT_EQ(app_->View().font.faceName, face.substr(0, 30));
+}
+
 TEST_F(AnalyserAppTest, SelectDriverPortOpensThePortAndSizesTheBuffers) {
     ASSERT_TRUE(app_->Startup());
     ui_.choice.reset();  // Cancel changes nothing
