@@ -37,9 +37,10 @@ int PageIndex(SheetPage page) {
 
 }  // namespace
 
-CConfigSheet::CConfigSheet(QWidget* parent, std::optional<StoreKind> store, StorePaths paths)
+CConfigSheet::CConfigSheet(QWidget* parent, std::optional<StoreKind> store, StorePaths paths,
+                           ui::UserMessages* messages)
     : QDialog(parent), store_(store), paths_(std::move(paths)), user_(this),
-      tabs_(new QTabWidget(this)) {
+      messages_(messages != nullptr ? messages : &user_), tabs_(new QTabWidget(this)) {
     setObjectName("configSheet");
     setWindowTitle(kSheetCaption);
     setModal(true);
@@ -77,7 +78,7 @@ CConfigSheet::CConfigSheet(QWidget* parent, std::optional<StoreKind> store, Stor
     if (!problem.empty()) {
         // Told once the sheet is up, so the box has a window to stand over.
         QTimer::singleShot(0, this, [this, problem] {
-            ShowError(user_, ConfigUnreadableText(problem), "Error");
+            ShowError(*messages_, ConfigUnreadableText(problem), "Error");
         });
     }
 }
@@ -100,7 +101,7 @@ void CConfigSheet::ShowHelp() {
     emit helpRequested(context);
     // No help file comes with the tool on this system; the page's topic number is what the
     // help file would be asked for, and the documentation describes every page.
-    ShowInformation(user_,
+    ShowInformation(*messages_,
                     Format("No help file is installed for the Qorval drivers.\n\n"
                            "This page is help topic %d; docs/configuration-tool.md describes "
                            "every page and field.",
@@ -126,7 +127,7 @@ void CConfigSheet::accept() {
         reject();  // no platform was recognised: there is nowhere to store the model
         return;
     }
-    const CheckResult result = CommitConfig(model_, *store_, paths_, user_);
+    const CheckResult result = CommitConfig(model_, *store_, paths_, *messages_);
     if (result.proceed) {
         QDialog::accept();
         return;

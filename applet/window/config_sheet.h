@@ -21,11 +21,13 @@ class CSystemResourcesPage;
 class CConfigSheet : public QDialog {
     Q_OBJECT
   public:
-    // Loads the model from `store` (nothing when no store could be chosen).
-    CConfigSheet(QWidget* parent, std::optional<StoreKind> store, StorePaths paths);
+    // Loads the model from `store` (nothing when no store could be chosen). Boxes are message
+    // boxes over the sheet unless `messages` is given.
+    CConfigSheet(QWidget* parent, std::optional<StoreKind> store, StorePaths paths,
+                 ui::UserMessages* messages = nullptr);
 
     ConfigModel& Model() { return model_; }
-    ui::UserMessages& User() { return user_; }
+    ui::UserMessages& User() { return *messages_; }
     std::optional<StoreKind> Store() const { return store_; }
     const StorePaths& Paths() const { return paths_; }
 
@@ -51,6 +53,7 @@ class CConfigSheet : public QDialog {
     std::optional<StoreKind> store_;
     StorePaths paths_;
     ui::QtUserMessages user_;
+    ui::UserMessages* messages_;
     QTabWidget* tabs_;
     std::array<ConfigPage*, 7> pages_{};
     CSystemResourcesPage* system_resources_ = nullptr;

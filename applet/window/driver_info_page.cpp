@@ -35,7 +35,8 @@ CDriverInfoPage::CDriverInfoPage(CConfigSheet& sheet)
       add_driver_(MakeButton(this, "Add Driver", "addDriver")),
       remove_driver_(MakeButton(this, "Remove Driver", "removeDriver")),
       add_card_(MakeButton(this, "Add Card", "addCard")),
-      remove_card_(MakeButton(this, "Remove Card", "removeCard")) {
+      remove_card_(MakeButton(this, "Remove Card", "removeCard")),
+      add_driver_menu_(this) {
     setWindowTitle("Driver Info");
     card_type_->setObjectName("cardType");
     card_type_->setReadOnly(true);
