@@ -73,7 +73,7 @@ CConfigSheet::CConfigSheet(QWidget* parent, std::optional<StoreKind> store, Stor
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs_);
     layout->addWidget(buttons);
-    resize(560, 560);
+    resize(700, 560);  // every tab visible
 
     if (!problem.empty()) {
         // Told once the sheet is up, so the box has a window to stand over.
