@@ -28,7 +28,7 @@ CAnalyserApp::CAnalyserApp(AnalyserUi& ui, std::filesystem::path profilePath)
 CAnalyserApp::~CAnalyserApp() = default;
 
 void CAnalyserApp::ShowMessage(const std::string& text) {
-    (void)ui_.ShowMessage(Message{text, kCaption, MessageIcon::Warning, MessageButtons::Ok});
+    (void)ui_.ShowMessage(Message{text, kCaption, MessageIcon::Warning, MessageButtons::Ok, {}});
 }
 
 MenuState CAnalyserApp::CurrentMenuState() const {

@@ -278,7 +278,7 @@ CheckResult RecommendTimeouts(ConfigModel& model, ui::UserMessages& user) {
                    port.RxTimeout, port.TxTimeout, static_cast<int>(recommended.rx),
                    static_cast<int>(recommended.tx));
         const ui::MessageAnswer answer = user.ShowMessage(
-            {text, kTimeoutCaption, ui::MessageIcon::Question, ui::MessageButtons::YesNoCancel});
+            {text, kTimeoutCaption, ui::MessageIcon::Question, ui::MessageButtons::YesNoCancel, {}});
         if (answer == ui::MessageAnswer::Cancel) {
             // The selection is never moved by this step, so it is still the earlier one.
             result = {false, SheetPage::Current, FocusField::None};

@@ -1,7 +1,10 @@
 // qorval: the configuration tool's command line.
 //
+//   qorval                               opens "Qorval Drivers Configuration"
 //   qorval log [--store registry|ini]
 //
+// With no arguments it does what a control panel does with the applet library
+// libqorval_applet.so (beside the program, or found by the run path).
 // prints the configuration log of the stored configuration (the text written to
 // c:\QLConfig.LOG on every OK) without changing anything, so an administrator can see the
 // jumpers each card needs from a shell.
@@ -12,6 +15,7 @@
 #include <string_view>
 
 #include "applet/config_log.h"
+#include "applet/cpl/applet_host.h"
 #include "applet/config_store.h"
 #include "platform/console_user_messages.h"
 
@@ -19,7 +23,7 @@ namespace {
 
 using namespace qorval::applet;
 
-constexpr const char* kUsage = "usage: qorval log [--store registry|ini]\n";
+constexpr const char* kUsage = "usage: qorval | qorval log [--store registry|ini]\n";
 
 int Usage() {
     std::cerr << kUsage;
@@ -29,6 +33,9 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 1) {
+        return RunAppletHost("libqorval_applet.so", std::cerr);
+    }
     if (argc < 2 || std::string_view(argv[1]) != "log") {
         return Usage();
     }

@@ -58,6 +58,39 @@ void BM_StoreLargeConfig_OneRewrite(benchmark::State& state) {
 }
 BENCHMARK(BM_StoreLargeConfig_OneRewrite)->Unit(benchmark::kMillisecond);
 
+// The whole OK of the sheet: the OK-time checks, the store and the configuration log, for the
+// same 4 drivers and 16 ports, every question answered Yes (so each iteration starts from the
+// same model and asks the same questions).
+class AnswerYes : public qorval::ui::UserMessages {
+  public:
+    qorval::ui::MessageAnswer ShowMessage(const qorval::ui::Message& message) override {
+        return message.buttons == qorval::ui::MessageButtons::Ok ? qorval::ui::MessageAnswer::Ok
+                                                                 : qorval::ui::MessageAnswer::Yes;
+    }
+    void ShowStatus(std::string_view) override {}
+    std::optional<std::string> ChooseFile(const qorval::ui::FileChoice&) override { return {}; }
+};
+
+void BM_OkLargeConfig(benchmark::State& state) {
+    Scratch scratch;
+    ConfigModel model = testing::FullModel(4);
+    for (int d = 0; d < model.driver_count; ++d) {
+        for (PortEntry& port : model.driver(d).ports) {
+            port.Enabled = 1;  // every port takes part in the checks
+        }
+    }
+    AnswerYes user;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::remove(scratch.paths.registry_file);
+        ConfigModel edited = model;
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(CommitConfig(edited, StoreKind::Registry, scratch.paths, user));
+    }
+    state.counters["values"] = 4 * 4 * 41;
+}
+BENCHMARK(BM_OkLargeConfig)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

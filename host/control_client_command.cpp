@@ -34,9 +34,10 @@ std::string NotAnswered(std::string_view what, std::chrono::milliseconds wait,
            " (" + path + "); it may be stopped or stalled\n";
 }
 
-// Sends one command and returns the host's answer, or an "error: ..." text of our own. Taking
-// the connection, sending and answering are each bounded by `wait`.
-std::string Ask(const std::string& command, std::chrono::milliseconds wait) {
+}  // namespace
+
+// Taking the connection, sending and answering are each bounded by `wait`.
+std::string AskDriverHost(const std::string& command, std::chrono::milliseconds wait) {
     const std::string path =
         (qorval::platform::RunDir() / std::string(qorval::protocol::kControlSocketName)).string();
     sockaddr_un address{};
@@ -81,8 +82,6 @@ std::string Ask(const std::string& command, std::chrono::milliseconds wait) {
     return answer;
 }
 
-}  // namespace
-
 int RunControlClientCommand(std::string_view name, std::span<const std::string_view> args,
                             std::ostream& out, std::ostream& err, std::chrono::milliseconds wait) {
     std::string command(name == "status" ? "list" : name);
@@ -94,7 +93,7 @@ int RunControlClientCommand(std::string_view name, std::span<const std::string_v
         err << "wyvel32: command too long\n";
         return 2;
     }
-    const std::string answer = Ask(command, wait);
+    const std::string answer = AskDriverHost(command, wait);
     if (answer.rfind("ok", 0) == 0) {
         const size_t body = answer.find('\n');
         out << (body == std::string::npos ? "" : answer.substr(body + 1));

@@ -5,7 +5,7 @@ namespace {
 
 MessageAnswer Show(UserMessages& user, std::string_view text, std::string_view caption,
                    MessageIcon icon, MessageButtons buttons) {
-    return user.ShowMessage({std::string(text), std::string(caption), icon, buttons});
+    return user.ShowMessage({std::string(text), std::string(caption), icon, buttons, {}});
 }
 
 }  // namespace

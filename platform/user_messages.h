@@ -21,6 +21,8 @@ struct Message {
     std::string caption;
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
+    // The button Enter presses; the first of the buttons when not given.
+    std::optional<MessageAnswer> defaultAnswer;
 };
 
 // A window with a caption, a text, a bar from 0 to 100 percent and a Cancel button. The Cancel

@@ -99,6 +99,14 @@ MessageAnswer QtUserMessages::ShowMessage(const Message& message) {
     QMessageBox box(ToQtIcon(message.icon), ToQString(message.caption), ToQString(message.text),
                     ToQtButtons(message.buttons), parent_);
     box.setObjectName("messageBox");
+    if (message.defaultAnswer) {
+        switch (*message.defaultAnswer) {
+            case MessageAnswer::Ok: box.setDefaultButton(QMessageBox::Ok); break;
+            case MessageAnswer::Cancel: box.setDefaultButton(QMessageBox::Cancel); break;
+            case MessageAnswer::Yes: box.setDefaultButton(QMessageBox::Yes); break;
+            case MessageAnswer::No: box.setDefaultButton(QMessageBox::No); break;
+        }
+    }
     return FromQtAnswer(box.exec(), message.buttons);
 }
 

@@ -43,7 +43,7 @@ TEST_P(MessageBoxes, ShowCaptionIconButtonsAndReturnThePressedButton) {
     SeenMessageBox seen;
     AnswerNextMessageBox(c.pressed, &seen);
     const MessageAnswer answer =
-        messages.ShowMessage({"Port is not open.", "Kessup", c.icon, c.buttons});
+        messages.ShowMessage({"Port is not open.", "Kessup", c.icon, c.buttons, {}});
     EXPECT_EQ(answer, c.answer);
     EXPECT_EQ(seen.caption, "Kessup");
     EXPECT_EQ(seen.text, "Port is not open.");
@@ -78,7 +78,7 @@ TEST(MessageBoxes, ClosedWithEscapeAnswersTheNegativeButton) {
             ASSERT_NE(box, nullptr);
             box->reject();
         });
-        EXPECT_EQ(messages.ShowMessage({"Save changes?", "Lombex", MessageIcon::Question, buttons}),
+        EXPECT_EQ(messages.ShowMessage({"Save changes?", "Lombex", MessageIcon::Question, buttons, {}}),
                   expected);
     }
 }
