@@ -63,6 +63,17 @@ struct Repeater {
     bool opened = false;
 };
 
+// The host for this benchmark's line kind (its argument); false, with the reason, when it does
+// not run.
+bool HostRuns(benchmark::State& state) {
+    const InProcessHost& host = Host(state.range(0) != 0);
+    if (!host.Error().empty()) {
+        state.SkipWithError(host.Error().c_str());
+        return false;
+    }
+    return true;
+}
+
 struct Frames {
     uint32_t tx = 0, rx = 0;
     Clock::time_point at;
@@ -107,9 +118,7 @@ class MeasuringTicker : public qorval::bert::KessupTicker {
 };
 
 void BM_KessupCommandLine(benchmark::State& state) {
-    const InProcessHost& host = Host(state.range(0) != 0);
-    if (!host.Error().empty()) {
-        state.SkipWithError(host.Error().c_str());
+    if (!HostRuns(state)) {
         return;
     }
     for (auto _ : state) {
@@ -126,9 +135,7 @@ void BM_KessupCommandLine(benchmark::State& state) {
 
 void BM_KessupWindow(benchmark::State& state) {
     namespace w = qorval::bert::window;
-    const InProcessHost& host = Host(state.range(0) != 0);
-    if (!host.Error().empty()) {
-        state.SkipWithError(host.Error().c_str());
+    if (!HostRuns(state)) {
         return;
     }
     for (auto _ : state) {
