@@ -17,6 +17,17 @@ inline constexpr char kStart[] = "Start";
 inline constexpr char kStop[] = "Stop";
 inline constexpr char kOpen[] = "Open ...";
 inline constexpr char kClose[] = "Close";
+inline constexpr char kStateButton[] = "State ...";
+inline constexpr char kResetStats[] = "Reset Stats";
+inline constexpr char kRepeatMode[] = "Repeat Mode";
+inline constexpr char kDiskThread[] = "Disk Thread";
+inline constexpr char kExit[] = "Exit";
+
+inline constexpr char kTransmitGroup[] = "Transmit";
+inline constexpr char kPortGroup[] = "Port";
+inline constexpr char kTestTimeGroup[] = "Test Time";
+inline constexpr char kStatisticsGroup[] = "Tx/Rx Statistics";
+inline constexpr char kBufferGroup[] = "Buffer Statistics";
 
 inline constexpr char kOutOfSync[] = "Out Of Sync";
 inline constexpr char kSearching[] = "Searching...";

@@ -1,4 +1,5 @@
-// kessup --port N [--seconds S] [--repeat] [--disk]
+// kessup: without arguments the window "Kessup"; with them the test on the command line,
+//   kessup --port N [--seconds S] [--repeat] [--disk]
 
 #include <atomic>
 #include <chrono>
@@ -7,6 +8,9 @@
 #include <thread>
 
 #include "bert/kessup_run.h"
+#ifdef KESSUP_WITH_WINDOW
+#include "bert/window/kessup_window_app.h"
+#endif
 
 namespace {
 
@@ -28,6 +32,11 @@ class RealTimeTicker : public qorval::bert::KessupTicker {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef KESSUP_WITH_WINDOW
+    if (argc == 1) {
+        return qorval::bert::window::RunKessupWindow(argc, argv);
+    }
+#endif
     std::string error;
     auto options = qorval::bert::ParseKessupArgs({argv + 1, argv + argc}, error);
     if (!options) {
