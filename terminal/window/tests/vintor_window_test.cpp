@@ -106,7 +106,6 @@ TEST_F(VintorWindowTest, MenusToolbarsAndWhatIsEnabledFollowThePortAndTheLog) {
     for (const char* name : port_items) {
         EXPECT_TRUE(Item(name)->isEnabled()) << name;
     }
-    SaveScreenshot(*window, "vintor-window");
 
     const std::string log = dir.File("session.log");
     ChooseInNextFileDialog(QString::fromStdString(log), "Log Files (*.log)");
@@ -231,6 +230,13 @@ TEST_F(VintorWindowTest, ModemButtonsDriveAndShowTheLines) {
     EXPECT_TRUE(word & 0x10);  // our DTR is the far end's DSR
     Trigger("dtr");            // shown pressed: clear
     QTRY_VERIFY_WITH_TIMEOUT(!Item("dtr")->isChecked(), 5000);
+
+    const std::string banner = "Welcome to the far end\r\n\r\nlogin: ";
+    ASSERT_EQ(QORVAL_PutData(peer, reinterpret_cast<const uint8_t*>(banner.data()),
+                             static_cast<uint16_t>(banner.size())),
+              0u);
+    QTRY_COMPARE_WITH_TIMEOUT(Shown(), QString("Welcome to the far end\n\nlogin: "), 5000);
+    SaveScreenshot(*window, "vintor-window");
     QORVAL_PortClose(peer);
 }
 
