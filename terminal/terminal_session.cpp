@@ -77,12 +77,13 @@ bool TerminalSession::OpenSelectedPort() {
     return true;
 }
 
-void TerminalSession::PollTick() {
+void TerminalSession::PollTick(size_t budget) {
     if (!port_.IsOpen()) {
         return;
     }
     std::vector<uint8_t> piece;
-    for (;;) {
+    size_t taken = 0;
+    while (taken < budget && port_.IsOpen()) {
         const uint32_t waiting = port_.BytesWaiting();
         if (waiting == 0) {
             break;
@@ -90,11 +91,15 @@ void TerminalSession::PollTick() {
         piece.resize(waiting);
         uint32_t got = 0;
         port_.GetBlock(piece.data(), waiting, got, kGetBlockSeconds);
+        if (got == 0) {
+            break;
+        }
         ShowReceivedPiece(text_, {reinterpret_cast<const char*>(piece.data()), got}, log_);
+        taken += got;
         Dispatch();
     }
     uint16_t word = 0;
-    if (port_.GetModemControl(word) == 0) {
+    if (port_.IsOpen() && port_.GetModemControl(word) == 0) {
         window_.ShowModemLines(word);
     }
 }

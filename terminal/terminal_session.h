@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +34,9 @@ class WindowHooks {
     virtual void SetTitle(std::string_view title) = 0;
     // The modem toolbar's six buttons from the modem control word.
     virtual void ShowModemLines(uint16_t word) = 0;
+    // The "Protocol Selection" dialog; nullopt when it was cancelled. A front end without one
+    // cancels.
+    virtual std::optional<Protocol> ChooseProtocol() { return std::nullopt; }
 };
 
 class TerminalSession {
@@ -51,8 +56,10 @@ class TerminalSession {
     bool OpenSelectedPort();
     uint16_t LargestTransmitFrame() const { return tx_frame_; }
 
-    // One tick of the polling timer.
-    void PollTick();
+    // One tick of the polling timer: received text, then the modem lines. At most `budget`
+    // bytes are taken in one tick (the rest waits for the next), so text arriving at the line's
+    // full rate cannot hold the window in one tick.
+    void PollTick(size_t budget = std::numeric_limits<size_t>::max());
     // A character typed into the text area.
     void TypeChar(char c);
 
@@ -77,6 +84,16 @@ class TerminalSession {
     // "Receive Bin File...": XMODEM writes `target`; YMODEM ignores it and places each file of
     // the batch in the download directory.
     TransferOutcome ReceiveBinFile(Protocol protocol, const std::string& target);
+
+    // The menu commands with their dialogs (terminal_commands.cpp): each asks for what it
+    // needs through the message interface and the window hooks, then runs.
+    // Nothing is done when the driver host cannot be reached, after saying how to start it;
+    // false then.
+    bool CheckDriverHost();
+    void OpenLogCommand();
+    void TransmitTextFileCommand();
+    void TransmitBinFileCommand();
+    void ReceiveBinFileCommand();
 
     // The progress window's Cancel button.
     void CancelTransfer() { cancel_.store(true, std::memory_order_relaxed); }

@@ -1,4 +1,4 @@
-// vintor on the command line: see terminal/vintor_cli.h.
+// vintor: the window when started without arguments, else the command line (terminal/vintor_cli.h).
 
 #include <signal.h>
 #include <unistd.h>
@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "terminal/vintor_cli.h"
+#ifdef QORVAL_VINTOR_WINDOW
+#include "terminal/window/run_vintor_window.h"
+#endif
 
 namespace {
 
@@ -23,6 +26,11 @@ extern "C" void OnInterrupt(int) {
 
 int main(int argc, char** argv) {
     using namespace qorval::terminal;
+#ifdef QORVAL_VINTOR_WINDOW
+    if (argc <= 1) {
+        return window::RunVintorWindow(argc, argv);
+    }
+#endif
     std::string error;
     const auto options = ParseVintorArgs({argv + 1, argv + argc}, error);
     if (!options) {

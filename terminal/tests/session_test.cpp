@@ -91,6 +91,69 @@ TEST_F(SessionTest, PollingShowsLogsAndReadsTheModemLines) {
     EXPECT_EQ(std::string(logged.begin(), logged.end()), "login:\r\ny");
 }
 
+TEST_F(SessionTest, OneTickTakesAtMostItsBudgetAndTheNextTheRest) {
+    OpenPort();
+    auto& fake = fake::FakeLibrary::Instance();
+    for (char c : std::string("abcdef")) {
+        fake.QueueFrame(kDriver, 1, {uint8_t(c), uint8_t(c)});
+    }
+    session.PollTick(3);  // whole frames: stops once 3 bytes or more were taken
+    EXPECT_EQ(text.Text(), "aabb");
+    EXPECT_EQ(window.modem_words.size(), 1u);  // the modem lines are still read every tick
+    session.PollTick(3);
+    EXPECT_EQ(text.Text(), "aabbccdd");
+    session.PollTick();
+    EXPECT_EQ(text.Text(), "aabbccddeeff");
+}
+
+TEST_F(SessionTest, APortClosedWhileATickDispatchesEndsTheTick) {
+    OpenPort();
+    auto& fake = fake::FakeLibrary::Instance();
+    fake.QueueFrame(kDriver, 1, {'a'});
+    fake.QueueFrame(kDriver, 1, {'b'});
+    on_dispatch = [this] { session.PortOpenCommand(); };  // "Port Close" from the menu
+    session.PollTick();
+    EXPECT_EQ(text.Text(), "a");
+    EXPECT_FALSE(session.Port().IsOpen());
+    EXPECT_TRUE(window.modem_words.empty());
+}
+
+TEST_F(SessionTest, NoDriverHostIsSaidWithHowToStartIt) {
+    EXPECT_TRUE(session.CheckDriverHost());
+    EXPECT_TRUE(messages.shown.empty());
+    fake::FakeLibrary::Instance().FailNext("QORVAL_GetSystemInfo", QORVAL_GENERAL_ERROR);
+    EXPECT_FALSE(session.CheckDriverHost());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_NE(messages.shown[0].text.find("wyvel32 run"), std::string::npos);
+    EXPECT_EQ(messages.shown[0].caption, "Vintor");
+}
+
+TEST_F(SessionTest, CommandsAskForTheirFilesWithTheirFilters) {
+    OpenPort();
+    // Cancelled dialogs end the commands with the window enabled and nothing sent.
+    session.OpenLogCommand();
+    session.TransmitTextFileCommand();
+    session.TransmitBinFileCommand();  // the recording window cancels the protocol choice
+    ASSERT_EQ(messages.fileChoices.size(), 2u);
+    EXPECT_EQ(messages.fileChoices[0].filter, "Log Files (*.log) | *.log | All Files (*.*) | *.* ||");
+    EXPECT_EQ(messages.fileChoices[0].defaultExtension, "log");
+    EXPECT_FALSE(messages.fileChoices[0].mustExist);  // a new log may be named
+    EXPECT_EQ(messages.fileChoices[1].filter,
+              "Text Files (*.txt) | *.txt | All Files (*.*) | *.* ||");
+    EXPECT_TRUE(messages.fileChoices[1].mustExist);
+    EXPECT_TRUE(window.enabled);
+    EXPECT_FALSE(session.Logging());
+    EXPECT_TRUE(Sent().empty());
+
+    window.protocol = Protocol::Xmodem;
+    session.SetDownloadDirectory(dir.File("in"));
+    session.ReceiveBinFileCommand();  // the XMODEM target's dialog proposes temp.dat
+    ASSERT_EQ(messages.fileChoices.size(), 3u);
+    EXPECT_EQ(messages.fileChoices[2].filter, "All Files (*.*) | *.* ||");
+    EXPECT_EQ(messages.fileChoices[2].initialPath, dir.File("in") + "/temp.dat");
+    EXPECT_TRUE(window.enabled);
+}
+
 TEST_F(SessionTest, LogThatCannotBeCreated) {
     EXPECT_FALSE(session.OpenLog(dir.File("missing/dir/x.log")));
     EXPECT_EQ(messages.CaptionTexts(), std::vector<std::string>{"Vintor|Failed to open file!"});

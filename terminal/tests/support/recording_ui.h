@@ -33,6 +33,8 @@ struct RecordingWindow : WindowHooks {
     int focused = 0;
     std::string title = "Vintor";
     std::vector<uint16_t> modem_words;
+    std::optional<Protocol> protocol;  // the "Protocol Selection" answer; none cancels
+    std::optional<Protocol> ChooseProtocol() override { return protocol; }
     bool ShowOpenPortDialog(Qorval_Port& port) override {
         port.SelectPort(QORVAL_DRIVER_WYVEL32, 1);
         return dialog_ok;
