@@ -84,12 +84,12 @@ CMainFrame::CMainFrame(std::filesystem::path profile, ui::UserMessages* messages
 }
 
 CMainFrame::~CMainFrame() {
-    // The document windows outlive this object's own part of the destruction: they must not
-    // report their going to it.
-    for (CChildFrame* child : Children()) {
-        disconnect(child, nullptr, this, nullptr);
-    }
+    // The document windows go while this object is whole: their views and their going are
+    // reported to it.
     poll_.stop();
+    for (const QPointer<CChildFrame>& child : madeChildren_) {
+        delete child.data();  // also those closed and waiting to be deleted
+    }
     Shutdown();
     app_.SetFrameObserver(nullptr);
 }
@@ -302,6 +302,8 @@ CChildFrame* CMainFrame::NewChild(std::string title) {
     auto* child = new CChildFrame(app_.View(), std::move(title),
                                   [this](CChildFrame& frame) { return MayClose(frame); });
     child->View().SetFrameShortcuts(actions_.FrameKeys());
+    madeChildren_.removeAll(nullptr);
+    madeChildren_.push_back(child);
     connect(child, &QObject::destroyed, this, &CMainFrame::ChildGone);
     connect(&child->View(), &QPlainTextEdit::selectionChanged, this,
             &CMainFrame::UpdateCommandStates);
@@ -319,9 +321,8 @@ CChildFrame* CMainFrame::NewChild(std::string title) {
 void CMainFrame::ChildGone(QObject* child) {
     // A capture window the user closed is dropped from the engine; capture goes on without
     // display (the log and the capture record still get every frame).
-    // (The window's guard is already clear when its destroyed signal comes.)
-    (void)child;
-    if (captureChild_.isNull() && feed_ != nullptr) {
+    if (feed_ != nullptr && child == captureWindow_) {
+        captureWindow_ = nullptr;
         captureChild_ = nullptr;
         feed_ = nullptr;
         app_.CaptureWindowClosed();
@@ -511,6 +512,7 @@ CaptureView* CMainFrame::OpenCaptureWindow() {
     record_.Clear();
     CChildFrame* child = NewChild(StringPrintf(kNewTitle, ++documentNumber_));
     captureChild_ = child;
+    captureWindow_ = child;
     feed_ = new CaptureFeed(child->View());
     return feed_;
 }
@@ -518,6 +520,7 @@ CaptureView* CMainFrame::OpenCaptureWindow() {
 void CMainFrame::CloseCaptureWindow() {
     CChildFrame* child = captureChild_;
     captureChild_ = nullptr;
+    captureWindow_ = nullptr;
     feed_ = nullptr;
     if (child != nullptr) {
         child->CloseWithoutAsking();

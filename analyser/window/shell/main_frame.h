@@ -116,6 +116,8 @@ class CMainFrame : public QMainWindow, public AnalyserUi {
     bool menuWithDocument_ = false;
     int documentNumber_ = 0;
     QPointer<CChildFrame> captureChild_;
+    QList<QPointer<CChildFrame>> madeChildren_;
+    const QObject* captureWindow_ = nullptr;  // compared only, as its destroyed signal comes
     CaptureFeed* feed_ = nullptr;
 };
 

@@ -143,6 +143,8 @@ TEST_F(CommandStates, EditCommandsFollowTheSelectionAndTheUndoHistory) {
 TEST_F(CommandStates, TheFormatAcceleratorsWorkWhileTheViewHasTheFocus) {
     Trigger(frame_->Actions().fileNew);
     frame_->show();
+    frame_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
     CLombex32View& view = frame_->ActiveChild()->View();
     view.setFocus();
     QTest::keyClick(&view, Qt::Key_E, Qt::ControlModifier);

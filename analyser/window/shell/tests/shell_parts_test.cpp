@@ -35,7 +35,7 @@ TEST_F(ShellParts, WithoutADriverHostTheStartSaysHowToStartOne) {
 TEST_F(ShellParts, AModifiedDocumentAsksBeforeItClosesAndSavesOnYes) {
     Trigger(frame_->Actions().fileNew);
     CChildFrame* child = frame_->ActiveChild();
-    child->View().setPlainText("notes");
+    child->View().insertPlainText("notes");
     messages_.Answer(MessageAnswer::Cancel);
     child->close();
     EXPECT_EQ(messages_.LastText(), "Save changes to Lombex1?");
