@@ -1,41 +1,16 @@
 #include "analyser/window/document/lombex32_view.h"
 
-#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QTextBlock>
 #include <QTextCursor>
 
-#include "platform/window/qt_user_messages.h"
+#include "analyser/window/views/analyser_views.h"
 
 namespace qorval::analyser {
-namespace {
-
-QFont DisplayFont(const FontSetting& setting, const QFont& fallback) {
-    if (setting.height == 0) {
-        return fallback;  // no font chosen: the edit control's own
-    }
-    QFont font(ui::ToQString(setting.faceName));
-    font.setPixelSize(setting.height < 0 ? -setting.height : setting.height);
-    if (setting.weight > 0) {
-        font.setWeight(static_cast<QFont::Weight>(std::clamp(setting.weight, 1, 1000)));
-    }
-    font.setItalic(setting.italic != 0);
-    font.setUnderline(setting.underline != 0);
-    return font;
-}
-
-}  // namespace
-
-void ApplyTabStops(QPlainTextEdit& view, int dialogUnits) {
-    const qreal averageCharacter = QFontMetricsF(view.font()).averageCharWidth();
-    view.setTabStopDistance(averageCharacter * dialogUnits / 4.0);
-}
 
 CLombex32View::CLombex32View(const ViewSettings& settings, QWidget* parent)
     : QPlainTextEdit(parent) {
-    setLineWrapMode(settings.wordWrap ? WidgetWidth : NoWrap);
-    setFont(DisplayFont(settings.font, font()));
-    ApplyTabStops(*this, settings.tabStops);
+    views::ApplyViewSettings(*this, settings);
     setCenterOnScroll(false);
     connect(document(), &QTextDocument::contentsChange, this, &CLombex32View::KeepWithinLimit);
 }

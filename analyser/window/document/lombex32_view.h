@@ -43,7 +43,4 @@ class CLombex32View : public QPlainTextEdit {
     bool trimming_ = false;
 };
 
-// Tab stops in dialog units (4 to a character) as the view's tab distance.
-void ApplyTabStops(QPlainTextEdit& view, int dialogUnits);
-
 }  // namespace qorval::analyser
