@@ -31,6 +31,10 @@ void CAnalyserApp::ShowMessage(const std::string& text) {
     (void)ui_.ShowMessage(Message{text, kCaption, MessageIcon::Warning, MessageButtons::Ok, {}});
 }
 
+std::string CAnalyserApp::WithDriverInfoHint(const char* text) const {
+    return driverInfoHint_.empty() ? std::string(text) : text + ("\n\n" + driverInfoHint_);
+}
+
 MenuState CAnalyserApp::CurrentMenuState() const {
     return MenuState{capturing_, loggingEnabled_, transmitEnabled_, parms_.display};
 }
@@ -45,7 +49,7 @@ bool CAnalyserApp::Startup() {
         parms_ = ReadParms(profile);
     }
     if (QORVAL_GetSystemInfo(&systemInfo_) != QORVAL_OK) {
-        ShowMessage(kNoDriverInfoAtStart);
+        ShowMessage(WithDriverInfoHint(kNoDriverInfoAtStart));
         return false;
     }
     if (PresentDriverCount(systemInfo_) == 0) {
@@ -115,7 +119,7 @@ void CAnalyserApp::ClosePortAfterFailure() {
 
 bool CAnalyserApp::SelectDriverPort() {
     if (QORVAL_GetSystemInfo(&systemInfo_) != QORVAL_OK) {
-        ShowMessage(kNoDriverInfo);
+        ShowMessage(WithDriverInfoHint(kNoDriverInfo));
         return portSelected_;
     }
     const std::optional<PortChoice> choice = ui_.ChooseDriverPort(systemInfo_);

@@ -54,6 +54,9 @@ class CAnalyserApp {
     bool SelectDriverPort();
     // The check of every command that needs a port: shows the message when none is selected.
     bool CheckPortSelected();
+    // Added, after an empty line, to the boxes that say the driver information could not be
+    // read (the window tells there how to start the driver host).
+    void SetDriverInfoHint(std::string hint) { driverInfoHint_ = std::move(hint); }
 
     // --- Capture, display and logging (capture.cpp) ---
     void ToggleCapture();
@@ -111,6 +114,7 @@ class CAnalyserApp {
     void ShowMessage(const std::string& text);
 
   private:
+    std::string WithDriverInfoHint(const char* text) const;
     MenuState CurrentMenuState() const;
     void RefreshMenu();
     void ClearFrameBuffers();
@@ -125,6 +129,7 @@ class CAnalyserApp {
 
     AnalyserUi& ui_;
     std::filesystem::path profilePath_;
+    std::string driverInfoHint_;
 
     SystemInfo systemInfo_{};
     QORVAL_HANDLE portHandle_ = 0;

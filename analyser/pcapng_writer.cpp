@@ -54,12 +54,14 @@ bool PcapngWriter::Open(const std::filesystem::path& path) {
     return WriteBlock(kSectionHeaderBlock, body);
 }
 
-void PcapngWriter::Close() {
+bool PcapngWriter::Close() {
+    bool flushed = true;
     if (file_ != nullptr) {
-        std::fclose(file_);
+        flushed = std::fclose(file_) == 0;
         file_ = nullptr;
     }
     interfaces_ = 0;
+    return flushed;
 }
 
 uint32_t PcapngWriter::AddInterface(std::string_view name) {
@@ -108,16 +110,24 @@ bool PcapngWriter::WriteBlock(uint32_t type, const std::string& body) {
            std::fflush(file_) == 0;
 }
 
-void PcapngCapture::OnFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result) {
+bool WriteFramePacket(PcapngWriter& writer, uint32_t interfaceId, std::span<const uint8_t> bytes,
+                      bool sent, uint32_t result, uint64_t timestampUs) {
     uint32_t flags = sent ? PcapngWriter::kFlagOutbound : PcapngWriter::kFlagInbound;
     if (result == 1) {  // CRC error
         flags |= PcapngWriter::kFlagCrcError;
     }
     const std::string_view comment = result != 0 ? GetDataErrorText(result) : std::string_view{};
+    return writer.WritePacket(interfaceId, bytes, flags, comment, timestampUs);
+}
+
+uint64_t NowUs() {
     const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::system_clock::now().time_since_epoch());
-    (void)writer_.WritePacket(interfaceId_, bytes, flags, comment,
-                              static_cast<uint64_t>(now.count()));
+    return static_cast<uint64_t>(now.count());
+}
+
+void PcapngCapture::OnFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result) {
+    (void)WriteFramePacket(writer_, interfaceId_, bytes, sent, result, NowUs());
 }
 
 }  // namespace qorval::analyser

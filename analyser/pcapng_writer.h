@@ -30,7 +30,8 @@ class PcapngWriter {
 
     // Creates (or truncates) the file and writes its section header.
     [[nodiscard]] bool Open(const std::filesystem::path& path);
-    void Close();
+    // False when the last data could not be written out.
+    bool Close();
     // Describes one port; packets name it by the returned id.
     uint32_t AddInterface(std::string_view name);
     // timestampUs: microseconds since 1970.
@@ -43,6 +44,13 @@ class PcapngWriter {
     std::FILE* file_ = nullptr;
     uint32_t interfaces_ = 0;
 };
+
+// One frame of the analyser as a packet: its direction, the CRC error bit and, for a frame the
+// library reported with an error, that error's text as the comment.
+bool WriteFramePacket(PcapngWriter& writer, uint32_t interfaceId, std::span<const uint8_t> bytes,
+                      bool sent, uint32_t result, uint64_t timestampUs);
+// Microseconds since 1970, as packets are stamped.
+uint64_t NowUs();
 
 // Feeds the analyser's frames of one port into a writer.
 class PcapngCapture final : public FrameObserver {

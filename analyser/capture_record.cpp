@@ -1,0 +1,43 @@
+#include "analyser/capture_record.h"
+
+#include "analyser/pcapng_writer.h"
+
+namespace qorval::analyser {
+
+CaptureRecord::CaptureRecord(size_t byteLimit, std::function<uint64_t()> clockUs)
+    : byteLimit_(byteLimit), clockUs_(clockUs ? std::move(clockUs) : std::function(NowUs)) {}
+
+void CaptureRecord::OnFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result) {
+    frames_.push_back(RecordedFrame{{bytes.begin(), bytes.end()}, sent, result, clockUs_()});
+    bytes_ += bytes.size();
+    // The newest frame always stays, even one larger than the whole limit.
+    while (bytes_ > byteLimit_ && frames_.size() > 1) {
+        bytes_ -= frames_.front().bytes.size();
+        frames_.pop_front();
+        ++dropped_;
+    }
+}
+
+void CaptureRecord::Clear() {
+    frames_.clear();
+    bytes_ = 0;
+    dropped_ = 0;
+}
+
+bool CaptureRecord::WritePcapng(const std::filesystem::path& path,
+                                const std::string& interfaceName) const {
+    PcapngWriter writer;
+    if (!writer.Open(path)) {
+        return false;
+    }
+    const uint32_t interfaceId = writer.AddInterface(interfaceName);
+    for (const RecordedFrame& frame : frames_) {
+        if (!WriteFramePacket(writer, interfaceId, frame.bytes, frame.sent, frame.result,
+                              frame.timestampUs)) {
+            return false;
+        }
+    }
+    return writer.Close();
+}
+
+}  // namespace qorval::analyser

@@ -1,0 +1,174 @@
+#include "analyser/window/shell/command_actions.h"
+
+#include <QPainter>
+#include <QPixmap>
+
+#include "platform/window/qt_user_messages.h"
+
+namespace qorval::analyser {
+namespace {
+
+// A toolbar picture: a short glyph on a small tile, so every button reads the same on any
+// desktop theme.
+QIcon GlyphIcon(const QString& glyph) {
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QColor(40, 60, 110));
+    painter.setBrush(QColor(225, 232, 245));
+    painter.drawRoundedRect(QRectF(0.5, 0.5, 19, 19), 3, 3);
+    QFont font = painter.font();
+    font.setPixelSize(glyph.size() > 2 ? 8 : 11);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(QRect(0, 0, 20, 20), Qt::AlignCenter, glyph);
+    return QIcon(pixmap);
+}
+
+struct Spec {
+    const char* name;
+    const char* text;
+    // "prompt\ntool tip", as the status bar and the tool tip show them.
+    const char* prompt;
+    QList<QKeySequence> keys = {};
+    bool checkable = false;
+    const char* glyph = nullptr;  // toolbar buttons only
+};
+
+QAction* Make(QObject* owner, const Spec& spec) {
+    auto* action = new QAction(ui::ToQString(spec.text), owner);
+    action->setObjectName(spec.name);
+    const QString prompt = ui::ToQString(spec.prompt);
+    const qsizetype split = prompt.indexOf(QLatin1Char('\n'));
+    action->setStatusTip(split < 0 ? prompt : prompt.left(split));
+    action->setToolTip(split < 0 ? prompt : prompt.mid(split + 1));
+    action->setShortcuts(spec.keys);
+    action->setCheckable(spec.checkable);
+    if (spec.glyph != nullptr) {
+        action->setIcon(GlyphIcon(ui::ToQString(spec.glyph)));
+    }
+    return action;
+}
+
+QKeySequence Ctrl(Qt::Key key) {
+    return QKeySequence(Qt::CTRL | key);
+}
+
+}  // namespace
+
+QList<QKeySequence> CommandActions::FrameKeys() const {
+    QList<QKeySequence> keys;
+    for (QAction* action : {fileNew, fileOpen, fileSave, views.print, deviceInfo, enableLogging,
+                            enableTransmit, ascii, hex, mixed, nextPane, previousPane}) {
+        keys += action->shortcuts();
+    }
+    return keys;
+}
+
+CommandActions MakeCommandActions(QObject* owner) {
+    CommandActions a;
+    auto make = [owner](const Spec& spec) { return Make(owner, spec); };
+
+    a.fileNew = make({"fileNew", "&New\tCtrl+N", "Create a new document\nNew", {Ctrl(Qt::Key_N)},
+                      false, "New"});
+    a.fileOpen = make({"fileOpen", "&Open...\tCtrl+O", "Open an existing document\nOpen",
+                       {Ctrl(Qt::Key_O)}, false, "Opn"});
+    a.fileClose = make({"fileClose", "&Close", "Close the active document\nClose"});
+    a.fileSave = make({"fileSave", "&Save\tCtrl+S", "Save the active document\nSave",
+                       {Ctrl(Qt::Key_S)}, false, "Sav"});
+    a.fileSaveAs = make({"fileSaveAs", "Save &As...",
+                         "Save the active document with a new name\nSave As"});
+    a.exportCapture = make({"exportCapture", "&Export Capture...",
+                            "Write the frames of the last capture to a pcapng file\nExport "
+                            "Capture"});
+    for (size_t i = 0; i < a.recentFiles.size(); ++i) {
+        const std::string name = "recentFile" + std::to_string(i + 1);
+        a.recentFiles[i] = make({name.c_str(), "", "Open this document"});
+    }
+    a.exit = make({"exit", "E&xit", "Quit the application; prompts to save documents\nExit"});
+
+    a.undo = make({"undo", "&Undo\tCtrl+Z", "Undo the last action\nUndo",
+                   {Ctrl(Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)}, false, "Und"});
+    a.cut = make({"cut", "Cu&t\tCtrl+X", "Cut the selection and put it on the Clipboard\nCut",
+                  {Ctrl(Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}, false, "Cut"});
+    a.copy = make({"copy", "&Copy\tCtrl+C", "Copy the selection and put it on the Clipboard\nCopy",
+                   {Ctrl(Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)}, false, "Cpy"});
+    a.paste = make({"paste", "&Paste\tCtrl+V", "Insert Clipboard contents\nPaste",
+                    {Ctrl(Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}, false, "Pst"});
+
+    a.toolbar = make({"toolbar", "&Toolbar", "Show or hide the toolbar\nToggle ToolBar", {}, true});
+    a.statusBar = make({"statusBar", "&Status Bar", "Show or hide the status bar\nToggle "
+                        "StatusBar", {}, true});
+    a.deviceInfo = make({"deviceInfo", "&Device Info\tCtrl+D",
+                         "Show the information and counters of the port\nDevice Info",
+                         {Ctrl(Qt::Key_D)}});
+
+    a.capture = make({"capture", "&Start/Stop Data Capture",
+                      "Toggle capturing of data from link\nToggle Capturing", {}, true, "Cap"});
+    a.selectDriverPort = make({"selectDriverPort", "Select &Driver/Port...",
+                               "Select the driver and the port to use\nSelect Driver/Port"});
+    a.nodeAddress = make({"nodeAddress", "Set &Node Address...",
+                          "Set the node address of the port\nSet Node Address"});
+    a.resetBuffers = make({"resetBuffers", "&Reset Buffers...",
+                           "Reset the transmit or receive buffers of the port\nReset Buffers"});
+    a.modem = make({"modem", "&Get/Set Modem...",
+                    "Get or set the modem control lines of the port\nGet/Set Modem"});
+    a.portState = make({"portState", "Get/Set &Port State...",
+                        "Get or set the state of the port\nGet/Set Port State"});
+    a.transmitChar = make({"transmitChar", "Transmit &Comm Char...",
+                           "Send a single character on the link\nTransmit Comm Char"});
+    a.loggingOptions = make({"loggingOptions", "&Logging Options...",
+                             "Set the log file name and format\nLogging Options"});
+    a.enableLogging = make({"enableLogging", "&Enable Logging\tCtrl+L",
+                            "Toggle logging of link data to the log file\nToggle Logging",
+                            {Ctrl(Qt::Key_L)}, true, "Log"});
+    a.sendOptions = make({"sendOptions", "Send &Options...",
+                          "Set the macro program and send data files\nSend Options"});
+    a.enableTransmit = make({"enableTransmit", "Enable &Transmit\tCtrl+T",
+                             "Toggle transmission of data on the link\nToggle Transmit",
+                             {Ctrl(Qt::Key_T)}, true, "Tx"});
+
+    a.ascii = make({"ascii", "&ASCII\tCtrl+A", "Display link data as ASCII text\nASCII",
+                    {Ctrl(Qt::Key_A)}, true, "A"});
+    a.hex = make({"hex", "&Hex\tCtrl+E", "Display link data as hexadecimal bytes\nHex",
+                  {Ctrl(Qt::Key_E)}, true, "H"});
+    a.mixed = make({"mixed", "&Mixed\tCtrl+M",
+                    "Display link data as hexadecimal bytes and ASCII text\nMixed",
+                    {Ctrl(Qt::Key_M)}, true, "M"});
+
+    a.cascade = make({"cascade", "&Cascade", "Arrange windows so they overlap\nCascade Windows"});
+    a.tile = make({"tile", "&Tile", "Arrange windows as non-overlapping tiles\nTile Windows"});
+    a.arrangeIcons = make({"arrangeIcons", "&Arrange Icons",
+                           "Arrange icons at the bottom of the window\nArrange Icons"});
+    a.nextPane = make({"nextPane", "Next Window", "Switch to the next window\nNext Window",
+                       {QKeySequence(Qt::Key_F6)}});
+    a.previousPane = make({"previousPane", "Previous Window",
+                           "Switch to the previous window\nPrevious Window",
+                           {QKeySequence(Qt::SHIFT | Qt::Key_F6)}});
+
+    a.about = make({"about", "&About Lombex...",
+                    "Display program information, version number and copyright\nAbout", {},
+                    false, "?"});
+
+    ViewCommandActions& v = a.views;
+    v.wordWrap = make({"wordWrap", "&Word Wrap\tCtrl+W",
+                       "Toggle the wrapping of long lines\nWord Wrap", {}, true});
+    v.setTabStops = make({"setTabStops", "Set Ta&b Stops...",
+                          "Set the distance of the tab stops\nSet Tab Stops"});
+    v.setFont = make({"setFont", "Set &Font...", "Set the display font\nSet Font"});
+    v.setPrinterFont = make({"setPrinterFont", "Set &Printer Font...",
+                             "Set the font for printing\nSet Printer Font", {}, true});
+    v.mirrorDisplayFont = make({"mirrorDisplayFont", "&Mirror Display Font",
+                                "Print with the display font\nMirror Display Font", {}, true});
+    v.pageSetup = make({"pageSetup", "Page Se&tup...",
+                        "Set the page header and footer\nPage Setup"});
+    v.print = make({"print", "&Print...\tCtrl+P", "Print the active document\nPrint",
+                    {Ctrl(Qt::Key_P)}, false, "Prn"});
+    v.printPreview = make({"printPreview", "Print Pre&view", "Display full pages\nPrint Preview"});
+    v.printSetup = make({"printSetup", "P&rint Setup...",
+                         "Change the printer and printing options\nPrint Setup"});
+    return a;
+}
+
+}  // namespace qorval::analyser

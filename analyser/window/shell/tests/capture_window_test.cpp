@@ -1,0 +1,156 @@
+// Capture started and stopped from the window against the simulated pair: the frames in each
+// display format, the log, a capture window the user closes, the idle rest, a macro run and
+// the export of the capture.
+#include <QStatusBar>
+
+#include "analyser/window/document/capture_feed.h"
+#include "analyser/window/shell/tests/shell_test_fixture.h"
+#include "platform/window/testing/screenshot.h"
+
+namespace qorval::analyser::testing {
+namespace {
+
+class CaptureWindow : public ShellTest {
+  protected:
+    void StartCapture() {
+        SelectPort1();
+        Trigger(frame_->Actions().capture);
+        ASSERT_TRUE(frame_->App().Capturing());
+        ASSERT_NE(frame_->CaptureChild(), nullptr);
+    }
+    void WaitForFrames(uint64_t count) {
+        ASSERT_TRUE(WaitFor([&] { return frame_->App().FramesShown() >= count; }))
+            << frame_->App().FramesShown() << " of " << count;
+    }
+};
+
+TEST_F(CaptureWindow, ShowsEveryFrameInTheFormatChosenFromTheMenu) {
+    StartCapture();
+    Trigger(frame_->Actions().hex);
+    SendFromFarEnd(std::string("\x41\x20\x0D\x7F\x80", 5));
+    WaitForFrames(1);
+    Trigger(frame_->Actions().ascii);  // the last frame again, in ASCII
+    SendFromFarEnd("\x41\x00\x42");
+    SendFromFarEnd(std::string("\x41\x00\x42", 3));
+    WaitForFrames(3);
+    Trigger(frame_->Actions().mixed);
+    SendFromFarEnd(std::string(20, 'z'));
+    WaitForFrames(4);
+    EXPECT_EQ(CaptureText(),
+              "0001 0000 41 20 0D 7F 80 \n"
+              "0001 0000 A<SP><CR><DEL><HIGH>\n"
+              "0002 0000 A\n"
+              "0003 0000 A<NUL>B\n"
+              "0003 0000 41 00 42  A.B\n"
+              "0004 0000 7A 7A 7A 7A 7A 7A 7A 7A 7A 7A 7A 7A 7A 7A 7A 7A  zzzzzzzzzzzzzzzz\n"
+              "0004 0010 7A 7A 7A 7A  zzzz\n");
+    EXPECT_TRUE(frame_->Actions().mixed->isChecked());
+    EXPECT_FALSE(frame_->Actions().ascii->isChecked());
+
+    Trigger(frame_->Actions().capture);
+    EXPECT_FALSE(frame_->App().Capturing());
+    EXPECT_EQ(frame_->CaptureChild(), nullptr);
+    EXPECT_FALSE(frame_->PollTimerActive());
+    EXPECT_EQ(messages_.LastStatus(), "Stopping capture of link data.");
+}
+
+TEST_F(CaptureWindow, KeepsUpWithABurstAndTheLogGetsEveryFrame) {
+    SelectPort1();
+    frame_->App().MutableParms().logFile = (dir_ / "log.txt").string();
+    Trigger(frame_->Actions().enableLogging);
+    Trigger(frame_->Actions().hex);
+    Trigger(frame_->Actions().capture);
+    constexpr int kFrames = 90;  // within the receiver's 100 buffers
+    for (int i = 0; i < kFrames; ++i) {
+        SendFromFarEnd(std::string(64, static_cast<char>(i)));
+    }
+    WaitForFrames(kFrames);
+    const std::string text = CaptureText();
+    EXPECT_NE(text.find("005A 0030 59 59"), std::string::npos);  // the last frame's last line
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), kFrames * 4);
+    Trigger(frame_->Actions().enableLogging);
+    const std::string log = ReadFile(dir_ / "log.txt");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), kFrames * 4);
+    EXPECT_NE(log.find("005A 0030 59 59"), std::string::npos);
+    EXPECT_EQ(Fake().DroppedFrames(kDriver, 2), 0u);
+}
+
+TEST_F(CaptureWindow, AClosedCaptureWindowIsDroppedAndCaptureGoesOnIntoTheLog) {
+    SelectPort1();
+    frame_->App().MutableParms().logFile = (dir_ / "log.txt").string();
+    Trigger(frame_->Actions().enableLogging);
+    Trigger(frame_->Actions().capture);
+    frame_->CaptureChild()->close();  // as the user would: no question for captured text
+    ASSERT_TRUE(WaitFor([&] { return frame_->Feed() == nullptr && frame_->Children().empty(); }));
+    EXPECT_TRUE(messages_.shown.empty());
+    SendFromFarEnd("after");
+    WaitForFrames(1);
+    EXPECT_TRUE(frame_->App().Capturing());
+    Trigger(frame_->Actions().capture);  // stopping closes nothing more and does not fail
+    EXPECT_NE(ReadFile(dir_ / "log.txt").find("0001 0000 after"), std::string::npos);
+}
+
+TEST_F(CaptureWindow, AnIdleCaptureRestsBetweenPollsAndAFrameEndsTheRest) {
+    StartCapture();
+    ASSERT_TRUE(WaitFor([&] { return frame_->PollInterval() == CMainFrame::kIdleRestMs; }));
+    SendFromFarEnd("x");
+    WaitForFrames(1);
+    EXPECT_TRUE(frame_->PollTimerActive());
+}
+
+TEST_F(CaptureWindow, RunsAMacroStartedFromTheMenus) {
+    SelectPort1();
+    const auto macro = WriteFile("macro.txt", "GET 1\nSEND 1\nSTOP\n");
+    const auto send = WriteFile("send.txt", "REPLY\n");
+    frame_->App().SetSendOptions(SendOptions{macro.string(), true, send.string(), false});
+    ASSERT_TRUE(frame_->App().MacroMode()) << messages_.LastText();
+    Trigger(frame_->Actions().enableTransmit);
+    EXPECT_TRUE(frame_->Actions().enableTransmit->isChecked());
+    Trigger(frame_->Actions().hex);
+    Trigger(frame_->Actions().capture);
+    SendFromFarEnd("Q");
+    ASSERT_TRUE(WaitFor([&] {
+        return messages_.LastText() == "Macro execution halted via STOP command!";
+    }));
+    EXPECT_EQ(ReceivedAtFarEnd(), std::vector<std::string>{"REPLY"});
+    EXPECT_FALSE(frame_->Actions().enableTransmit->isChecked());
+    EXPECT_EQ(CaptureText(), "0000 0000 51 \nSENT 0000 52 45 50 4C 59 \n");
+}
+
+TEST_F(CaptureWindow, ExportsTheCaptureAsPcapng) {
+    StartCapture();
+    EXPECT_FALSE(frame_->Actions().exportCapture->isEnabled());
+    SendFromFarEnd("frame one");
+    SendFromFarEnd("frame two");
+    WaitForFrames(2);
+    Trigger(frame_->Actions().capture);
+    const auto path = dir_ / "capture.pcapng";
+    messages_.ChooseNext(path.string());
+    Trigger(frame_->Actions().exportCapture);
+    const std::string file = ReadFile(path);
+    EXPECT_NE(file.find("frame one"), std::string::npos);
+    EXPECT_NE(file.find("frame two"), std::string::npos);
+    EXPECT_NE(file.find("Wyvel32 port 1"), std::string::npos);
+    EXPECT_EQ(messages_.LastStatus(), "Capture exported to " + path.string() + ".");
+    messages_.ChooseNext((dir_ / "missing" / "x.pcapng").string());
+    Trigger(frame_->Actions().exportCapture);
+    EXPECT_EQ(messages_.LastText(),
+              "Cannot write the capture file " + (dir_ / "missing" / "x.pcapng").string() + ".");
+}
+
+TEST_F(CaptureWindow, PictureOfTheMainWindowWithACaptureWindow) {
+    frame_->resize(900, 560);
+    frame_->show();
+    StartCapture();
+    Trigger(frame_->Actions().mixed);
+    SendFromFarEnd(std::string("\x03\x13Link test frame 0123456789", 28));
+    SendFromFarEnd(std::string("\x01\x11\x7E\x00\xFF status poll", 16));
+    WaitForFrames(2);
+    CaptureText();
+    frame_->CaptureChild()->showMaximized();
+    frame_->statusBar()->showMessage(QStringLiteral("Starting to capture link data."));
+    EXPECT_TRUE(ui::testing::SaveScreenshot(*frame_, "lombex32-main-window"));
+}
+
+}  // namespace
+}  // namespace qorval::analyser::testing
