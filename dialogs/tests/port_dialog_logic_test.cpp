@@ -165,6 +165,17 @@ TEST_F(PortStateFormTest, AFailedReadLeavesItsTextsUnreadAndEnablesNothing) {
     }
 }
 
+TEST_F(PortStateFormTest, APortInfoThatFailsBecauseNoDriverHostRunsSaysHowToStartIt) {
+    fake.FailNext("QORVAL_GetPortInfo", QORVAL_GENERAL_ERROR);
+    fake.FailNext("QORVAL_GetSystemInfo", QORVAL_GENERAL_ERROR);
+    form.ReadCapabilities(user);
+    ASSERT_EQ(user.shown.size(), 2u);
+    EXPECT_EQ(user.shown[0].text, "Error getting port info!");
+    EXPECT_NE(user.shown[1].text.find("wyvel32 run"), std::string::npos) << user.shown[1].text;
+    EXPECT_EQ(user.shown[1].caption, "Port Information");
+    EXPECT_EQ(user.shown[1].icon, ui::MessageIcon::Warning);
+}
+
 TEST_F(PortStateFormTest, AcceptWritesTheDriversRecordWithTheTextsOverIt) {
     PortState driver = testing::AdapterPortState();
     driver.dpll = 131;
