@@ -61,6 +61,21 @@ TEST_F(OpenPortModelTest, SortsTheDriversAndListsThePortsOfTheSelectedOne) {
     EXPECT_EQ(model.DriverType(), kWyvel);
 }
 
+// The count says how many drivers there are, the present flags which: the adapter driver's
+// entry is the fourth, whatever the count.
+TEST_F(OpenPortModelTest, ListsEveryPresentEntryWhateverTheDriverCount) {
+    fake.SetReportedDriverCount(1);
+    ASSERT_EQ(model.Load(), QORVAL_OK);
+    EXPECT_EQ(model.Drivers(), std::vector<std::string>{"WYVEL32"});
+    EXPECT_EQ(model.Ports(), (std::vector<std::string>{"Port001", "Port002"}));
+    EXPECT_TRUE(model.OpenEnabled());
+
+    fake.SetReportedDriverCount(0);
+    ASSERT_EQ(model.Load(), QORVAL_OK);
+    EXPECT_TRUE(model.Drivers().empty()) << "a count of 0 lists nothing";
+    EXPECT_FALSE(model.OpenEnabled());
+}
+
 TEST_F(OpenPortModelTest, APortThatCannotBeOpenedShowsUnknownTextsAndCannotBeChosen) {
     Qorval_Port holder(kWyvel, 1);
     ASSERT_EQ(holder.Open(), QORVAL_OK);
