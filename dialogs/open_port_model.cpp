@@ -46,10 +46,14 @@ uint32_t OpenPortModel::Load() {
     if (const uint32_t result = ReadSystemInfo(info); result != QORVAL_OK) {
         return result;
     }
-    const size_t count = std::min<size_t>(info.driverCount, QORVAL_MAX_DRIVERS);
-    for (size_t i = 0; i < count; ++i) {
-        if (info.drivers[i].present != 0) {
-            drivers_.push_back(FieldText(info.drivers[i].name));
+    // The count only says whether there are drivers at all: the record has one entry per
+    // driver type, and the present flags say which are there (the adapter driver's is the
+    // fourth even when it is the only one).
+    if (info.driverCount != 0) {
+        for (const SystemInfoDriver& driver : info.drivers) {
+            if (driver.present != 0) {
+                drivers_.push_back(FieldText(driver.name));
+            }
         }
     }
     SortLikeAListBox(drivers_);

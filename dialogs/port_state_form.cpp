@@ -1,6 +1,7 @@
 #include "dialogs/port_state_form.h"
 
 #include "dialogs/dialog_texts.h"
+#include "portaccess/driver_host_hint.h"
 #include "portaccess/qorval_port.h"
 
 namespace qorval::dialogs {
@@ -29,6 +30,11 @@ void PortStateForm::ReadCapabilities(ui::UserMessages& user) {
     }
     capabilities_ = 0;
     ui::ShowWarning(user, text::kErrorGettingPortInfo, text::kErrorCaption);
+    // The port's requests go through the driver host: when none answers, say how to start it.
+    SystemInfo system{};
+    if (Qorval_Port().GetSystemInfo(system) != QORVAL_OK) {
+        ui::ShowWarning(user, kNoDriverHost, text::kPortInformationCaption);
+    }
 }
 
 void PortStateForm::Accept(ui::UserMessages& user) {

@@ -21,7 +21,8 @@ class PortStateForm {
     // Port State texts from PortState, each left at "N/A" when its read fails.
     void Read();
     // When the window opens: PortInfo again for the capability mask. A failed read shows
-    // "Error getting port info!" and enables no control.
+    // "Error getting port info!" and enables no control; when no driver host answers either,
+    // a second message says how to start one.
     void ReadCapabilities(ui::UserMessages& user);
 
     const InfoTexts& Info() const { return info_; }

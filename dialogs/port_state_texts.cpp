@@ -1,8 +1,8 @@
 #include "dialogs/port_state_texts.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <span>
 
@@ -121,8 +121,32 @@ void Take(const std::string& text, Field& field, Read read) {
     }
 }
 
-double ReadNumber(const std::string& text) {
-    return std::strtod(text.c_str(), nullptr);
+// The oscillator text in MHz as it comes from the driver: after leading blanks, its digits with
+// at most one decimal point (none: 0). Read the same in every locale; no sign, exponent or
+// hexadecimal form, so a malformed text cannot give a negative or an endless rate.
+double ReadMegahertz(std::string_view text) {
+    const size_t start = std::min(text.find_first_not_of(' '), text.size());
+    size_t end = start;
+    bool point = false;
+    for (; end < text.size(); ++end) {
+        const char c = text[end];
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c < '0' || c > '9') {
+            break;
+        }
+    }
+    double value = 0;
+    std::from_chars(text.data() + start, text.data() + end, value, std::chars_format::fixed);
+    return value;
+}
+
+// "%.4f" with a decimal point whatever the locale.
+std::string FourDecimals(double value) {
+    char buffer[64];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 4);
+    return error == std::errc() ? std::string(buffer, end) : std::string("0.0000");
 }
 
 }  // namespace
@@ -220,8 +244,9 @@ bool FieldEnabled(StateField field, uint32_t capabilityMask) {
 }
 
 std::string DataRateText(const InfoTexts& info, const StateTexts& state) {
-    const double f = ReadNumber(info[kOscillator]) * 1000000.0;
-    const double d = std::atoi(state[kDivisor].c_str()) + 2.0;
+    const double f = ReadMegahertz(info[kOscillator]) * 1000000.0;
+    // The divisor OK would write: the text's digits, at most the field's largest value.
+    const double d = ReadDecimal(state[kDivisor], StateFields()[kDivisor].maxValue) + 2.0;
     const std::string& clockX = state[kClockX];
     double m = clockX == "X64" ? 64 : clockX == "X32" ? 32 : clockX == "X16" ? 16 : 1;
     if (state[kTxClock] == "DPLL") {
@@ -237,8 +262,8 @@ std::string DataRateText(const InfoTexts& info, const StateTexts& state) {
     if (card == "Oak" || card == "Pine" || card == "Rowan") {
         divisor = d - 1;
     }
-    // Only a divisor text of -1 or -2 divides by zero: such a clock has no rate to show.
-    return Format("%.4f", divisor != 0 ? f / divisor : 0.0);
+    // d is at least 2 and m at least 1: the divisor is never 0.
+    return FourDecimals(f / divisor);
 }
 
 PortState BuildPortState(const StateTexts& t, const PortState& driverRecord) {

@@ -61,6 +61,21 @@ TEST_F(OpenPortModelTest, SortsTheDriversAndListsThePortsOfTheSelectedOne) {
     EXPECT_EQ(model.DriverType(), kWyvel);
 }
 
+// The count says how many drivers there are, the present flags which: the adapter driver's
+// entry is the fourth, whatever the count.
+TEST_F(OpenPortModelTest, ListsEveryPresentEntryWhateverTheDriverCount) {
+    fake.SetReportedDriverCount(1);
+    ASSERT_EQ(model.Load(), QORVAL_OK);
+    EXPECT_EQ(model.Drivers(), std::vector<std::string>{"WYVEL32"});
+    EXPECT_EQ(model.Ports(), (std::vector<std::string>{"Port001", "Port002"}));
+    EXPECT_TRUE(model.OpenEnabled());
+
+    fake.SetReportedDriverCount(0);
+    ASSERT_EQ(model.Load(), QORVAL_OK);
+    EXPECT_TRUE(model.Drivers().empty()) << "a count of 0 lists nothing";
+    EXPECT_FALSE(model.OpenEnabled());
+}
+
 TEST_F(OpenPortModelTest, APortThatCannotBeOpenedShowsUnknownTextsAndCannotBeChosen) {
     Qorval_Port holder(kWyvel, 1);
     ASSERT_EQ(holder.Open(), QORVAL_OK);
@@ -163,6 +178,17 @@ TEST_F(PortStateFormTest, AFailedReadLeavesItsTextsUnreadAndEnablesNothing) {
     for (int f = 0; f < kStateFieldCount; ++f) {
         EXPECT_FALSE(form.Enabled(static_cast<StateField>(f)));
     }
+}
+
+TEST_F(PortStateFormTest, APortInfoThatFailsBecauseNoDriverHostRunsSaysHowToStartIt) {
+    fake.FailNext("QORVAL_GetPortInfo", QORVAL_GENERAL_ERROR);
+    fake.FailNext("QORVAL_GetSystemInfo", QORVAL_GENERAL_ERROR);
+    form.ReadCapabilities(user);
+    ASSERT_EQ(user.shown.size(), 2u);
+    EXPECT_EQ(user.shown[0].text, "Error getting port info!");
+    EXPECT_NE(user.shown[1].text.find("wyvel32 run"), std::string::npos) << user.shown[1].text;
+    EXPECT_EQ(user.shown[1].caption, "Port Information");
+    EXPECT_EQ(user.shown[1].icon, ui::MessageIcon::Warning);
 }
 
 TEST_F(PortStateFormTest, AcceptWritesTheDriversRecordWithTheTextsOverIt) {

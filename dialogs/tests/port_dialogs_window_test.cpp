@@ -228,6 +228,19 @@ TEST_F(PortStateWindow, RecomputesTheDataRateAndCancelWritesNothing) {
     EXPECT_FALSE(fake.LastPortStateWritten(kWyvel, 1).has_value());
 }
 
+TEST_F(PortStateWindow, ShowsTheDriversOscillatorTextAsItIsNotAsMarkup) {
+    PortInfo info = qorval::dialogs::testing::AdapterPortInfo();
+    std::strcpy(info.oscillator, "<b>16</b>");
+    fake.SetPortInfo(kWyvel, 1, info);
+    WhenModal([](QWidget* w) {
+        auto* oscillator = Child<QLabel>(w, "oscillator");
+        EXPECT_EQ(oscillator->text(), "<b>16</b> ");
+        EXPECT_EQ(oscillator->textFormat(), Qt::PlainText);
+        Click(w, "cancelButton");
+    });
+    PortStateDialog(&port).ShowDialog();
+}
+
 TEST_F(PortStateWindow, OkWritesTheDriversRecordWithTheControlsOverIt) {
     PortState state = AdapterPortState();
     state.dpll = 130;  // NRZB: outside the list, kept as it is

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstring>
+#include <string>
 
 #include "dialogs/port_names.h"
 #include "dialogs/tests/adapter_records.h"
@@ -136,6 +138,12 @@ TEST(DataRate, FollowsTheClockTextsOnScreen) {
         {"Hazel", "20.000", "0", "X64", "RTXC", "DPLL", "NRZ", "312500.0000"},
         {"Hazel", "N/A", "N/A", "N/A", "N/A", "N/A", "N/A", "0.0000"},
         {"Rowan", "20.000", "65535", "X1", "PCLK", "BRG", "NRZ", "305.1758"},
+        // A divisor text beyond the field gives the rate of the divisor OK writes (65535).
+        {"Hazel", "20.000", "99999", "X1", "PCLK", "BRG", "NRZ", "152.5856"},
+        // The oscillator is read as a plain decimal number: no hexadecimal, exponent or sign.
+        {"Pine", "0x10", "126", "X1", "PCLK", "BRG", "NRZ", "0.0000"},
+        {"Pine", "1e300", "126", "X1", "PCLK", "BRG", "NRZ", "7874.0157"},
+        {"Pine", "-16.000", "126", "X1", "PCLK", "BRG", "NRZ", "0.0000"},
     };
     for (const RateCase& c : cases) {
         InfoTexts info = UnreadInfoTexts();
@@ -150,6 +158,28 @@ TEST(DataRate, FollowsTheClockTextsOnScreen) {
         EXPECT_EQ(DataRateText(info, state), c.rate)
             << c.card << " " << c.clockX << " " << c.brgSource << " " << c.txClock;
     }
+}
+
+// The C library reads and writes numbers with the user's decimal separator once a window
+// program has taken the user's locale; the oscillator and the rate keep their point.
+TEST(DataRate, IsTheSameInALocaleWithADecimalComma) {
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) {
+        GTEST_SKIP() << "no de_DE.UTF-8 locale (scripts/setup-deps makes one)";
+    }
+    InfoTexts info = UnreadInfoTexts();
+    info[kCard] = "Pine";
+    info[kOscillator] = "14.7456   ";
+    StateTexts state = UnreadStateTexts();
+    state[kDivisor] = "126";
+    const std::string pine = DataRateText(info, state);
+    info[kCard] = "Hazel";
+    state[kClockX] = "X16";
+    state[kBrgSource] = "PCLK";
+    const std::string hazel = DataRateText(info, state);
+    std::setlocale(LC_NUMERIC, before.c_str());
+    EXPECT_EQ(pine, "116107.0866");
+    EXPECT_EQ(hazel, "3600.0000");
 }
 
 TEST(RecordBuiltOnOk, IsTheDriversRecordWhenNothingWasChanged) {

@@ -20,6 +20,7 @@ using ui::ToQString;
 
 QLabel* ValueText(const char* objectName) {
     auto* label = new QLabel;
+    label->setTextFormat(Qt::PlainText);
     label->setObjectName(objectName);
     label->setMinimumWidth(70);
     return label;

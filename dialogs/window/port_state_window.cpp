@@ -67,6 +67,7 @@ PortStateWindow::PortStateWindow(Qorval_Port* port, QWidget* parent)
     for (int f = 0; f < kInfoFieldCount; ++f) {
         const InfoFieldSpec& spec = InfoFields()[f];
         infoTexts_[f] = new QLabel;
+        infoTexts_[f]->setTextFormat(Qt::PlainText);  // the driver's texts, never markup
         infoTexts_[f]->setObjectName(ToQString(spec.objectName));
         infoLayout->addRow(ToQString(spec.label), infoTexts_[f]);
     }

@@ -64,6 +64,7 @@ void FakeState::Reset() {
     nowMs.store(0, std::memory_order_relaxed);
     autoAdvanceMs = 0;
     failNext.clear();
+    reportedDriverCount.reset();
     callLog.clear();
 }
 
@@ -143,6 +144,11 @@ void FakeLibrary::SetTxBuffersFree(uint16_t driver, uint16_t port, std::optional
     if (FakePort* p = state_->ByKey({driver, port}); p != nullptr) {
         p->txFreeForced = count;
     }
+}
+
+void FakeLibrary::SetReportedDriverCount(std::optional<uint16_t> count) {
+    std::lock_guard lock(state_->mutex);
+    state_->reportedDriverCount = count;
 }
 
 void FakeLibrary::SetModemInputs(uint16_t driver, uint16_t port, uint16_t bits) {

@@ -78,6 +78,9 @@ class FakeLibrary {
     // PortInfo reported from now on, in place of the adapter driver's record (for a card,
     // oscillator or capability mask the adapter driver never reports).
     void SetPortInfo(uint16_t driver, uint16_t port, const PortInfo& info);
+    // The driver count QORVAL_GetSystemInfo reports from now on, in place of 4 (the four
+    // entries stay, one per driver type); nullopt returns to 4.
+    void SetReportedDriverCount(std::optional<uint16_t> count);
     // The whole PortState as the port reports it from now on, settings and counters.
     void SetPortState(uint16_t driver, uint16_t port, const PortState& state);
     // The record last given to QORVAL_SetPortState, byte for byte; nullopt when none was.

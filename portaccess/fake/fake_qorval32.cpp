@@ -131,7 +131,7 @@ uint32_t QORVAL_GetSystemInfo(SystemInfo* info) {
     // All four driver entries with their port entries, as the real library fills them;
     // present flags for the drivers and ports added to the fake.
     std::memset(info, 0, sizeof(*info));
-    info->driverCount = QORVAL_MAX_DRIVERS;
+    info->driverCount = s.reportedDriverCount.value_or(QORVAL_MAX_DRIVERS);
     for (uint16_t d = 0; d < QORVAL_MAX_DRIVERS; ++d) {
         SystemInfoDriver& entry = info->drivers[d];
         entry.driverType = d;

@@ -49,6 +49,7 @@ struct FakeState {
     std::atomic<uint32_t> nowMs{0};
     uint32_t autoAdvanceMs = 0;
     std::map<std::string, uint32_t, std::less<>> failNext;
+    std::optional<uint16_t> reportedDriverCount;  // SystemInfo's count in place of 4
     std::deque<std::string> callLog;  // newest kLogLimit calls
     static constexpr size_t kLogLimit = 1 << 16;
 
