@@ -50,7 +50,7 @@ std::chrono::steady_clock::time_point CardClock::StepAll() {
     auto next_wake = now + kIdleSleep;
     std::lock_guard guard(lines_lock_);
     for (RunLine& run : lines_) {
-        for (std::recursive_mutex* lock : run.locks) {
+        for (CardLock* lock : run.locks) {
             lock->lock();
         }
         const uint64_t target =
@@ -70,7 +70,7 @@ std::chrono::steady_clock::time_point CardClock::StepAll() {
             next = std::min(next, card->NextEventTime());
         }
         for (auto it = run.locks.rbegin(); it != run.locks.rend(); ++it) {
-            (*it)->unlock();
+            (*it)->UnlockAfterStep();
         }
         if (next != sim::SimCard::kNever) {
             next_wake = std::min(next_wake, run.origin + nanoseconds(next));

@@ -1,7 +1,8 @@
 #pragma once
 // Runs the simulated lines in real time inside the driver host: one thread steps every line
 // up to the wall clock, holding the locks of the cards on it, and sleeps until the next
-// scheduled event or until a card is written to (the driver started DMA, say).
+// scheduled event or until a card's lock reports that the driver changed the card (started
+// DMA, say).
 
 #include <atomic>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/bus/card_lock.h"
 #include "sim/line.h"
 
 namespace qorval::host {
@@ -21,7 +23,7 @@ class CardClock {
         sim::Line* line = nullptr;
         std::vector<sim::SimCard*> cards;
         std::vector<std::function<void()>> interrupts;  // delivers each card's interrupt
-        std::vector<std::recursive_mutex*> locks;       // in one global order (by address)
+        std::vector<CardLock*> locks;                   // in one global order (by address)
         std::chrono::steady_clock::time_point origin;   // real time of the line's virtual 0
     };
 

@@ -7,12 +7,13 @@
 // thread holds the lock while it steps the card and calls the driver's interrupt service
 // routine from inside the step, exactly between the two events that raised the interrupt; the
 // driver holds the same lock around every ring operation and re-enters it for each access.
+// Register writes and stalls are noted on the lock, which wakes the card clock once at the end
+// of the driver's section when they changed what the card does next (card_lock.h).
 
-#include <atomic>
-#include <functional>
 #include <mutex>
 
 #include "driver/hardware.h"
+#include "host/bus/card_lock.h"
 #include "sim/sim_card.h"
 
 namespace qorval::host {
@@ -24,35 +25,34 @@ class LockedCard final : public wyvel32::Hardware {
         std::lock_guard guard(lock_);
         return access();
     }
+    // An access that may change what the card does next.
     template <class Access>
-    void Written(Access&& access) {
-        Locked(access);
-        activity_();
+    void Changing(Access&& access) {
+        std::lock_guard guard(lock_);
+        lock_.NoteChange();
+        access();
     }
 
   public:
-    // `activity` runs after every write, outside the lock, so the card thread can wake up
-    // when the driver starts DMA.
-    LockedCard(sim::SimCard& card, std::recursive_mutex& lock, std::function<void()> activity)
-        : card_(card), lock_(lock), activity_(std::move(activity)) {}
+    LockedCard(sim::SimCard& card, CardLock& lock) : card_(card), lock_(lock) {}
 
     uint8_t ReadBoard(uint8_t offset) override {
         return Locked([&] { return card_.ReadBoard(offset); });
     }
     void WriteBoard(uint8_t offset, uint8_t value) override {
-        Written([&] { card_.WriteBoard(offset, value); });
+        Changing([&] { card_.WriteBoard(offset, value); });
     }
     uint8_t ReadReg8(uint8_t offset) override {
         return Locked([&] { return card_.ReadReg8(offset); });
     }
     void WriteReg8(uint8_t offset, uint8_t value) override {
-        Written([&] { card_.WriteReg8(offset, value); });
+        Changing([&] { card_.WriteReg8(offset, value); });
     }
     uint16_t ReadReg16(uint8_t offset) override {
         return Locked([&] { return card_.ReadReg16(offset); });
     }
     void WriteReg16(uint8_t offset, uint16_t value) override {
-        Written([&] { card_.WriteReg16(offset, value); });
+        Changing([&] { card_.WriteReg16(offset, value); });
     }
     uint16_t ReadWindow16(uint16_t offset) override {
         return Locked([&] { return card_.ReadWindow16(offset); });
@@ -79,13 +79,12 @@ class LockedCard final : public wyvel32::Hardware {
         Locked([&] { card_.WriteWindowBytes(offset, host, bytes); });
     }
     void StallMicroseconds(uint32_t microseconds) override {
-        Locked([&] { card_.StallMicroseconds(microseconds); });
+        Changing([&] { card_.StallMicroseconds(microseconds); });
     }
 
   private:
     sim::SimCard& card_;
-    std::recursive_mutex& lock_;
-    std::function<void()> activity_;
+    CardLock& lock_;
 };
 
 }  // namespace qorval::host

@@ -38,24 +38,6 @@ unsigned PortFromDeviceName(const std::string& name) {
     return index + 1;
 }
 
-// Holds the lock of every card, in address order as the card clock takes them. Lines install
-// their handlers in the cards and a card calls them from inside any access (the driver's
-// close stops the transmitter, which hands the cut-off frame to the line), so lines are made,
-// changed and destroyed only while no access or step is inside any card.
-template <class Functions>
-std::vector<std::unique_lock<std::recursive_mutex>> LockEveryCard(const Functions& functions) {
-    std::vector<std::recursive_mutex*> locks;
-    for (const auto& [slot, function] : functions) {
-        locks.push_back(function->lock.get());
-    }
-    std::sort(locks.begin(), locks.end());
-    std::vector<std::unique_lock<std::recursive_mutex>> held;
-    for (std::recursive_mutex* lock : locks) {
-        held.emplace_back(*lock);
-    }
-    return held;
-}
-
 std::string NoSuchPort(unsigned port) {
     return "no device has port " + std::to_string(port);
 }
@@ -118,16 +100,15 @@ std::string SimulatedBus::AddFunction(unsigned* slot_out) {
     auto function = std::make_unique<Function>();
     function->slot = next_slot_++;
     function->card = std::make_unique<sim::SimCard>();
-    function->lock = std::make_unique<std::recursive_mutex>();
-    function->hardware =
-        std::make_unique<LockedCard>(*function->card, *function->lock, [this] { clock_.Wake(); });
+    function->lock = std::make_unique<CardLock>(*function->card, [this] { clock_.Wake(); });
+    function->hardware = std::make_unique<LockedCard>(*function->card, *function->lock);
     // The card raises its interrupt from inside a step of the card clock, which holds the
     // card's lock; the service routine runs right there, between the events that caused it.
     function->card->SetInterruptHandler(DeliveryOf(*function));
     Function& added = *function;
     functions_.emplace(added.slot, std::move(function));
     *slot_out = added.slot;
-    RebuildLines();
+    ReplaceLinesOf({added.slot});
     std::string failure =
         Checked(kernel_.AddPhysicalDevice(DescribeFunction(added), &added.id), "add device");
     if (failure.empty()) {
@@ -161,7 +142,11 @@ std::string SimulatedBus::Boot() {
                 wiring.kind = options_.wiring;
             }
         }
-        RebuildLines();
+        std::set<unsigned> every;
+        for (const auto& [slot, function] : functions_) {
+            every.insert(slot);
+        }
+        ReplaceLinesOf(every);
     }
     return failures;
 }
@@ -179,31 +164,123 @@ void SimulatedBus::RemoveFunction(unsigned slot) {
     if (function.id != 0) {
         (void)kernel_.RemoveDevice(function.id);
     }
-    // A line refers to its cards and its byte stream: it goes first.
-    DropLines();
-    streams_.erase(slot);
-    functions_.erase(slot);
-    wiring_.erase(slot);
+    // Its peer is left open. A line refers to its cards and its byte stream: it goes first,
+    // and only the lines of this card and its peer change.
     for (auto& [other, wiring] : wiring_) {
-        if (wiring.kind == WireKind::Pair && wiring.peer_slot == slot) {
+        if (other != slot && wiring.kind == WireKind::Pair && wiring.peer_slot == slot) {
             wiring.kind = WireKind::Open;
         }
     }
-    RebuildLines();
+    ReplaceLinesOf({slot}, slot);
+    streams_.erase(slot);
+    functions_.erase(slot);
+    wiring_.erase(slot);
     links_changed_();
 }
 
-void SimulatedBus::DropLines() {
-    // The clock and the byte streams let go of the old lines before they are destroyed.
-    clock_.SetLines({});
-    for (auto& [slot, stream] : streams_) {
-        stream->AttachLine(nullptr);
+std::set<unsigned> SimulatedBus::LineGroup(std::set<unsigned> slots) const {
+    for (size_t before = 0; before != slots.size();) {
+        before = slots.size();
+        for (const WiredLine& wired : lines_) {
+            if (std::any_of(wired.slots.begin(), wired.slots.end(),
+                            [&](unsigned slot) { return slots.count(slot) != 0; })) {
+                slots.insert(wired.slots.begin(), wired.slots.end());
+            }
+        }
+        for (const unsigned slot : std::set<unsigned>(slots)) {
+            const auto wiring = wiring_.find(slot);
+            if (wiring != wiring_.end() && wiring->second.kind == WireKind::Pair &&
+                functions_.count(wiring->second.peer_slot) != 0) {
+                slots.insert(wiring->second.peer_slot);
+            }
+        }
     }
+    return slots;
+}
+
+std::vector<std::unique_lock<CardLock>> SimulatedBus::LockCards(const std::set<unsigned>& group) {
+    // In address order, as the card clock takes them.
+    std::vector<CardLock*> locks;
+    for (const unsigned slot : group) {
+        if (const auto function = functions_.find(slot); function != functions_.end()) {
+            locks.push_back(function->second->lock.get());
+        }
+    }
+    std::sort(locks.begin(), locks.end());
+    std::vector<std::unique_lock<CardLock>> held;
+    for (CardLock* lock : locks) {
+        held.emplace_back(*lock);
+    }
+    return held;
+}
+
+std::vector<CardClock::RunLine> SimulatedBus::Runs() const {
+    std::vector<CardClock::RunLine> runs;
+    for (const WiredLine& wired : lines_) {
+        runs.push_back(wired.run);
+    }
+    return runs;
+}
+
+bool SimulatedBus::OnLine(unsigned slot) const {
+    return std::any_of(lines_.begin(), lines_.end(), [slot](const WiredLine& wired) {
+        return std::find(wired.slots.begin(), wired.slots.end(), slot) != wired.slots.end();
+    });
+}
+
+void SimulatedBus::LetGoOfLines(const std::set<unsigned>& group) {
+    // Lines install their handlers in the cards and a card calls them from inside any access
+    // (the driver's close stops the transmitter, which hands the cut-off frame to the line),
+    // so the clock and the byte streams let go of a line before it changes, and it is
+    // destroyed only while its cards' locks are held.
+    std::vector<CardClock::RunLine> kept;
+    for (const WiredLine& wired : lines_) {
+        if (group.count(wired.slots.front()) == 0) {
+            kept.push_back(wired.run);
+        }
+    }
+    clock_.SetLines(std::move(kept));
+    for (const unsigned slot : group) {
+        if (const auto stream = streams_.find(slot); stream != streams_.end()) {
+            stream->second->AttachLine(nullptr);
+        }
+    }
+}
+
+void SimulatedBus::EraseLines(const std::set<unsigned>& group) {
+    std::erase_if(lines_,
+                  [&](const WiredLine& wired) { return group.count(wired.slots.front()) != 0; });
+}
+
+void SimulatedBus::ReplaceLinesOf(const std::set<unsigned>& slots, unsigned leaving) {
+    const std::set<unsigned> group = LineGroup(slots);
+    LetGoOfLines(group);
     {
-        const auto held = LockEveryCard(functions_);
-        lines_.clear();
+        const auto held = LockCards(group);
+        EraseLines(group);
+        for (const unsigned slot : group) {
+            if (slot != leaving) {
+                PlaceLine(slot);
+            }
+        }
     }
-    runs_.clear();
+    clock_.SetLines(Runs());
+}
+
+void SimulatedBus::DropLinesOf(const std::set<unsigned>& group) {
+    LetGoOfLines(group);
+    const auto held = LockCards(group);
+    EraseLines(group);
+}
+
+void SimulatedBus::BuildLinesOf(const std::set<unsigned>& group) {
+    {
+        const auto held = LockCards(group);
+        for (const unsigned slot : group) {
+            PlaceLine(slot);
+        }
+    }
+    clock_.SetLines(Runs());
 }
 
 std::unique_ptr<sim::Line> SimulatedBus::StreamLine(Function& function) {
@@ -215,47 +292,41 @@ std::unique_ptr<sim::Line> SimulatedBus::StreamLine(Function& function) {
     return line;
 }
 
-void SimulatedBus::RebuildLines() {
-    DropLines();
-    auto held = LockEveryCard(functions_);
-    std::map<unsigned, bool> placed;
-    for (auto& [slot, function] : functions_) {
-        if (placed[slot]) {
-            continue;
-        }
-        const Wiring wiring = wiring_.count(slot) ? wiring_[slot] : Wiring{};
-        CardClock::RunLine run;
-        std::unique_ptr<sim::Line> line;
-        if (wiring.kind == WireKind::Pair && functions_.count(wiring.peer_slot) &&
-            !placed[wiring.peer_slot]) {
-            Function& peer = *functions_.at(wiring.peer_slot);
-            line = sim::Line::Pair(*function->card, *peer.card);
-            run.cards = {function->card.get(), peer.card.get()};
-            run.interrupts = {DeliveryOf(*function), DeliveryOf(peer)};
-            run.locks = {function->lock.get(), peer.lock.get()};
-            placed[peer.slot] = true;
-        } else {
-            if (wiring.kind == WireKind::Stream && streams_.count(slot)) {
-                line = StreamLine(*function);
-            } else if (wiring.kind == WireKind::Loopback) {
-                line = sim::Line::Loopback(*function->card);
-            } else {
-                line = sim::Line::Open(*function->card);
-            }
-            run.cards = {function->card.get()};
-            run.interrupts = {DeliveryOf(*function)};
-            run.locks = {function->lock.get()};
-        }
-        placed[slot] = true;
-        std::sort(run.locks.begin(), run.locks.end());
-        Configure(*line, slot);
-        run.line = line.get();
-        run.origin = origin_;
-        lines_.emplace_back(slot, std::move(line));
-        runs_.push_back(std::move(run));
+void SimulatedBus::PlaceLine(unsigned slot) {
+    const auto found = functions_.find(slot);
+    if (found == functions_.end() || OnLine(slot)) {
+        return;
     }
-    held.clear();
-    clock_.SetLines(runs_);
+    Function& function = *found->second;
+    const Wiring wiring = wiring_.count(slot) ? wiring_[slot] : Wiring{};
+    WiredLine wired;
+    CardClock::RunLine& run = wired.run;
+    if (wiring.kind == WireKind::Pair && functions_.count(wiring.peer_slot) &&
+        !OnLine(wiring.peer_slot) && wiring.peer_slot != slot) {
+        Function& peer = *functions_.at(wiring.peer_slot);
+        wired.line = sim::Line::Pair(*function.card, *peer.card);
+        wired.slots = {slot, peer.slot};
+        run.cards = {function.card.get(), peer.card.get()};
+        run.interrupts = {DeliveryOf(function), DeliveryOf(peer)};
+        run.locks = {function.lock.get(), peer.lock.get()};
+    } else {
+        if (wiring.kind == WireKind::Stream && streams_.count(slot)) {
+            wired.line = StreamLine(function);
+        } else if (wiring.kind == WireKind::Loopback) {
+            wired.line = sim::Line::Loopback(*function.card);
+        } else {
+            wired.line = sim::Line::Open(*function.card);
+        }
+        wired.slots = {slot};
+        run.cards = {function.card.get()};
+        run.interrupts = {DeliveryOf(function)};
+        run.locks = {function.lock.get()};
+    }
+    std::sort(run.locks.begin(), run.locks.end());
+    Configure(*wired.line, slot);
+    run.line = wired.line.get();
+    run.origin = origin_;
+    lines_.push_back(std::move(wired));
 }
 
 unsigned SimulatedBus::PortOf(const Function& function) const {
@@ -397,10 +468,12 @@ std::string SimulatedBus::Wire(WireKind kind, unsigned a, unsigned b) {
         }
         wiring.kind = WireKind::Open;
     };
+    // The group of the ports' lines as they are now: their old peers are rewired too.
+    const std::set<unsigned> group = LineGroup({first->slot, second->slot});
     unpair(first->slot);
     unpair(second->slot);
     // A byte stream that is no longer wired closes (its peer is disconnected).
-    DropLines();
+    DropLinesOf(group);
     streams_.erase(first->slot);
     streams_.erase(second->slot);
     wiring_[first->slot].kind = kind;
@@ -409,7 +482,7 @@ std::string SimulatedBus::Wire(WireKind kind, unsigned a, unsigned b) {
         wiring_[second->slot].kind = WireKind::Pair;
         wiring_[second->slot].peer_slot = first->slot;
     }
-    RebuildLines();
+    BuildLinesOf(group);
     return {};
 }
 
@@ -424,19 +497,20 @@ std::string SimulatedBus::WireStream(unsigned port, const std::string& address,
     if (function == nullptr) {
         return NoSuchPort(port);
     }
+    const std::set<unsigned> group = LineGroup({function->slot});
     Wiring& wiring = wiring_[function->slot];
     if (wiring.kind == WireKind::Pair && wiring_.count(wiring.peer_slot)) {
         wiring_[wiring.peer_slot].kind = WireKind::Open;
     }
     // A port wired again lets its old socket go first, so the same address can be bound.
-    DropLines();
+    DropLinesOf(group);
     streams_.erase(function->slot);
     StreamWire::Settings settings;
     if (options_.largest_receive_frame) {
         settings.largest_frame = std::max<size_t>(options_.largest_receive_frame(port), 1);
     }
     sim::SimCard* card = function->card.get();
-    std::recursive_mutex* card_lock = function->lock.get();
+    CardLock* card_lock = function->lock.get();
     std::string error;
     auto stream = StreamWire::Create(
         where, settings,
@@ -447,7 +521,7 @@ std::string SimulatedBus::WireStream(unsigned port, const std::string& address,
         [this] { clock_.Wake(); }, &error);
     if (!stream) {
         wiring.kind = WireKind::Open;
-        RebuildLines();
+        BuildLinesOf(group);
         return error;
     }
     if (bound != nullptr) {
@@ -455,7 +529,7 @@ std::string SimulatedBus::WireStream(unsigned port, const std::string& address,
     }
     streams_[function->slot] = std::move(stream);
     wiring.kind = WireKind::Stream;
-    RebuildLines();
+    BuildLinesOf(group);
     return {};
 }
 
@@ -500,13 +574,17 @@ std::string SimulatedBus::SetLineRate(bool unlimited) {
 void SimulatedBus::ApplyLineSettings() {
     // Lines keep their frames in flight; the clock only pauses while they change.
     clock_.SetLines({});
+    std::set<unsigned> every;
+    for (const auto& [slot, function] : functions_) {
+        every.insert(slot);
+    }
     {
-        const auto held = LockEveryCard(functions_);
-        for (auto& [slot, line] : lines_) {
-            Configure(*line, slot);
+        const auto held = LockCards(every);
+        for (WiredLine& wired : lines_) {
+            Configure(*wired.line, wired.slots.front());
         }
     }
-    clock_.SetLines(runs_);
+    clock_.SetLines(Runs());
 }
 
 void SimulatedBus::Configure(sim::Line& line, unsigned slot) {

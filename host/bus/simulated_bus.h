@@ -14,10 +14,12 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "host/bus/card_clock.h"
+#include "host/bus/card_lock.h"
 #include "host/bus/locked_card.h"
 #include "host/bus/stream_wire.h"
 #include "host/kernel/io_manager.h"
@@ -79,7 +81,7 @@ class SimulatedBus final : public HostControl {
         unsigned slot = 0;
         kernel::IoManager::DeviceId id = 0;
         std::unique_ptr<sim::SimCard> card;
-        std::unique_ptr<std::recursive_mutex> lock;
+        std::unique_ptr<CardLock> lock;
         std::unique_ptr<LockedCard> hardware;
         bool present = true;  // false once surprise-removed (until removed)
     };
@@ -89,6 +91,11 @@ class SimulatedBus final : public HostControl {
         double bit_error_rate = 0.0;
         double drop_rate = 0.0;
     };
+    struct WiredLine {
+        std::vector<unsigned> slots;  // the cards on it, in the order the line has them
+        std::unique_ptr<sim::Line> line;
+        CardClock::RunLine run;
+    };
 
     kernel::PhysicalDeviceInfo DescribeFunction(Function& function) const;
     std::function<void()> DeliveryOf(const Function& function);
@@ -96,8 +103,24 @@ class SimulatedBus final : public HostControl {
     unsigned PortOf(const Function& function) const;
     std::string AddFunction(unsigned* slot_out);
     void RemoveFunction(unsigned slot);
-    void RebuildLines();
-    void DropLines();  // the clock and the byte streams let go of the lines, then they go
+    // Lines change one group at a time: the lines of the given slots, of every card that
+    // shares a line with them and of the peers their wiring pairs them with. Every other line
+    // keeps running with its frames in flight.
+    std::set<unsigned> LineGroup(std::set<unsigned> slots) const;
+    // Replaces the group's lines by lines built from the wiring, holding the cards' locks
+    // throughout, so that no card of the group is ever without a line (a frame the card
+    // finishes meanwhile always has somewhere to go). `leaving` gets no new line.
+    void ReplaceLinesOf(const std::set<unsigned>& slots, unsigned leaving = 0);
+    // The same in two halves, for a rewiring that must close a byte stream in between: the
+    // cards of the group are without a line until BuildLinesOf, as on an unplugged cable.
+    void DropLinesOf(const std::set<unsigned>& group);
+    void BuildLinesOf(const std::set<unsigned>& group);
+    void LetGoOfLines(const std::set<unsigned>& group);  // the clock and byte streams
+    void EraseLines(const std::set<unsigned>& group);    // holding the group's card locks
+    void PlaceLine(unsigned slot);                       // holding them too
+    std::vector<std::unique_lock<CardLock>> LockCards(const std::set<unsigned>& group);
+    std::vector<CardClock::RunLine> Runs() const;
+    bool OnLine(unsigned slot) const;
     std::unique_ptr<sim::Line> StreamLine(Function& function);
     void ApplyLineSettings();
     void Configure(sim::Line& line, unsigned slot);
@@ -110,8 +133,7 @@ class SimulatedBus final : public HostControl {
     std::mutex lock_;  // one control command at a time; guards everything below
     std::map<unsigned, std::unique_ptr<Function>> functions_;             // by slot
     std::map<unsigned, Wiring> wiring_;                                   // by slot
-    std::vector<std::pair<unsigned, std::unique_ptr<sim::Line>>> lines_;  // by first slot
-    std::vector<CardClock::RunLine> runs_;                                // what the clock runs
+    std::vector<WiredLine> lines_;
     std::map<unsigned, std::unique_ptr<StreamWire>> streams_;             // by slot
     unsigned next_slot_ = 1;
     CardClock clock_;

@@ -10,6 +10,7 @@
 
 #include "host/kernel/irp.h"
 #include "host/kernel/kernel_types.h"
+#include "host/kernel/shared_interrupt_lock.h"
 
 namespace wyvel32 {
 class Hardware;
@@ -57,7 +58,7 @@ struct PhysicalDeviceInfo {
     // takes it as its interrupt lock, as IoConnectInterrupt's spin-lock parameter lets a
     // driver share one lock; it must be recursive, since the service routine runs inside a
     // step that already holds it.
-    std::recursive_mutex* InterruptLock = nullptr;
+    SharedInterruptLock* InterruptLock = nullptr;
     // Statuses the bus completes Plug and Play requests with, by minor function (tests use it
     // to make a lower driver fail); success when not listed.
     std::vector<std::pair<uint8_t, NTSTATUS>> PnpFailures;

@@ -16,6 +16,7 @@
 
 #include "driver/interrupt_sync.h"
 #include "host/kernel/kernel_types.h"
+#include "host/kernel/shared_interrupt_lock.h"
 
 namespace qorval::kernel {
 
@@ -27,7 +28,7 @@ using ServiceRoutine = bool (*)(KInterrupt* interrupt, void* context);
 class KInterrupt final : public wyvel32::InterruptSync {
   public:
     KInterrupt(IoManager& manager, ServiceRoutine routine, void* context, uint32_t vector,
-               bool level_sensitive, bool shared, std::recursive_mutex* external_lock = nullptr)
+               bool level_sensitive, bool shared, SharedInterruptLock* external_lock = nullptr)
         : Manager(manager),
           Vector(vector),
           LevelSensitive(level_sensitive),
@@ -65,7 +66,7 @@ class KInterrupt final : public wyvel32::InterruptSync {
 
   private:
     std::mutex m_lock;
-    std::recursive_mutex* const m_external;
+    SharedInterruptLock* const m_external;
     bool m_connected = true;  // guarded by the interrupt lock
     const ServiceRoutine m_routine;
     void* const m_context;

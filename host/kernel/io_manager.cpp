@@ -581,7 +581,7 @@ size_t IoManager::ConnectedInterrupts() const {
     return m_interrupts.size();
 }
 
-std::recursive_mutex* IoManager::InterruptLockOf(uint32_t vector) const {
+SharedInterruptLock* IoManager::InterruptLockOf(uint32_t vector) const {
     std::lock_guard guard(m_lock);
     for (const auto& [id, function] : m_functions) {
         const PhysicalDeviceInfo* info = function->Info;

@@ -179,7 +179,7 @@ class IoManager {
     void RunQueuedDpcs();
     // The interrupt lock a function's card shares (PhysicalDeviceInfo::InterruptLock), for the
     // function whose translated interrupt resource has this vector; null when none does.
-    std::recursive_mutex* InterruptLockOf(uint32_t vector) const;
+    SharedInterruptLock* InterruptLockOf(uint32_t vector) const;
 
     // ---- Device memory ----
 
