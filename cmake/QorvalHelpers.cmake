@@ -22,7 +22,7 @@ if(CMAKE_BUILD_TYPE STREQUAL "Debug")
   add_compile_definitions(QORVAL_VERIFIER=1)
 endif()
 
-# qorval_add_gtest(NAME <exe> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
+# qorval_add_gtest(NAME <exe> SOURCES <files...> LIBS <targets...> [LABELS <label>])
 # Builds one GoogleTest executable and registers each of its tests with ctest.
 # Label "concurrency" marks suites that are also run under ThreadSanitizer.
 function(qorval_add_gtest)
@@ -39,12 +39,18 @@ function(qorval_add_gtest)
   if("concurrency" IN_LIST labels)
     set_property(GLOBAL APPEND PROPERTY QORVAL_CONCURRENCY_TESTS ${T_NAME})
   endif()
+  # gtest_discover_tests flattens PROPERTIES into one list, so a second label would become a
+  # property name and shift every later name and value (the timeout, the environment).
+  list(LENGTH labels label_count)
+  if(label_count GREATER 1)
+    message(FATAL_ERROR "${T_NAME}: a test executable carries one label, not ${labels}")
+  endif()
   gtest_discover_tests(${T_NAME}
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS "${labels}" TIMEOUT 300)
 endfunction()
 
-# qorval_add_window_test(NAME <exe> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
+# qorval_add_window_test(NAME <exe> SOURCES <files...> LIBS <targets...>)
 # A GoogleTest executable of window tests: QApplication made by the shared main, Qt's QTest
 # helpers at hand, drawn offscreen unless QT_QPA_PLATFORM names a display. Label "window" lets
 # scripts/test run them once more on a real X server.
@@ -56,9 +62,13 @@ function(qorval_add_window_test)
   add_executable(${T_NAME} ${T_SOURCES})
   set_target_properties(${T_NAME} PROPERTIES AUTOMOC ON)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} qorval_window_testing Threads::Threads)
+  # One label only, "window" (see qorval_add_gtest for why).
+  if(T_LABELS)
+    message(FATAL_ERROR "${T_NAME}: window tests carry the label window only")
+  endif()
   gtest_discover_tests(${T_NAME}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "window;${T_LABELS}" TIMEOUT 300
+    PROPERTIES LABELS window TIMEOUT 300
       ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan-windows.supp")
 endfunction()
 
