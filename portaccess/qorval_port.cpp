@@ -16,6 +16,10 @@ uint32_t ElapsedSeconds(uint32_t startMs) {
 
 constexpr uint32_t kTxWaitSeconds = 5;
 
+// The longest frame check the card appends (CRC-32). The far port stores a frame together with
+// its check, so a frame fits its receive buffer only when it is this much shorter.
+constexpr uint32_t kLongestFrameCheck = 4;
+
 }  // namespace
 
 Qorval_Port::Qorval_Port() = default;
@@ -190,17 +194,28 @@ uint32_t Qorval_Port::PutBlock(const uint8_t* data, uint32_t length) {
         if (txFrameSize == 0) {
             return QORVAL_INVALID_PARAMETER;
         }
+        const uint32_t piece = PieceSize();
         const uint32_t rest = length - offset;
-        if (rest <= txFrameSize) {
+        if (rest <= piece) {
             return QORVAL_PutData(handle, data + offset, rest);
         }
-        if (uint32_t result = QORVAL_PutData(handle, data + offset, txFrameSize);
-            result != QORVAL_OK) {
+        if (uint32_t result = QORVAL_PutData(handle, data + offset, piece); result != QORVAL_OK) {
             return result;
         }
-        offset += txFrameSize;
+        offset += piece;
     }
     return QORVAL_OK;
+}
+
+uint32_t Qorval_Port::PieceSize() const {
+    // The far end is set up like this port: it takes a frame only when the frame and its check
+    // fit its receive buffer. The library does not say which check the port uses, so the
+    // longest is allowed for. A receive buffer that cannot hold even that check cannot be using
+    // CRC-32 at all; the transmit frame size alone then bounds the pieces.
+    if (rxBufferSize <= kLongestFrameCheck) {
+        return txFrameSize;
+    }
+    return std::min<uint32_t>(txFrameSize, rxBufferSize - kLongestFrameCheck);
 }
 
 uint32_t Qorval_Port::BytesWaiting() {

@@ -70,8 +70,11 @@ class Qorval_Port {
     uint32_t GetBlock(uint8_t* buffer, uint32_t count, uint32_t& got, uint32_t timeoutSeconds);
     // One single-byte frame; QP_NO_TX_BUFFER when no transmit buffer frees within 5 seconds.
     uint32_t PutByte(uint8_t byte);
-    // The data cut into frames of at most TxFrameSize() bytes, each after a free-buffer wait.
+    // The data cut into frames of at most PieceSize() bytes, each after a free-buffer wait.
     uint32_t PutBlock(const uint8_t* data, uint32_t length);
+    // The longest frame PutBlock sends: TxFrameSize(), but no longer than a port set up like
+    // this one can receive with a 32-bit frame check (RxBufferSize() - 4).
+    uint32_t PieceSize() const;
 
     // Bytes buffered after one refill attempt when empty.
     uint32_t BytesWaiting();
