@@ -165,9 +165,9 @@ uint32_t Qorval_Port::GetBlock(uint8_t* buffer, uint32_t count, uint32_t& got,
     return result;
 }
 
-uint32_t Qorval_Port::WaitForTxBuffer() {
+uint32_t Qorval_Port::WaitForTxBuffer(uint16_t& free) {
     const uint32_t start = qorval::GetTickCount();
-    while (TxBuffersFree() == 0) {
+    while ((free = TxBuffersFree()) == 0) {
         if (ElapsedSeconds(start) > kTxWaitSeconds) {
             return QP_NO_TX_BUFFER;
         }
@@ -177,7 +177,8 @@ uint32_t Qorval_Port::WaitForTxBuffer() {
 }
 
 uint32_t Qorval_Port::PutByte(uint8_t byte) {
-    if (uint32_t result = WaitForTxBuffer(); result != QORVAL_OK) {
+    uint16_t free = 0;
+    if (uint32_t result = WaitForTxBuffer(free); result != QORVAL_OK) {
         return result;
     }
     return QORVAL_PutData(handle, &byte, 1);
@@ -185,10 +186,17 @@ uint32_t Qorval_Port::PutByte(uint8_t byte) {
 
 uint32_t Qorval_Port::PutBlock(const uint8_t* data, uint32_t length) {
     uint32_t offset = 0;
+    // Buffers the last count reported free and not yet filled: only this handle puts frames on
+    // the port, so they stay free, and each piece after the first of a count goes without
+    // asking again.
+    uint16_t free = 0;
     while (offset < length) {
-        if (uint32_t result = WaitForTxBuffer(); result != QORVAL_OK) {
-            return result;
+        if (free == 0) {
+            if (uint32_t result = WaitForTxBuffer(free); result != QORVAL_OK) {
+                return result;
+            }
         }
+        --free;
         // A port that reports no transmit frame size would otherwise be sent empty frames
         // for ever.
         if (txFrameSize == 0) {

@@ -175,6 +175,23 @@ TEST_F(QorvalPortTest, PutBlockLeavesRoomForTheFrameCheckAtTheFarEnd) {
     }
 }
 
+// A block of several pieces asks for the free count once when it covers them all, and again
+// only when the counted buffers are used up.
+TEST_F(QorvalPortTest, PutBlockCountsFreeBuffersOncePerCountedRun) {
+    OpenPort();
+    const std::vector<uint8_t> data(16 * 5, 0x55);  // five 16-byte pieces
+    fake.SetTxBuffersFree(kDriver, 1, 2);
+    fake.ClearCallLog();
+    EXPECT_EQ(port.PutBlock(data.data(), static_cast<uint32_t>(data.size())), QORVAL_OK);
+    EXPECT_EQ(Calls("QORVAL_GetBufferCount"), 3u);  // pieces 1-2, 3-4, 5
+    EXPECT_EQ(Calls("QORVAL_PutData"), 5u);
+    fake.SetTxBuffersFree(kDriver, 1, std::nullopt);  // 100 free
+    fake.ClearCallLog();
+    EXPECT_EQ(port.PutBlock(data.data(), static_cast<uint32_t>(data.size())), QORVAL_OK);
+    EXPECT_EQ(Calls("QORVAL_GetBufferCount"), 1u);
+    EXPECT_EQ(fake.TakeSentFrames(kDriver, 1).size(), 10u);
+}
+
 TEST_F(QorvalPortTest, NoFreeTransmitBufferGivesUpAfterFiveSeconds) {
     OpenPort();
     fake.SetAutoAdvanceMs(100);
