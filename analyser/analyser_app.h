@@ -39,6 +39,10 @@ class CAnalyserApp {
     // returns to the message loop; the next pass continues where this one stopped.
     static constexpr uint32_t kMaxStepsPerPass = 4096;
 
+    // The log, the capture file and a buffering capture view are written out no later than
+    // this after the first frame that went into their buffers (and when capture stops).
+    static constexpr uint32_t kFlushIntervalMs = 100;
+
     CAnalyserApp(AnalyserUi& ui, std::filesystem::path profilePath);
     ~CAnalyserApp();
     CAnalyserApp(const CAnalyserApp&) = delete;
@@ -72,6 +76,8 @@ class CAnalyserApp {
     void SetLoggingOptions(const std::string& logFileName, bool rawLogging);
     // The capture window went away: capture goes on without display.
     void CaptureWindowClosed();
+    // Writes out what the log, the capture file and the capture view hold in their buffers.
+    void FlushOutput();
 
     // --- Transmission and macros (transmit.cpp, macro_run.cpp) ---
     void ToggleTransmit();
@@ -119,7 +125,13 @@ class CAnalyserApp {
     void RefreshMenu();
     void ClearFrameBuffers();
     void ClosePortAfterFailure();
+    // Makes the frame the current one, formats it, logs it and puts it in the capture window.
     void ShowFrame(const uint8_t* frame, uint32_t length, bool sent);
+    // The receive half of a poll step: every frame waiting when it starts, or only one while
+    // transmission is on (each received frame releases one send block).
+    void ReceiveWaitingFrames();
+    void MarkUnflushed();
+    void FlushIfDue();
     // Send-file mode: the next block goes out (or the text that replaced it).
     uint32_t SendFileStep();
     // Puts the text into txFrame in place of the block (cut to the buffer) and gives its length.
@@ -166,6 +178,9 @@ class CAnalyserApp {
     FrameObserver* frameObserver_ = nullptr;
     bool lastPollIdle_ = false;
     uint64_t framesShown_ = 0;
+    uint16_t lastFramesWaiting_ = 0;  // the count ReceiveFrame's last buffer count gave
+    bool unflushed_ = false;          // something went into an output buffer since the flush
+    uint32_t unflushedSinceMs_ = 0;   // tick count of the first such write
 };
 
 }  // namespace qorval::analyser

@@ -7,6 +7,7 @@
 #include "analyser/analyser_app.h"
 #include "analyser/frame_format.h"
 #include "analyser/get_data_errors.h"
+#include "portaccess/tick_count.h"
 
 namespace qorval::analyser {
 namespace {
@@ -27,6 +28,7 @@ void CAnalyserApp::ToggleCapture() {
         return;
     }
     if (capturing_) {
+        FlushOutput();
         capturing_ = false;
         captureView_ = nullptr;
         ui_.CloseCaptureWindow();
@@ -66,31 +68,46 @@ bool CAnalyserApp::PollStep() {
         frame = txFrame_.data();
         sent = true;
     } else {
-        const int32_t received = ReceiveFrame(portInfo_.maxRxFrame, rxFrame_.data());
-        length = static_cast<uint32_t>(received < 0 ? -received : received);
-        rxLength_ = length;
-        frame = rxFrame_.data();
-        if (length != 0) {
-            ++frameCount_;
-            if (transmitEnabled_) {
-                sendPending_ = true;  // every received frame releases the next send block
-            }
-        }
+        ReceiveWaitingFrames();
     }
     // Only a frame that is shown becomes the current frame: an empty poll must not make a
     // later format change blank the window instead of showing the last frame again.
-    if (length == 0) {
-        return true;
+    if (length != 0) {
+        ShowFrame(frame, length, sent);
     }
+    FlushIfDue();
+    return true;
+}
+
+void CAnalyserApp::ReceiveWaitingFrames() {
+    // Each frame is taken as a poll of its own would take it (buffer count, then read), but all
+    // those waiting at the first count are taken in this one step, so a full line does not cost
+    // a trip through the message loop per frame. Frames arriving meanwhile wait for the next
+    // step, which keeps the step bounded while the line stays busy.
+    uint32_t budget = 1;
+    for (uint32_t taken = 0; taken < budget; ++taken) {
+        const int32_t received = ReceiveFrame(portInfo_.maxRxFrame, rxFrame_.data());
+        const uint32_t length = static_cast<uint32_t>(received < 0 ? -received : received);
+        rxLength_ = length;
+        if (length == 0) {
+            return;
+        }
+        if (taken == 0 && !transmitEnabled_) {
+            budget = std::max<uint32_t>(1, lastFramesWaiting_);
+        }
+        ++frameCount_;
+        if (transmitEnabled_) {
+            sendPending_ = true;  // every received frame releases the next send block
+        }
+        ShowFrame(rxFrame_.data(), length, false);
+    }
+}
+
+void CAnalyserApp::ShowFrame(const uint8_t* frame, uint32_t length, bool sent) {
     currentFrame_ = frame;
     currentLength_ = length;
     currentSent_ = sent;
     lastPollIdle_ = false;
-    ShowFrame(frame, length, sent);
-    return true;
-}
-
-void CAnalyserApp::ShowFrame(const uint8_t* frame, uint32_t length, bool sent) {
     ++framesShown_;
     FormatFrame(frame, length, sent);
     if (loggingEnabled_) {
@@ -104,12 +121,39 @@ void CAnalyserApp::ShowFrame(const uint8_t* frame, uint32_t length, bool sent) {
     if (captureView_ != nullptr) {
         captureView_->SetText(displayText_);
     }
+    MarkUnflushed();
+}
+
+void CAnalyserApp::MarkUnflushed() {
+    if (!unflushed_) {
+        unflushed_ = true;
+        unflushedSinceMs_ = GetTickCount();
+    }
+}
+
+void CAnalyserApp::FlushIfDue() {
+    if (unflushed_ && GetTickCount() - unflushedSinceMs_ >= kFlushIntervalMs) {
+        FlushOutput();
+    }
+}
+
+void CAnalyserApp::FlushOutput() {
+    unflushed_ = false;
+    (void)logFile_.Flush();
+    if (captureView_ != nullptr) {
+        captureView_->Flush();
+    }
+    if (frameObserver_ != nullptr) {
+        frameObserver_->Flush();
+    }
 }
 
 int32_t CAnalyserApp::ReceiveFrame(uint16_t size, uint8_t* buffer) {
     uint16_t waiting = 0;
     uint16_t txFree = 0;
-    if (QORVAL_GetBufferCount(portHandle_, &waiting, &txFree) != QORVAL_OK || waiting == 0) {
+    const bool counted = QORVAL_GetBufferCount(portHandle_, &waiting, &txFree) == QORVAL_OK;
+    lastFramesWaiting_ = counted ? waiting : 0;
+    if (!counted || waiting == 0) {
         return 0;
     }
     uint32_t length = 0;
@@ -131,6 +175,7 @@ int32_t CAnalyserApp::ReceiveFrame(uint16_t size, uint8_t* buffer) {
 void CAnalyserApp::NotifyFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result) {
     if (frameObserver_ != nullptr) {
         frameObserver_->OnFrame(bytes, sent, result);
+        MarkUnflushed();
     }
 }
 

@@ -11,6 +11,9 @@ class FrameObserver {
   public:
     virtual ~FrameObserver() = default;
     virtual void OnFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result) = 0;
+    // What OnFrame wrote may be buffered; the analyser asks for it to be written out at least
+    // every CAnalyserApp::kFlushIntervalMs and when capture stops.
+    virtual void Flush() {}
 };
 
 }  // namespace qorval::analyser

@@ -21,23 +21,39 @@ constexpr const char* kLogNotOpened = "lombex32: could not open the log file %s\
 constexpr const char* kPcapNotOpened = "lombex32: could not create the capture file %s\n";
 constexpr const char* kPcapInterface = "Wyvel32 port %u";
 
-// Prints the capture window's text: each frame's display lines, with plain line ends.
+// Prints the capture window's text: each frame's display lines, with plain line ends. The
+// lines are gathered and written out when the engine flushes (every 100 ms while frames come,
+// and when capture stops), or sooner when a large amount has gathered; a flush per frame would
+// cost a system call for every frame of a busy line.
 class StreamView final : public CaptureView {
   public:
     explicit StreamView(std::ostream& out) : out_(out) {}
+    ~StreamView() override { Flush(); }
     void SetText(std::string_view text) override {
-        std::string lines;
-        lines.reserve(text.size());
         for (char c : text) {
             if (c != '\r') {
-                lines += c;
+                pending_ += c;
             }
         }
-        out_ << lines << std::flush;
+        if (pending_.size() >= kMaxPending) {
+            WritePending();
+        }
+    }
+    void Flush() override {
+        WritePending();
+        out_.flush();
     }
 
   private:
+    static constexpr size_t kMaxPending = 1 << 16;
+
+    void WritePending() {
+        out_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+        pending_.clear();
+    }
+
     std::ostream& out_;
+    std::string pending_;
 };
 
 class HeadlessUi final : public AnalyserUi {

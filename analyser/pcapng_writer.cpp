@@ -106,8 +106,11 @@ bool PcapngWriter::WriteBlock(uint32_t type, const std::string& body) {
     Put(block, total);
     block += body;
     Put(block, total);
-    return std::fwrite(block.data(), 1, block.size(), file_) == block.size() &&
-           std::fflush(file_) == 0;
+    return std::fwrite(block.data(), 1, block.size(), file_) == block.size();
+}
+
+bool PcapngWriter::Flush() {
+    return file_ == nullptr || std::fflush(file_) == 0;
 }
 
 bool WriteFramePacket(PcapngWriter& writer, uint32_t interfaceId, std::span<const uint8_t> bytes,

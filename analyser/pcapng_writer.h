@@ -37,6 +37,8 @@ class PcapngWriter {
     // timestampUs: microseconds since 1970.
     bool WritePacket(uint32_t interfaceId, std::span<const uint8_t> bytes, uint32_t flags,
                      std::string_view comment, uint64_t timestampUs);
+    // Blocks are buffered; this (or Close) hands them to the system.
+    bool Flush();
 
   private:
     bool WriteBlock(uint32_t type, const std::string& body);
@@ -58,6 +60,7 @@ class PcapngCapture final : public FrameObserver {
     PcapngCapture(PcapngWriter& writer, uint32_t interfaceId)
         : writer_(writer), interfaceId_(interfaceId) {}
     void OnFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result) override;
+    void Flush() override { (void)writer_.Flush(); }
 
   private:
     PcapngWriter& writer_;

@@ -82,18 +82,26 @@ bool ExclusiveFile::Write(std::span<const uint8_t> bytes) {
     if (file_ == nullptr) {
         return false;
     }
-    bool ok = true;
     if (!text_) {
-        ok = std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
-    } else {
-        for (uint8_t byte : bytes) {
-            if (byte == '\n') {
-                ok = std::fputc('\r', file_) != EOF && ok;
-            }
-            ok = std::fputc(byte, file_) != EOF && ok;
+        return std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+    }
+    // Text mode: each line feed is stored as carriage return and line feed.
+    bool ok = true;
+    size_t start = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n') {
+            const size_t run = i - start;
+            ok = std::fwrite(bytes.data() + start, 1, run, file_) == run && ok;
+            ok = std::fwrite("\r", 1, 1, file_) == 1 && ok;
+            start = i;  // the line feed goes out with the next run
         }
     }
-    return std::fflush(file_) == 0 && ok;
+    const size_t run = bytes.size() - start;
+    return std::fwrite(bytes.data() + start, 1, run, file_) == run && ok;
+}
+
+bool ExclusiveFile::Flush() {
+    return file_ == nullptr || std::fflush(file_) == 0;
 }
 
 }  // namespace qorval::analyser

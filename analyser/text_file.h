@@ -40,7 +40,9 @@ class ExclusiveFile final : public CharSource {
     bool Rewind() override;
     // One line without its line end; nullopt at the end of the file.
     std::optional<std::string> ReadLine();
+    // Writes go through the stream's buffer; Flush (or Close) hands them to the system.
     bool Write(std::span<const uint8_t> bytes);
+    bool Flush();
 
   private:
     std::FILE* file_ = nullptr;

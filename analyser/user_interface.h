@@ -32,6 +32,9 @@ class CaptureView {
     virtual ~CaptureView() = default;
     // Replaces the whole text of the window.
     virtual void SetText(std::string_view text) = 0;
+    // A view that buffers what SetText gave it (the command line's standard output) writes it
+    // out here: at least every CAnalyserApp::kFlushIntervalMs and when capture stops.
+    virtual void Flush() {}
 };
 
 // The driver and port chosen in the Select Driver/Port dialog.

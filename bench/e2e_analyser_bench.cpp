@@ -16,10 +16,13 @@
 #include <vector>
 
 #include "analyser/analyser_app.h"
+#include "analyser/pcapng_writer.h"
 #include "analyser/tests/recording_ui.h"
 #include "host/server/control_commands.h"
 #include "host/testing/in_process_host.h"
 #include "portaccess/qorval32.h"
+#include "sim/iusc_registers.h"
+#include "sim/line_timing.h"
 
 namespace {
 
@@ -38,25 +41,40 @@ double CpuSeconds(clockid_t clock) {
 }
 
 // Sends `frames` frames, each as soon as a transmit buffer is free, or no sooner than its turn
-// at `perSecond` frames a second (0: no limit); counts those accepted.
-void Send(QORVAL_HANDLE handle, uint32_t frames, uint32_t perSecond,
+// at `perSecond` frames a second (0: no limit); counts those accepted. With `fillCounted` every
+// buffer a count reported free is filled before the next count (as the tester's transmit
+// worker does), else the count is asked before every frame.
+void Send(QORVAL_HANDLE handle, uint32_t frames, uint32_t perSecond, bool fillCounted,
           std::atomic<uint32_t>& accepted) {
     std::vector<uint8_t> frame(kFrameBytes);
     const auto start = Clock::now();
+    uint16_t free = 0;
     for (uint32_t i = 0; i < frames; ++i) {
         if (perSecond != 0) {
             std::this_thread::sleep_until(
                 start + std::chrono::microseconds(uint64_t{i} * 1'000'000 / perSecond));
         }
         frame[0] = static_cast<uint8_t>(i);
-        uint16_t waiting = 0, free = 0;
-        while (QORVAL_GetBufferCount(handle, &waiting, &free) == QORVAL_OK && free == 0) {
-            std::this_thread::yield();
+        uint16_t waiting = 0;
+        if (!fillCounted || free == 0) {
+            while (QORVAL_GetBufferCount(handle, &waiting, &free) == QORVAL_OK && free == 0) {
+                std::this_thread::yield();
+            }
         }
         if (QORVAL_PutData(handle, frame.data(), kFrameBytes) == QORVAL_OK) {
             accepted.fetch_add(1, std::memory_order_relaxed);
+            free = free > 0 ? free - 1 : 0;
+        } else {
+            free = 0;  // the count was stale
         }
     }
+}
+
+// Frames of kFrameBytes a second the card's line carries, with the ports' CRC-32.
+double LineFramesPerSecond(qorval::sim::SimCard& card) {
+    std::vector<uint8_t> wire(kFrameBytes + 4, 0x55);
+    const uint16_t ccr = card.PeekReg16(qorval::sim::reg::CCR);
+    return card.TransmitBitRate() / static_cast<double>(qorval::sim::FrameBitsOnLine(ccr, wire));
 }
 
 void BM_AnalyserCaptureAt20Mbps(benchmark::State& state) {
@@ -74,6 +92,7 @@ void BM_AnalyserCaptureAt20Mbps(benchmark::State& state) {
     // The receive ring is sized at device start: restart port 2 with the ring asked for.
     const auto rxBuffers = static_cast<uint32_t>(state.range(0));
     const auto perSecond = static_cast<uint32_t>(state.range(1));
+    const bool fillCounted = state.range(2) != 0;
     if (!host.SetPortValue(2, "RxBuffers", rxBuffers) ||
         !host.SetPortValue(2, "RxBuffSize", kRxBufferSize) ||
         qorval::host::RunControlCommand(host.Host().bus(), "stop 2").rfind("ok", 0) != 0 ||
@@ -94,10 +113,18 @@ void BM_AnalyserCaptureAt20Mbps(benchmark::State& state) {
     app.MutableParms().display = 1;
     app.MutableParms().logFile = (host.Prefix() / "capture.log").string();
     app.ToggleLogging();
+    // As `lombex32 --capture --log --pcap` runs: every frame also into a capture file.
+    PcapngWriter pcap;
+    if (!pcap.Open(host.Prefix() / "capture.pcapng")) {
+        state.SkipWithError("cannot create the capture file");
+        return;
+    }
+    PcapngCapture pcapCapture(pcap, pcap.AddInterface("Wyvel32 port 2"));
+    app.SetFrameObserver(&pcapCapture);
     app.ToggleCapture();
 
     std::atomic<uint32_t> accepted{0};
-    double wall = 0, analyserCpu = 0, processCpu = 0;
+    double wall = 0, sendWall = 0, analyserCpu = 0, processCpu = 0;
     uint64_t received = 0;
     for (auto _ : state) {
         const uint32_t before = app.FrameCount();
@@ -106,7 +133,9 @@ void BM_AnalyserCaptureAt20Mbps(benchmark::State& state) {
         const auto start = Clock::now();
         std::atomic<bool> done{false};
         std::thread worker([&] {
-            Send(sender, kFramesPerIteration, perSecond, accepted);
+            const auto sendStart = Clock::now();
+            Send(sender, kFramesPerIteration, perSecond, fillCounted, accepted);
+            sendWall += std::chrono::duration<double>(Clock::now() - sendStart).count();
             done = true;
         });
         // Capture until the sender is done and the line has been quiet for a while.
@@ -132,6 +161,8 @@ void BM_AnalyserCaptureAt20Mbps(benchmark::State& state) {
     state.counters["frames_received"] = static_cast<double>(received);
     state.counters["frames_lost"] = static_cast<double>(sent - received);
     state.counters["frames_per_s"] = wall > 0 ? static_cast<double>(received) / wall : 0;
+    state.counters["sender_frames_per_s"] = sendWall > 0 ? static_cast<double>(sent) / sendWall : 0;
+    state.counters["line_frames_per_s"] = LineFramesPerSecond(*host.Host().bus().CardOfPort(1));
     // Share of one processor: the analyser's thread (it spins on its poll step, as the
     // original's idle loop does) and the whole process.
     state.counters["cpu_share_analyser"] = wall > 0 ? analyserCpu / wall : 0;
@@ -145,15 +176,18 @@ void BM_AnalyserCaptureAt20Mbps(benchmark::State& state) {
     state.counters["card2_frames_stored"] = static_cast<double>(rx.frames_received);
     state.counters["card2_lost_no_dma"] = static_cast<double>(rx.frames_lost_no_dma);
     (void)QORVAL_PortClose(sender);
+    app.ToggleCapture();
+    app.SetFrameObserver(nullptr);
     app.Shutdown(false);
 }
-// Arguments: receive buffers (the port's default 100, and ten times as many) and the sender's
-// frames a second (0: as fast as the line takes them).
+// Arguments: receive buffers (the port's default 100, and ten times as many), the sender's
+// frames a second (0: as fast as the line takes them), and whether the sender fills every
+// buffer it counted free (1) or counts before every frame (0).
 BENCHMARK(BM_AnalyserCaptureAt20Mbps)
-    ->Args({100, 0})
-    ->Args({1000, 0})
-    ->Args({100, 3000})
-    ->Args({1000, 3000})
+    ->Args({100, 0, 1})
+    ->Args({100, 0, 0})
+    ->Args({1000, 0, 1})
+    ->Args({100, 3000, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3);

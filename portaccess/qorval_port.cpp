@@ -16,6 +16,10 @@ uint32_t ElapsedSeconds(uint32_t startMs) {
 
 constexpr uint32_t kTxWaitSeconds = 5;
 
+// The longest frame check the card appends (CRC-32). The far port stores a frame together with
+// its check, so a frame fits its receive buffer only when it is this much shorter.
+constexpr uint32_t kLongestFrameCheck = 4;
+
 }  // namespace
 
 Qorval_Port::Qorval_Port() = default;
@@ -161,9 +165,9 @@ uint32_t Qorval_Port::GetBlock(uint8_t* buffer, uint32_t count, uint32_t& got,
     return result;
 }
 
-uint32_t Qorval_Port::WaitForTxBuffer() {
+uint32_t Qorval_Port::WaitForTxBuffer(uint16_t& free) {
     const uint32_t start = qorval::GetTickCount();
-    while (TxBuffersFree() == 0) {
+    while ((free = TxBuffersFree()) == 0) {
         if (ElapsedSeconds(start) > kTxWaitSeconds) {
             return QP_NO_TX_BUFFER;
         }
@@ -173,7 +177,8 @@ uint32_t Qorval_Port::WaitForTxBuffer() {
 }
 
 uint32_t Qorval_Port::PutByte(uint8_t byte) {
-    if (uint32_t result = WaitForTxBuffer(); result != QORVAL_OK) {
+    uint16_t free = 0;
+    if (uint32_t result = WaitForTxBuffer(free); result != QORVAL_OK) {
         return result;
     }
     return QORVAL_PutData(handle, &byte, 1);
@@ -181,26 +186,44 @@ uint32_t Qorval_Port::PutByte(uint8_t byte) {
 
 uint32_t Qorval_Port::PutBlock(const uint8_t* data, uint32_t length) {
     uint32_t offset = 0;
+    // Buffers the last count reported free and not yet filled: only this handle puts frames on
+    // the port, so they stay free, and each piece after the first of a count goes without
+    // asking again.
+    uint16_t free = 0;
     while (offset < length) {
-        if (uint32_t result = WaitForTxBuffer(); result != QORVAL_OK) {
-            return result;
+        if (free == 0) {
+            if (uint32_t result = WaitForTxBuffer(free); result != QORVAL_OK) {
+                return result;
+            }
         }
+        --free;
         // A port that reports no transmit frame size would otherwise be sent empty frames
         // for ever.
         if (txFrameSize == 0) {
             return QORVAL_INVALID_PARAMETER;
         }
+        const uint32_t piece = PieceSize();
         const uint32_t rest = length - offset;
-        if (rest <= txFrameSize) {
+        if (rest <= piece) {
             return QORVAL_PutData(handle, data + offset, rest);
         }
-        if (uint32_t result = QORVAL_PutData(handle, data + offset, txFrameSize);
-            result != QORVAL_OK) {
+        if (uint32_t result = QORVAL_PutData(handle, data + offset, piece); result != QORVAL_OK) {
             return result;
         }
-        offset += txFrameSize;
+        offset += piece;
     }
     return QORVAL_OK;
+}
+
+uint32_t Qorval_Port::PieceSize() const {
+    // The far end is set up like this port: it takes a frame only when the frame and its check
+    // fit its receive buffer. The library does not say which check the port uses, so the
+    // longest is allowed for. A receive buffer that cannot hold even that check cannot be using
+    // CRC-32 at all; the transmit frame size alone then bounds the pieces.
+    if (rxBufferSize <= kLongestFrameCheck) {
+        return txFrameSize;
+    }
+    return std::min<uint32_t>(txFrameSize, rxBufferSize - kLongestFrameCheck);
 }
 
 uint32_t Qorval_Port::BytesWaiting() {

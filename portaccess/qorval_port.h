@@ -70,8 +70,13 @@ class Qorval_Port {
     uint32_t GetBlock(uint8_t* buffer, uint32_t count, uint32_t& got, uint32_t timeoutSeconds);
     // One single-byte frame; QP_NO_TX_BUFFER when no transmit buffer frees within 5 seconds.
     uint32_t PutByte(uint8_t byte);
-    // The data cut into frames of at most TxFrameSize() bytes, each after a free-buffer wait.
+    // The data cut into frames of at most PieceSize() bytes. Each piece waits for a free
+    // transmit buffer as PutByte does, but a count that reported several free covers as many
+    // pieces.
     uint32_t PutBlock(const uint8_t* data, uint32_t length);
+    // The longest frame PutBlock sends: TxFrameSize(), but no longer than a port set up like
+    // this one can receive with a 32-bit frame check (RxBufferSize() - 4).
+    uint32_t PieceSize() const;
 
     // Bytes buffered after one refill attempt when empty.
     uint32_t BytesWaiting();
@@ -98,7 +103,8 @@ class Qorval_Port {
     int GetRI();
 
   private:
-    uint32_t WaitForTxBuffer();
+    // Waits up to 5 seconds for a free transmit buffer; `free` is the count that ended the wait.
+    uint32_t WaitForTxBuffer(uint16_t& free);
     uint32_t SetModemBit(uint16_t bit, bool on);
     int GetModemBit(uint16_t bit);
     void ReleaseBuffer();

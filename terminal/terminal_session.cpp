@@ -151,10 +151,11 @@ void TerminalSession::RtsButton(bool shown_pressed) {
 
 bool TerminalSession::WaitForTxBuffer() {
     const uint32_t begin = NowMs();
+    IdleWait idle;
     while (port_.TxBuffersFree() == 0 && !cancel_.load(std::memory_order_relaxed) &&
            ElapsedSeconds(begin) <= kTxBufferWaitSeconds) {
         Dispatch();
-        NothingArrived();
+        idle();
     }
     return !cancel_.load(std::memory_order_relaxed);
 }

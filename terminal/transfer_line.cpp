@@ -1,5 +1,6 @@
 #include "terminal/transfer_line.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -23,21 +24,8 @@ void SendCancelBytes(Qorval_Port& port) {
     }
 }
 
-void NothingArrived() {
-    // A short run of empty looks only yields, so an answer on its way is seen at once; a
-    // longer one naps between looks, which leaves the processor to the far end and lets the
-    // scheduler wake this thread promptly when the answer comes.
-    constexpr int kSpinLooks = 64;
-    constexpr auto kStreakGap = std::chrono::microseconds(500);
-    constexpr auto kNap = std::chrono::microseconds(20);
-    thread_local int streak = 0;
-    thread_local std::chrono::steady_clock::time_point last{};
-    const auto now = std::chrono::steady_clock::now();
-    if (now - last > kStreakGap) {
-        streak = 0;
-    }
-    last = now;
-    if (++streak < kSpinLooks) {
+void IdleWait::operator()() {
+    if (std::chrono::steady_clock::now() - start_ < kSpinWindow) {
         std::this_thread::yield();
     } else {
         std::this_thread::sleep_for(kNap);
@@ -46,8 +34,9 @@ void NothingArrived() {
 
 uint32_t ReadByte(Qorval_Port& port, uint8_t& out, uint32_t seconds) {
     const uint32_t begin = NowMs();
+    IdleWait idle;
     while (ElapsedSeconds(begin) < seconds && !port.Poll()) {
-        NothingArrived();
+        idle();
     }
     return port.GetByte(out, 0);
 }
@@ -55,13 +44,16 @@ uint32_t ReadByte(Qorval_Port& port, uint8_t& out, uint32_t seconds) {
 uint32_t ReadBlock(Qorval_Port& port, uint8_t* buffer, uint32_t count, uint32_t& got,
                    uint32_t seconds) {
     const uint32_t begin = NowMs();
+    IdleWait idle;
     got = 0;
     while (got < count) {
         uint32_t result = 0;
         if (port.Poll(result)) {
-            if (port.GetByte(buffer[got], 0) == 0) {
-                ++got;
-            }
+            // Whatever the frame in hand holds goes over at once, not a byte at a time.
+            const uint32_t take = std::min(count - got, port.BytesWaiting());
+            uint32_t copied = 0;
+            (void)port.GetBlock(buffer + got, take, copied, 0);
+            got += copied;
             continue;
         }
         if (result != 0) {
@@ -70,7 +62,7 @@ uint32_t ReadBlock(Qorval_Port& port, uint8_t* buffer, uint32_t count, uint32_t&
         if (ElapsedSeconds(begin) > seconds) {
             break;
         }
-        NothingArrived();
+        idle();
     }
     return 0;
 }

@@ -44,11 +44,12 @@ Step XmodemReceiver::Start() {
         }
         port_.PutByte(start);
         const uint32_t begin = NowMs();
+        IdleWait idle;
         while (ElapsedSeconds(begin) <= kAnswerSeconds) {
             if (port_.Poll()) {
                 return Step::Acknowledged;
             }
-            NothingArrived();
+            idle();
         }
         ui_.Dispatch();
         if (ui_.Cancelled()) {

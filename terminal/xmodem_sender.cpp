@@ -32,6 +32,7 @@ constexpr int kEotWindows = 6;
 
 Step XmodemSender::WaitForStart(uint8_t& start) {
     const uint32_t begin = NowMs();
+    IdleWait idle;
     while (ElapsedSeconds(begin) < kStartSeconds) {
         uint8_t b = 0;
         if (port_.Poll() && port_.GetByte(b, 0) == 0) {
@@ -45,18 +46,19 @@ Step XmodemSender::WaitForStart(uint8_t& start) {
         if (ui_.Cancelled()) {
             return Step::RemoteCancelled;
         }
-        NothingArrived();
+        idle();
     }
     return Step::Timeout;
 }
 
 Step XmodemSender::WaitForResponse() {
     const uint32_t begin = NowMs();
+    IdleWait idle;
     bool last_was_can = false;
     while (ElapsedSeconds(begin) < kResponseSeconds) {
         uint8_t b = 0;
         if (!port_.Poll() || port_.GetByte(b, 0) != 0) {
-            NothingArrived();
+            idle();
             continue;
         }
         if (b == kAck) {

@@ -136,6 +136,7 @@ TEST_F(CaptureTest, ClosedCaptureWindowIsDroppedAndCaptureGoesOn) {
     Queue("after");
     PollFrames(1);
     EXPECT_EQ(ui_.view.updates_, 0);
+    app_->ToggleCapture();  // writes out the log's buffer
     EXPECT_EQ(ReadFile(log), "after");
 }
 

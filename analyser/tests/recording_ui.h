@@ -17,8 +17,10 @@ class RecordingView final : public CaptureView {
         text_ = std::string(text);
         ++updates_;
     }
+    void Flush() override { ++flushes_; }
     std::string text_;
     int updates_ = 0;
+    int flushes_ = 0;
 };
 
 class RecordingUi final : public AnalyserUi {

@@ -124,6 +124,37 @@ TEST_F(BertWorkersTest, TransmitWorkerStopsWhileNoBufferEverFrees) {
     EXPECT_TRUE(fake.TakeSentFrames(kDriver, 1).empty());
 }
 
+// At a fast line one count per frame leaves the ring half empty: every buffer the count
+// reported free is filled before the count is asked again.
+TEST_F(BertWorkersTest, TransmitWorkerFillsEveryBufferItCountedFree) {
+    constexpr uint16_t kFree = 5;
+    Qorval_Port port{kDriver, 1};
+    ASSERT_EQ(port.Open(), QORVAL_OK);
+    fake.SetTxBuffersFree(kDriver, 1, kFree);
+    fake.ClearCallLog();
+    std::atomic<uint32_t> txFrames{0};
+    WorkerThread worker;
+    worker.Start([&] { TransmitWorker({&port, &worker.Running(), &txFrames}); });
+    ASSERT_TRUE(WaitFor([&] { return Load(txFrames) >= 200; }));
+    worker.Stop();
+    const auto log = fake.CallLog();
+    const auto calls = [&](const std::string& name) {
+        return static_cast<size_t>(std::count_if(log.begin(), log.end(), [&](const auto& c) {
+            return c.starts_with(name + "(");
+        }));
+    };
+    const size_t counts = calls("QORVAL_GetBufferCount");
+    const size_t puts = calls("QORVAL_PutData");
+    ASSERT_GE(counts, 1u);
+    // Only the last batch may be cut short by the stop.
+    EXPECT_GE(puts, kFree * (counts - 1));
+    EXPECT_LE(puts, kFree * counts);
+    EXPECT_EQ(puts, Load(txFrames));
+    const auto sent = fake.TakeSentFrames(kDriver, 1);
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.front().bytes, Frame());
+}
+
 TEST_F(BertWorkersTest, ReceiveWorkerEndsWhenThePortCannotBeDescribed) {
     Qorval_Port port{kDriver, 1};
     ASSERT_EQ(port.Open(), QORVAL_OK);

@@ -141,6 +141,57 @@ TEST_F(QorvalPortTest, PutBlockCutsDataIntoTransmitFrames) {
     }
 }
 
+// Pieces must fit the far port's receive buffer together with a 32-bit frame check: a port
+// with the default sizes (1024 both ways) sends at most 1020 bytes a frame.
+TEST_F(QorvalPortTest, PutBlockLeavesRoomForTheFrameCheckAtTheFarEnd) {
+    struct Case {
+        uint16_t maxRx, maxTx;
+        uint32_t length;
+        std::vector<size_t> frames;
+    };
+    const Case cases[] = {
+        {1024, 1024, 1020, {1020}},          {1024, 1024, 1021, {1020, 1}},
+        {1024, 1024, 1029, {1020, 9}},       {1024, 1024, 2048, {1020, 1020, 8}},
+        {20, 1024, 33, {16, 16, 1}},         {5, 1024, 3, {1, 1, 1}},
+        {4, 16, 17, {16, 1}},  // no room for CRC-32 at all: the transmit size alone bounds
+    };
+    uint16_t number = 10;
+    for (const Case& c : cases) {
+        fake.AddPort({.port = number, .max_rx_frame = c.maxRx, .max_tx_frame = c.maxTx});
+        Qorval_Port p{kDriver, number};
+        ASSERT_EQ(p.Open(), QORVAL_OK);
+        std::vector<uint8_t> data(c.length);
+        std::iota(data.begin(), data.end(), 0);
+        EXPECT_EQ(p.PutBlock(data.data(), c.length), QORVAL_OK);
+        std::vector<size_t> sizes;
+        std::vector<uint8_t> joined;
+        for (const auto& f : fake.TakeSentFrames(kDriver, number)) {
+            sizes.push_back(f.bytes.size());
+            joined.insert(joined.end(), f.bytes.begin(), f.bytes.end());
+        }
+        EXPECT_EQ(sizes, c.frames) << "rx " << c.maxRx << " tx " << c.maxTx << " length " << c.length;
+        EXPECT_EQ(joined, data);
+        ++number;
+    }
+}
+
+// A block of several pieces asks for the free count once when it covers them all, and again
+// only when the counted buffers are used up.
+TEST_F(QorvalPortTest, PutBlockCountsFreeBuffersOncePerCountedRun) {
+    OpenPort();
+    const std::vector<uint8_t> data(16 * 5, 0x55);  // five 16-byte pieces
+    fake.SetTxBuffersFree(kDriver, 1, 2);
+    fake.ClearCallLog();
+    EXPECT_EQ(port.PutBlock(data.data(), static_cast<uint32_t>(data.size())), QORVAL_OK);
+    EXPECT_EQ(Calls("QORVAL_GetBufferCount"), 3u);  // pieces 1-2, 3-4, 5
+    EXPECT_EQ(Calls("QORVAL_PutData"), 5u);
+    fake.SetTxBuffersFree(kDriver, 1, std::nullopt);  // 100 free
+    fake.ClearCallLog();
+    EXPECT_EQ(port.PutBlock(data.data(), static_cast<uint32_t>(data.size())), QORVAL_OK);
+    EXPECT_EQ(Calls("QORVAL_GetBufferCount"), 1u);
+    EXPECT_EQ(fake.TakeSentFrames(kDriver, 1).size(), 10u);
+}
+
 TEST_F(QorvalPortTest, NoFreeTransmitBufferGivesUpAfterFiveSeconds) {
     OpenPort();
     fake.SetAutoAdvanceMs(100);

@@ -28,15 +28,7 @@ constexpr int kChildSeconds = 60;  // a generous bound, never a measurement
 
 const std::vector<size_t> kSizes = {0, 1, 127, 128, 129, 1023, 1024, 1025, 300 * 1024};
 
-// One side of a transfer with its own port and user interface.
-struct Side {
-    explicit Side(uint16_t number) : port(kDriver, number) {}
-    Qorval_Port port;
-    RecordingMessages messages;
-    RecordingProgress progress;
-    CancelFlag cancel{false};
-    TransferUi Ui() { return TransferUi{messages, progress, cancel, {}}; }
-};
+using Side = TransferSide;
 
 std::string Said(const Side& side) {
     std::string out;

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,8 +13,7 @@
 #include <sstream>
 
 #include "portaccess/fake/fake_state.h"
-
-extern char** environ;
+#include "terminal/tests/support/piped_child.h"
 
 namespace qorval::terminal::testing {
 namespace {
@@ -48,51 +46,18 @@ void WriteAll(int fd, const uint8_t* data, size_t n) {
 
 }  // namespace
 
-std::optional<std::string> FindProgram(const std::string& name) {
-    for (const char* dir : {"/usr/bin", "/bin", "/usr/local/bin"}) {
-        const std::string path = std::string(dir) + "/" + name;
-        if (::access(path.c_str(), X_OK) == 0) {
-            return path;
-        }
-    }
-    return std::nullopt;
-}
-
 ChildBridge::ChildBridge(uint16_t driver, uint16_t port, uint16_t frame_limit,
                          std::vector<std::string> argv, const std::string& cwd)
     : driver_(driver), port_(port), frame_limit_(frame_limit), cwd_(cwd) {
-    // A child that has ended must not take the test down with it when we write to its pipe.
-    ::signal(SIGPIPE, SIG_IGN);
     if (QORVAL_PortOpen(driver, port, &handle_) != 0) {
         return;
     }
     // Nothing an earlier far end left on the line reaches this child.
     QORVAL_ResetBuffers(handle_, QORVAL_RESET_BOTH);
-    int in_pipe[2];
-    int out_pipe[2];
-    if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0) {
-        return;
-    }
-    const std::string err = cwd + "/stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-    std::vector<char*> args;
-    for (auto& a : argv) {
-        args.push_back(a.data());
-    }
-    args.push_back(nullptr);
-    if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) {
-        pid_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(in_pipe[0]);
-    ::close(out_pipe[1]);
-    to_child_ = in_pipe[1];
-    from_child_ = out_pipe[0];
+    const PipedChild child = StartPipedChild(std::move(argv), cwd, cwd + "/stderr.txt");
+    pid_ = child.pid;
+    to_child_ = child.toChild;
+    from_child_ = child.fromChild;
     if (pid_ > 0) {
         pump_ = std::thread([this] { Pump(); });
     }

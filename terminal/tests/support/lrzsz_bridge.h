@@ -14,11 +14,9 @@
 #include <vector>
 
 #include "portaccess/qorval32.h"
+#include "terminal/tests/support/piped_child.h"
 
 namespace qorval::terminal::testing {
-
-// The full path of an installed program of that name, or nullopt.
-std::optional<std::string> FindProgram(const std::string& name);
 
 class ChildBridge {
   public:

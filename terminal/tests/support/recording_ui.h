@@ -25,6 +25,16 @@ struct RecordingMessages : ui::testing::RecordingUserMessages {
 
 using RecordingProgress = ui::testing::RecordingProgressWindow;
 
+// One side of a transfer with its own port and recording user interface.
+struct TransferSide {
+    explicit TransferSide(uint16_t number) : port(QORVAL_DRIVER_WYVEL32, number) {}
+    Qorval_Port port;
+    RecordingMessages messages;
+    RecordingProgress progress;
+    CancelFlag cancel{false};
+    TransferUi Ui() { return TransferUi{messages, progress, cancel, {}}; }
+};
+
 struct RecordingWindow : WindowHooks {
     bool dialog_ok = true;
     bool timer_ok = true;
