@@ -24,8 +24,9 @@ class CaptureFeed final : public QObject, public CaptureView {
 
     // One frame's lines (carriage returns are dropped: the view keeps plain line ends).
     void SetText(std::string_view text) override;
-    // Appends what waits now (also run by the display tick).
-    void Flush();
+    // Appends what waits now: run by the display tick, and by the engine when it writes out its
+    // buffered output.
+    void Flush() override;
     qsizetype Waiting() const { return pending_.size(); }
 
   private:
