@@ -72,6 +72,8 @@ endfunction()
 function(qorval_install_programs)
   foreach(program IN LISTS QORVAL_PROGRAMS)
     if(TARGET ${program})
+      # Whatever a folder set for its build tree, the installed program looks in lib/.
+      set_target_properties(${program} PROPERTIES INSTALL_RPATH "${CMAKE_INSTALL_RPATH}")
       install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
       install(FILES "${CMAKE_SOURCE_DIR}/install/man/${program}.1"
         DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT runtime)
