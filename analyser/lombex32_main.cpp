@@ -9,6 +9,7 @@
 #include "analyser/headless.h"
 #include "analyser/library/port_library.h"
 #include "analyser/settings.h"
+#include "platform/program_info.h"
 #ifdef LOMBEX32_WINDOW
 #include "analyser/window/shell/lombex32_window.h"
 #endif
@@ -29,6 +30,15 @@ extern "C" void OnInterrupt(int) {
 
 int main(int argc, char** argv) {
     using namespace qorval::analyser;
+    const qorval::platform::ProgramInfo program{
+        .name = "lombex32",
+        .summary = "The protocol analyser and link tester of the Qorval suite. With no arguments it "
+                   "opens\nits window, a file argument opens that file as a text document, and "
+                   "--capture\nruns it from the shell.",
+        .usage = kHeadlessUsage};
+    if (const auto status = AnswerInfoRequest(program, argc, argv, std::cout)) {
+        return *status;
+    }
     const std::vector<std::string> args(argv + 1, argv + argc);
 #ifdef LOMBEX32_WINDOW
     if (WantsWindow(args)) {

@@ -18,6 +18,7 @@
 #include "applet/cpl/applet_host.h"
 #include "applet/config_store.h"
 #include "platform/console_user_messages.h"
+#include "platform/program_info.h"
 
 namespace {
 
@@ -32,7 +33,17 @@ int Usage() {
 
 }  // namespace
 
+constexpr qorval::platform::ProgramInfo kProgram{
+    .name = "qorval",
+    .summary = "The configuration tool of the Qorval suite. With no arguments it opens the "
+               "configuration\nwindow; `qorval log` prints the configuration log of the stored "
+               "configuration.",
+    .usage = kUsage};
+
 int main(int argc, char** argv) {
+    if (const auto status = AnswerInfoRequest(kProgram, argc, argv, std::cout)) {
+        return *status;
+    }
     if (argc == 1) {
         return RunAppletHost("libqorval_applet.so", std::cerr);
     }

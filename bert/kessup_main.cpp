@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "bert/kessup_run.h"
+#include "platform/program_info.h"
 #ifdef KESSUP_WITH_WINDOW
 #include "bert/window/kessup_window_app.h"
 #endif
@@ -31,7 +32,16 @@ class RealTimeTicker : public qorval::bert::KessupTicker {
 
 }  // namespace
 
+constexpr qorval::platform::ProgramInfo kProgram{
+    .name = "kessup",
+    .summary = "The bit error rate tester of the Qorval suite. With no arguments it opens its "
+               "window;\nwith --port it tests that port from the shell.",
+    .usage = qorval::bert::kKessupUsage};
+
 int main(int argc, char** argv) {
+    if (const auto status = AnswerInfoRequest(kProgram, argc, argv, std::cout)) {
+        return *status;
+    }
 #ifdef KESSUP_WITH_WINDOW
     if (argc == 1) {
         return qorval::bert::window::RunKessupWindow(argc, argv);

@@ -1,12 +1,14 @@
 // The driver host program. Each sub-command lives in its own file; this only dispatches.
 
 #include <iostream>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "host/control_client_command.h"
 #include "host/programme_command.h"
 #include "host/run_command.h"
+#include "platform/program_info.h"
 
 namespace {
 
@@ -28,21 +30,35 @@ constexpr std::string_view kControlCommands[] = {
     "wake",   "wire", "ber",  "drop", "rate",
 };
 
-int Usage() {
-    std::cerr << "usage: wyvel32 <command> [arguments]\ncommands:";
+std::string UsageText() {
+    std::string text = "usage: wyvel32 <command> [arguments]\ncommands:";
     for (const SubCommand& command : kCommands) {
-        std::cerr << " " << command.name;
+        text.append(" ").append(command.name);
     }
     for (const std::string_view command : kControlCommands) {
-        std::cerr << " " << command;
+        text.append(" ").append(command);
     }
-    std::cerr << "\n";
+    return text + "\n";
+}
+
+int Usage() {
+    std::cerr << UsageText();
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::string usage = UsageText();
+    const qorval::platform::ProgramInfo program{
+        .name = "wyvel32",
+        .summary = "The driver host of the Qorval suite: the wyvel32 adapter driver on simulated "
+                   "cards,\nserving their ports to the tools. `wyvel32 run` starts it; the other "
+                   "commands talk\nto a running host.",
+        .usage = usage};
+    if (const auto status = AnswerInfoRequest(program, argc, argv, std::cout)) {
+        return *status;
+    }
     if (argc < 2) {
         return Usage();
     }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/program_info.h"
 #include "terminal/vintor_cli.h"
 #ifdef QORVAL_VINTOR_WINDOW
 #include "terminal/window/run_vintor_window.h"
@@ -26,6 +27,14 @@ extern "C" void OnInterrupt(int) {
 
 int main(int argc, char** argv) {
     using namespace qorval::terminal;
+    const qorval::platform::ProgramInfo program{
+        .name = "vintor",
+        .summary = "The terminal of the Qorval suite, with XMODEM, XMODEM-1K, YMODEM and YMODEM-G "
+                   "file\ntransfer. With no arguments it opens its window.",
+        .usage = kVintorUsage};
+    if (const auto status = AnswerInfoRequest(program, argc, argv, std::cout)) {
+        return *status;
+    }
 #ifdef QORVAL_VINTOR_WINDOW
     if (argc <= 1) {
         return window::RunVintorWindow(argc, argv);

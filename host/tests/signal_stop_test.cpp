@@ -1,0 +1,171 @@
+// `wyvel32 run` as a program, stopped by SIGTERM as a service manager stops it: the test
+// spawns the real program on its own prefix and talks to it as a tool would.
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "host/protocol/control_protocol.h"
+#include "host/tests/host_fixture.h"
+#include "platform/paths.h"
+
+extern char** environ;
+
+namespace qorval::host::testing {
+namespace {
+
+constexpr uint16_t kWyvel = QORVAL_DRIVER_WYVEL32;
+// The library gives up on a host that does not answer after 5 s; a call that fails because
+// the host went away must fail well before that.
+constexpr std::chrono::milliseconds kWellBeforeTheLibraryGivesUp{2500};
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The host program in a child process, its standard output on a pipe.
+class HostProcess {
+  public:
+    explicit HostProcess(std::vector<std::string> args) {
+        int out[2];
+        if (::pipe(out) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        args.insert(args.begin(), WYVEL32_PROGRAM);
+        std::vector<char*> argv;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        if (::posix_spawn(&pid_, WYVEL32_PROGRAM, &actions, nullptr, argv.data(), environ) != 0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        out_ = out[0];
+    }
+    ~HostProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        ::close(out_);
+    }
+
+    // Reads standard output until a line holds `text`; false at its end or past the bound.
+    bool AwaitOutput(const std::string& text) {
+        const auto deadline = std::chrono::steady_clock::now() + kGenerousBound;
+        while (output_.find(text) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd readable{out_, POLLIN, 0};
+            char buffer[512];
+            if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0) {
+                return false;
+            }
+            const ssize_t got = ::read(out_, buffer, sizeof buffer);
+            if (got <= 0) {
+                return false;
+            }
+            output_.append(buffer, static_cast<size_t>(got));
+        }
+        return true;
+    }
+
+    // Sends SIGTERM and waits for the exit; the exit status, or -1 when it did not end.
+    int Terminate() {
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        const bool ended = WaitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; });
+        if (!ended) {
+            return -1;
+        }
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    bool started() const { return pid_ > 0; }
+    const std::string& output() const { return output_; }
+
+  private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::string output_;
+};
+
+TEST(SignalStop, SigtermFailsConnectedClientsAtOnceRemovesTheSocketsAndKeepsTheRegistry) {
+    TemporaryPrefix prefix;
+    HostProcess host({"run", "--ports", "2", "--wire", "pair", "--rate", "unlimited"});
+    ASSERT_TRUE(host.started());
+    ASSERT_TRUE(host.AwaitOutput("wyvel32: running")) << host.output();
+    const std::string registry_while_running = ReadFile(platform::RegistryFile());
+    ASSERT_NE(registry_while_running.find("Port001"), std::string::npos);
+
+    LibraryPort sender(1);
+    LibraryPort receiver(2);
+    ASSERT_EQ(sender.open_result(), 0u);
+    ASSERT_EQ(receiver.open_result(), 0u);
+    const auto frame = PatternFrame(100, 1);
+    ASSERT_EQ(QORVAL_PutData(sender.handle(), frame.data(), 100), 0u);
+    std::vector<uint8_t> got;
+    ASSERT_EQ(receiver.AwaitFrame(got), 0u);
+    ASSERT_EQ(got, frame);
+
+    // A client busy sending while the stop comes: its loop must end with an error, not hang.
+    std::atomic<uint32_t> sender_result{0};
+    std::atomic<bool> sender_done{false};
+    std::thread busy([&] {
+        uint32_t result = 0;
+        do {
+            result = QORVAL_PutData(sender.handle(), frame.data(), 100);
+            uint16_t waiting = 0;
+            uint16_t free_buffers = 0;
+            (void)QORVAL_GetBufferCount(receiver.handle(), &waiting, &free_buffers);
+            std::vector<uint8_t> drained(4096);
+            uint32_t length = 0;
+            (void)QORVAL_GetData(receiver.handle(), drained.data(), 4096, &length);
+        } while (result == QORVAL_OK || result == QORVAL_NO_TX_BUFFER);
+        sender_result = result;
+        sender_done = true;
+    });
+
+    EXPECT_EQ(host.Terminate(), 0) << host.output();
+    EXPECT_TRUE(host.AwaitOutput("wyvel32: stopping")) << host.output();
+    const bool busy_ended = WaitFor([&] { return sender_done.load(); });
+    EXPECT_TRUE(busy_ended) << "a client's calls still succeed after the host stopped";
+    busy_ended ? busy.join() : busy.detach();
+    EXPECT_NE(sender_result.load(), 0u);
+
+    // The other client's next call fails from the closed connection, not from the timeout.
+    const auto before = std::chrono::steady_clock::now();
+    uint16_t waiting = 0;
+    uint16_t free_buffers = 0;
+    EXPECT_NE(QORVAL_GetBufferCount(receiver.handle(), &waiting, &free_buffers), 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, kWellBeforeTheLibraryGivesUp);
+
+    // Nothing is left for the next host or a client to trip over, and the registry is whole.
+    EXPECT_FALSE(std::filesystem::exists(platform::RunDir() / protocol::DeviceSocketName(1)));
+    EXPECT_FALSE(std::filesystem::exists(platform::RunDir() / protocol::DeviceSocketName(2)));
+    EXPECT_FALSE(std::filesystem::exists(platform::RunDir() /
+                                         std::string(protocol::kControlSocketName)));
+    EXPECT_EQ(ReadFile(platform::RegistryFile()), registry_while_running);
+    QORVAL_HANDLE again = 0;
+    EXPECT_NE(QORVAL_PortOpen(kWyvel, 1, &again), 0u);
+}
+
+}  // namespace
+}  // namespace qorval::host::testing
