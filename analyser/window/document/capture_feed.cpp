@@ -21,10 +21,12 @@ qsizetype NextLineStart(const QString& text, qsizetype from) {
 CaptureFeed::CaptureFeed(CLombex32View& view, int tickMs) : QObject(&view), view_(&view) {
     tick_.setInterval(tickMs);
     connect(&tick_, &QTimer::timeout, this, &CaptureFeed::Flush);
+    // Captured text is not an edit: it keeps no undo history, so Undo can never take captured
+    // lines away, and the document does not keep every line it ever dropped for an undo.
+    view.document()->setUndoRedoEnabled(false);
 }
 
 void CaptureFeed::SetText(std::string_view text) {
-    pending_.reserve(pending_.size() + static_cast<qsizetype>(text.size()));
     for (char c : text) {
         if (c != '\r') {
             pending_.append(QLatin1Char(c));
@@ -73,6 +75,7 @@ void CaptureFeed::Flush() {
     QTextCursor cursor(view_->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(pending_);
+    linesShown_ += static_cast<uint64_t>(pending_.count(QLatin1Char('\n')));
     pending_.clear();
     // Captured text is not an edit: closing the window does not ask to save it.
     view_->document()->setModified(wasModified);

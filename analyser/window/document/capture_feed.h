@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <cstdint>
 #include <string_view>
 
 #include "analyser/user_interface.h"
@@ -28,6 +29,9 @@ class CaptureFeed final : public QObject, public CaptureView {
     // buffered output.
     void Flush() override;
     qsizetype Waiting() const { return pending_.size(); }
+    // Lines appended to the view since the feed was made (those that wait, or were cut by the
+    // text limit before they were ever shown, are not counted).
+    uint64_t LinesShown() const { return linesShown_; }
 
   private:
     void KeepPendingWithinLimit();
@@ -36,6 +40,7 @@ class CaptureFeed final : public QObject, public CaptureView {
     QPointer<CLombex32View> view_;
     QTimer tick_;
     QString pending_;
+    uint64_t linesShown_ = 0;
 };
 
 }  // namespace qorval::analyser

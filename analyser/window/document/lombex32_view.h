@@ -26,7 +26,7 @@ class CLombex32View : public QPlainTextEdit {
     // (the edit control would otherwise take Ctrl+A and its like for itself).
     void SetFrameShortcuts(QList<QKeySequence> keys) { frameKeys_ = std::move(keys); }
 
-  signals:
+  Q_SIGNALS:
     // A right button press: the frame window comes to the top.
     void rightButtonPressed();
     // Typing or pasting was cut short at the text limit.

@@ -116,6 +116,8 @@ TEST_F(DocumentTest, TheFeedKeepsTheNewestWholeLinesWithinTheTextLimit) {
         }
     }
     feed.Flush();
+    // Nothing of what was dropped is kept for an undo.
+    EXPECT_EQ(view_.document()->availableUndoSteps(), 0);
     EXPECT_LE(view_.TextLength(), CLombex32View::kTextLimit);
     EXPECT_GT(view_.TextLength(), CLombex32View::kTextLimit - 200);
     const QString text = view_.toPlainText();

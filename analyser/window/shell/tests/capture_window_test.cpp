@@ -75,6 +75,20 @@ TEST_F(CaptureWindow, KeepsUpWithABurstAndTheLogGetsEveryFrame) {
     EXPECT_EQ(Fake().DroppedFrames(kDriver, 2), 0u);
 }
 
+TEST_F(CaptureWindow, UndoCannotTakeCapturedLinesAway) {
+    StartCapture();
+    SendFromFarEnd("one");
+    SendFromFarEnd("two");
+    WaitForFrames(2);
+    const std::string text = CaptureText();
+    ASSERT_EQ(text, "0001 0000 one\n0002 0000 two\n");
+    frame_->UpdateCommandStates();
+    EXPECT_FALSE(frame_->Actions().undo->isEnabled());
+    QTest::keyClick(&frame_->CaptureChild()->View(), Qt::Key_Z, Qt::ControlModifier);
+    frame_->CaptureChild()->View().undo();
+    EXPECT_EQ(CaptureText(), text);
+}
+
 TEST_F(CaptureWindow, AClosedCaptureWindowIsDroppedAndCaptureGoesOnIntoTheLog) {
     SelectPort1();
     frame_->App().MutableParms().logFile = (dir_ / "log.txt").string();
@@ -144,7 +158,7 @@ TEST_F(CaptureWindow, PictureOfTheMainWindowWithACaptureWindow) {
     StartCapture();
     Trigger(frame_->Actions().mixed);
     SendFromFarEnd(std::string("\x03\x13Link test frame 0123456789", 28));
-    SendFromFarEnd(std::string("\x01\x11\x7E\x00\xFF status poll", 16));
+    SendFromFarEnd(std::string("\x01\x11\x7E\x00\xFF status poll", 17));
     WaitForFrames(2);
     CaptureText();
     frame_->CaptureChild()->showMaximized();
