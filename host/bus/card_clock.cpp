@@ -16,6 +16,7 @@ void CardClock::Start() {
     {
         std::lock_guard guard(wake_lock_);
         stopping_ = false;
+        running_ = true;
     }
     thread_ = std::thread([this] { Loop(); });
 }
@@ -24,6 +25,7 @@ void CardClock::Stop() {
     {
         std::lock_guard guard(wake_lock_);
         stopping_ = true;
+        running_ = false;
     }
     wake_.notify_one();
     if (thread_.joinable()) {
@@ -42,6 +44,30 @@ void CardClock::Wake() {
         woken_ = true;
     }
     wake_.notify_one();
+}
+
+void CardClock::StepNow() {
+    {
+        std::lock_guard guard(wake_lock_);
+        if (!running_) {
+            return;
+        }
+    }
+    const auto next_wake = StepAll();
+    if (after_steps_) {
+        after_steps_();
+    }
+    bool wake = false;
+    {
+        std::lock_guard guard(wake_lock_);
+        if (next_wake < looks_at_) {
+            woken_ = true;
+            wake = true;
+        }
+    }
+    if (wake) {
+        wake_.notify_one();
+    }
 }
 
 std::chrono::steady_clock::time_point CardClock::StepAll() {
@@ -85,11 +111,16 @@ void CardClock::SetAfterSteps(std::function<void()> after_steps) {
 
 void CardClock::Loop() {
     while (true) {
+        {
+            std::lock_guard guard(wake_lock_);
+            looks_at_ = std::chrono::steady_clock::time_point::min();
+        }
         const auto next_wake = StepAll();
         if (after_steps_) {
             after_steps_();
         }
         std::unique_lock guard(wake_lock_);
+        looks_at_ = next_wake;
         wake_.wait_until(guard, next_wake, [this] { return woken_ || stopping_; });
         if (stopping_) {
             return;

@@ -38,6 +38,10 @@ class CardClock {
     void SetLines(std::vector<RunLine> lines);
     // Something changed on a card: step again now.
     void Wake();
+    // Steps every line on the calling thread, runs what follows a round of steps, and wakes
+    // the clock only when a line now has an event due before the clock means to look. The
+    // caller holds no card lock and no lock of the driver.
+    void StepNow();
     // Runs after every round of steps, holding no card lock (the kernel's queued DPCs).
     void SetAfterSteps(std::function<void()> after_steps);
 
@@ -53,6 +57,9 @@ class CardClock {
     std::condition_variable wake_;
     bool woken_ = false;
     bool stopping_ = false;
+    bool running_ = false;  // between Start and Stop
+    // When the clock thread looks next: the earliest possible instant while it steps.
+    std::chrono::steady_clock::time_point looks_at_ = std::chrono::steady_clock::time_point::min();
     std::thread thread_;
 };
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "host/kernel/device_object.h"
+#include "host/kernel/dispatch_scope.h"
 
 namespace qorval::host {
 
@@ -96,11 +97,17 @@ kernel::PhysicalDeviceInfo SimulatedBus::DescribeFunction(Function& function) co
     return info;
 }
 
+void SimulatedBus::CardChanged() {
+    if (!kernel::DispatchScope::PutOff(this, [this] { clock_.StepNow(); })) {
+        clock_.Wake();
+    }
+}
+
 std::string SimulatedBus::AddFunction(unsigned* slot_out) {
     auto function = std::make_unique<Function>();
     function->slot = next_slot_++;
     function->card = std::make_unique<sim::SimCard>();
-    function->lock = std::make_unique<CardLock>(*function->card, [this] { clock_.Wake(); });
+    function->lock = std::make_unique<CardLock>(*function->card, [this] { CardChanged(); });
     function->hardware = std::make_unique<LockedCard>(*function->card, *function->lock);
     // The card raises its interrupt from inside a step of the card clock, which holds the
     // card's lock; the service routine runs right there, between the events that caused it.

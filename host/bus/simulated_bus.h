@@ -114,6 +114,10 @@ class SimulatedBus final : public HostControl {
     // The same in two halves, for a rewiring that must close a byte stream in between: the
     // cards of the group are without a line until BuildLinesOf, as on an unplugged cable.
     void DropLinesOf(const std::set<unsigned>& group);
+    // A card's lock says the driver changed the card: a connection's thread dispatching a
+    // request steps the lines itself once the driver's dispatch returns; any other thread
+    // wakes the card clock.
+    void CardChanged();
     void BuildLinesOf(const std::set<unsigned>& group);
     void LetGoOfLines(const std::set<unsigned>& group);  // the clock and byte streams
     void EraseLines(const std::set<unsigned>& group);    // holding the group's card locks

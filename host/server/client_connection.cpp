@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "host/kernel/dispatch_scope.h"
 #include "host/kernel/irp.h"
 #include "host/protocol/descriptor_passing.h"
 #include "host/protocol/spin_wait.h"
@@ -239,6 +240,7 @@ bool ClientConnection::HandleMessage(std::span<const uint8_t> message) {
         self->outbox_.Post(protocol::EncodeReply(sequence, status,
                                                  static_cast<uint32_t>(information), output));
     };
+    const kernel::DispatchScope scope;
     switch (request.function) {
         case protocol::Function::Read:
             kernel_.Read(handle_, request.output_length, std::move(reply));
@@ -299,6 +301,8 @@ void ClientConnection::ServeRing() {
 
 bool ClientConnection::DispatchSubmissions(bool& any) {
     const ring::RingView view = ring_->view();
+    // What the requests start on the card is stepped on this thread once they are dispatched.
+    const kernel::DispatchScope scope;
     for (;;) {
         ring::RingRequest request;
         const char* problem = nullptr;

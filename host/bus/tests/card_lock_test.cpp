@@ -7,9 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <mutex>
 
+#include "host/bus/card_clock.h"
 #include "host/bus/locked_card.h"
+#include "host/kernel/dispatch_scope.h"
+#include "sim/line.h"
 #include "sim/iusc_registers.h"
 
 namespace qorval::host {
@@ -103,6 +107,64 @@ TEST_F(CardLockTest, TheClocksOwnStepWakesNobody) {
         hardware_.WriteReg16(reg::DCAR, 0x4100);
     }
     EXPECT_EQ(wakes_, 0);
+}
+
+
+// A connection's thread dispatching requests puts the step off to the end of its dispatch and
+// does it itself, once however many sections asked for it; any other thread wakes the clock.
+TEST(DispatchScopeTest, WorkPutOffRunsOnceAtTheEndOfTheOutermostScope) {
+    int steps = 0;
+    const auto step = [&] { ++steps; };
+    EXPECT_FALSE(kernel::DispatchScope::PutOff(&steps, step)) << "nothing is put off outside a scope";
+    {
+        const kernel::DispatchScope outer;
+        {
+            const kernel::DispatchScope inner;
+            EXPECT_TRUE(kernel::DispatchScope::PutOff(&steps, step));
+        }
+        EXPECT_TRUE(kernel::DispatchScope::PutOff(&steps, step));
+        EXPECT_EQ(steps, 0) << "done before the dispatch ended";
+    }
+    EXPECT_EQ(steps, 1);
+    {
+        const kernel::DispatchScope again;
+        EXPECT_TRUE(kernel::DispatchScope::PutOff(&steps, step));
+    }
+    EXPECT_EQ(steps, 2);
+}
+
+TEST_F(CardLockTest, StepNowSendsTheFrameOnTheCallingThreadOnlyWhileTheClockRuns) {
+    auto line = Line::Open(card_);
+    CardClock clock;
+    CardClock::RunLine run;
+    run.line = line.get();
+    run.cards = {&card_};
+    run.interrupts = {[] {}};
+    run.locks = {&lock_};
+    run.origin = std::chrono::steady_clock::now();
+    clock.SetLines({run});
+    const auto frames_sent = [&] {
+        std::lock_guard section(lock_);
+        return card_.Statistics().frames_sent;
+    };
+    const auto start_frame = [&] {
+        std::lock_guard section(lock_);
+        card_.CardMemory()[kTxEntry + 4] = 64;  // a fetch consumes the count
+        hardware_.WriteBoard(board::kControl, board::kEnable);
+        StartTransmitDma();
+    };
+    start_frame();
+    clock.StepNow();
+    EXPECT_EQ(frames_sent(), 0u) << "a clock that was never started stepped";
+    // The card's lock here wakes no clock: it sleeps until its idle bound, far beyond this.
+    clock.Start();
+    clock.StepNow();  // the waiting frame leaves, whichever thread steps first
+    ASSERT_EQ(frames_sent(), 1u);
+    start_frame();
+    clock.StepNow();
+    EXPECT_EQ(frames_sent(), 2u) << "the frame waits for the clock's own step";
+    clock.Stop();
+    clock.SetLines({});
 }
 
 }  // namespace
