@@ -20,17 +20,17 @@ namespace {
 using ui::ToQString;
 
 // An edit field takes decimal digits only, at most as many as its largest value has.
-QLineEdit* MakeEdit(const StateFieldSpec& spec) {
+QLineEdit* MakeEdit(const StateFieldSpec& field) {
     auto* edit = new QLineEdit;
-    const int digits = static_cast<int>(std::to_string(spec.maxValue).size());
+    const int digits = static_cast<int>(std::to_string(field.maxValue).size());
     edit->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("\\d{0,%1}").arg(digits)), edit));
     return edit;
 }
 
-QComboBox* MakeList(const StateFieldSpec& spec) {
+QComboBox* MakeList(const StateFieldSpec& field) {
     auto* list = new QComboBox;
-    for (std::string_view entry : spec.list) {
+    for (std::string_view entry : field.list) {
         list->addItem(ToQString(entry));
     }
     return list;
@@ -65,25 +65,25 @@ PortStateWindow::PortStateWindow(Qorval_Port* port, QWidget* parent)
     auto* info = new QGroupBox(text::kPortInfoGroup);
     auto* infoLayout = new QFormLayout(info);
     for (int f = 0; f < kInfoFieldCount; ++f) {
-        const InfoFieldSpec& spec = InfoFields()[f];
+        const InfoFieldSpec& field = InfoFields()[f];
         infoTexts_[f] = new QLabel;
         infoTexts_[f]->setTextFormat(Qt::PlainText);  // the driver's texts, never markup
-        infoTexts_[f]->setObjectName(ToQString(spec.objectName));
-        infoLayout->addRow(ToQString(spec.label), infoTexts_[f]);
+        infoTexts_[f]->setObjectName(ToQString(field.objectName));
+        infoLayout->addRow(ToQString(field.label), infoTexts_[f]);
     }
 
     auto* state = new QGroupBox(text::kPortStateGroup);
     auto* stateLayout = new QFormLayout(state);
     for (int f = 0; f < kStateFieldCount; ++f) {
-        const StateFieldSpec& spec = StateFields()[f];
+        const StateFieldSpec& field = StateFields()[f];
         QWidget* control = nullptr;
-        if (spec.list.empty()) {
-            control = edits_[f] = MakeEdit(spec);
+        if (field.list.empty()) {
+            control = edits_[f] = MakeEdit(field);
         } else {
-            control = lists_[f] = MakeList(spec);
+            control = lists_[f] = MakeList(field);
         }
-        control->setObjectName(ToQString(spec.objectName));
-        stateLayout->addRow(ToQString(spec.label), control);
+        control->setObjectName(ToQString(field.objectName));
+        stateLayout->addRow(ToQString(field.label), control);
     }
 
     auto* rate = new QHBoxLayout;

@@ -107,13 +107,13 @@ class CGetSetPortStateDlg : public QDialog {
     }
 
   private:
-    QButtonGroup* AddGroup(const GroupSpec& spec, QGridLayout& grid, int row, int column) {
-        auto* box = new QGroupBox(spec.title, this);
+    QButtonGroup* AddGroup(const GroupSpec& choices, QGridLayout& grid, int row, int column) {
+        auto* box = new QGroupBox(choices.title, this);
         auto* group = new QButtonGroup(box);
         auto* layout = new QVBoxLayout(box);
-        for (size_t i = 0; i < spec.buttons.size(); ++i) {
-            const std::string name = std::string(spec.objectPrefix) + spec.buttons[i];
-            auto* radio = dialogs::MakeControl<QRadioButton>(spec.buttons[i], name.c_str(), box);
+        for (size_t i = 0; i < choices.buttons.size(); ++i) {
+            const std::string name = std::string(choices.objectPrefix) + choices.buttons[i];
+            auto* radio = dialogs::MakeControl<QRadioButton>(choices.buttons[i], name.c_str(), box);
             group->addButton(radio, static_cast<int>(i));
             layout->addWidget(radio);
         }

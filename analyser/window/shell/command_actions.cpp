@@ -26,7 +26,7 @@ QIcon GlyphIcon(const QString& glyph) {
     return QIcon(pixmap);
 }
 
-struct Spec {
+struct ActionText {
     const char* name;
     const char* text;
     // "prompt\ntool tip", as the status bar and the tool tip show them.
@@ -36,17 +36,17 @@ struct Spec {
     const char* glyph = nullptr;  // toolbar buttons only
 };
 
-QAction* Make(QObject* owner, const Spec& spec) {
-    auto* action = new QAction(ui::ToQString(spec.text), owner);
-    action->setObjectName(spec.name);
-    const QString prompt = ui::ToQString(spec.prompt);
+QAction* Make(QObject* owner, const ActionText& item) {
+    auto* action = new QAction(ui::ToQString(item.text), owner);
+    action->setObjectName(item.name);
+    const QString prompt = ui::ToQString(item.prompt);
     const qsizetype split = prompt.indexOf(QLatin1Char('\n'));
     action->setStatusTip(split < 0 ? prompt : prompt.left(split));
     action->setToolTip(split < 0 ? prompt : prompt.mid(split + 1));
-    action->setShortcuts(spec.keys);
-    action->setCheckable(spec.checkable);
-    if (spec.glyph != nullptr) {
-        action->setIcon(GlyphIcon(ui::ToQString(spec.glyph)));
+    action->setShortcuts(item.keys);
+    action->setCheckable(item.checkable);
+    if (item.glyph != nullptr) {
+        action->setIcon(GlyphIcon(ui::ToQString(item.glyph)));
     }
     return action;
 }
@@ -68,7 +68,7 @@ QList<QKeySequence> CommandActions::FrameKeys() const {
 
 CommandActions MakeCommandActions(QObject* owner) {
     CommandActions a;
-    auto make = [owner](const Spec& spec) { return Make(owner, spec); };
+    auto make = [owner](const ActionText& item) { return Make(owner, item); };
 
     a.fileNew = make({"fileNew", "&New\tCtrl+N", "Create a new document\nNew", {Ctrl(Qt::Key_N)},
                       false, "New"});

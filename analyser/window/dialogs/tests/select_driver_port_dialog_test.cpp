@@ -137,9 +137,9 @@ TEST(SelectDriverPortDialog, TheEngineOpensTheChosenPortOfTheLibrarysList) {
     auto& fake = fake::FakeLibrary::Instance();
     fake.Reset();
     for (uint16_t port : {1, 2}) {
-        fake::FakePortSpec spec;
-        spec.port = port;
-        fake.AddPort(spec);
+        fake::FakePortSpec entry;
+        entry.port = port;
+        fake.AddPort(entry);
     }
     DialogChoosingUi ui;
     const std::filesystem::path dir = MakeTempDir();

@@ -13,9 +13,9 @@ namespace qorval::analyser::testing {
 void ShellTest::SetUp() {
     Fake().Reset();
     for (uint16_t port : {1, 2}) {
-        fake::FakePortSpec spec;
-        spec.port = port;
-        Fake().AddPort(spec);
+        fake::FakePortSpec entry;
+        entry.port = port;
+        Fake().AddPort(entry);
     }
     Fake().ConnectPair(kDriver, 1, 2);
     ASSERT_EQ(QORVAL_PortOpen(kDriver, 2, &farEnd_), QORVAL_OK);

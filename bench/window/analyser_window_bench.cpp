@@ -23,7 +23,7 @@
 
 #include "analyser/window/document/capture_feed.h"
 #include "analyser/window/shell/main_frame.h"
-#include "bench/capture_line.h"
+#include "bench/window/capture_line.h"
 #include "host/testing/in_process_host.h"
 #include "platform/testing/recording_user_messages.h"
 #include "platform/window/testing/modal_driver.h"
