@@ -17,16 +17,6 @@ extern char** environ;
 
 namespace qorval::host::testing {
 
-std::optional<std::string> FindProgram(const std::string& name) {
-    for (const char* dir : {"/usr/bin", "/bin", "/usr/local/bin"}) {
-        const std::string path = std::string(dir) + "/" + name;
-        if (::access(path.c_str(), X_OK) == 0) {
-            return path;
-        }
-    }
-    return std::nullopt;
-}
-
 Child::Child(std::vector<std::string> argv, const std::string& cwd)
     : error_file_(cwd + "/stderr.txt") {
     posix_spawn_file_actions_t actions;

@@ -9,16 +9,6 @@ extern char** environ;
 
 namespace qorval::terminal::testing {
 
-std::optional<std::string> FindProgram(const std::string& name) {
-    for (const char* dir : {"/usr/bin", "/bin", "/usr/local/bin"}) {
-        const std::string path = std::string(dir) + "/" + name;
-        if (::access(path.c_str(), X_OK) == 0) {
-            return path;
-        }
-    }
-    return std::nullopt;
-}
-
 PipedChild StartPipedChild(std::vector<std::string> argv, const std::string& cwd,
                            const std::string& errorPath) {
     ::signal(SIGPIPE, SIG_IGN);

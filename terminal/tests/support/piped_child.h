@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/testing/find_program.h"
+
 namespace qorval::terminal::testing {
 
 // The full path of an installed program of that name, or nullopt.
-std::optional<std::string> FindProgram(const std::string& name);
+using qorval::testing::FindProgram;
 
 struct PipedChild {
     pid_t pid = -1;       // -1 when it could not be started
