@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/lrzsz_commands.h"
 #include "host/testing/in_process_host.h"
 #include "portaccess/qorval_port.h"
 #include "portaccess/tick_count.h"
@@ -329,11 +330,10 @@ BENCHMARK_CAPTURE(BM_Ours, ymodem_g, Protocol::YmodemG)->Apply(Rates);
 BENCHMARK_CAPTURE(BM_Ours, ymodem, Protocol::Ymodem)->Apply(Rates);
 BENCHMARK_CAPTURE(BM_Ours, xmodem_1k, Protocol::Xmodem1K)->Apply(Rates);
 BENCHMARK_CAPTURE(BM_Ours, xmodem, Protocol::Xmodem)->Apply(Rates);
-BENCHMARK_CAPTURE(BM_Lrzsz, sb_to_rb_ymodem, std::vector<std::string>{"sb", "-q", "-b", "-k"},
-                  std::vector<std::string>{"rb", "-q", "-b"})
+BENCHMARK_CAPTURE(BM_Lrzsz, sb_to_rb_ymodem, qorval::bench::kSbYmodem, qorval::bench::kRbYmodem)
     ->Apply(Rates);
-BENCHMARK_CAPTURE(BM_Lrzsz, sx_to_rx_xmodem_1k, std::vector<std::string>{"sx", "-q", "-b", "-k"},
-                  std::vector<std::string>{"rx", "-q", "-b", "-c", "send.bin"})
+BENCHMARK_CAPTURE(BM_Lrzsz, sx_to_rx_xmodem_1k, qorval::bench::kSxXmodem1K,
+                  qorval::bench::kRxXmodem1K)
     ->Apply(Rates);
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/lrzsz_commands.h"
 #include "portaccess/fake/fake_library.h"
 #include "portaccess/qorval_port.h"
 #include "portaccess/tick_count.h"
@@ -128,11 +129,10 @@ void Rates(benchmark::internal::Benchmark* b) {
 
 BENCHMARK_CAPTURE(BM_Ours, ymodem_g, Protocol::YmodemG)->Apply(Rates);
 BENCHMARK_CAPTURE(BM_Ours, xmodem_1k, Protocol::Xmodem1K)->Apply(Rates);
-BENCHMARK_CAPTURE(BM_Lrzsz, sb_to_rb_ymodem, std::vector<std::string>{"sb", "-q", "-b", "-k"},
-                  std::vector<std::string>{"rb", "-q", "-b"})
+BENCHMARK_CAPTURE(BM_Lrzsz, sb_to_rb_ymodem, qorval::bench::kSbYmodem, qorval::bench::kRbYmodem)
     ->Apply(Rates);
-BENCHMARK_CAPTURE(BM_Lrzsz, sx_to_rx_xmodem_1k, std::vector<std::string>{"sx", "-q", "-b", "-k"},
-                  std::vector<std::string>{"rx", "-q", "-b", "-c", "send.bin"})
+BENCHMARK_CAPTURE(BM_Lrzsz, sx_to_rx_xmodem_1k, qorval::bench::kSxXmodem1K,
+                  qorval::bench::kRxXmodem1K)
     ->Apply(Rates);
 
 }  // namespace
