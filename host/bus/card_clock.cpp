@@ -1,5 +1,7 @@
 #include "host/bus/card_clock.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 
 namespace qorval::host {
@@ -110,6 +112,7 @@ void CardClock::SetAfterSteps(std::function<void()> after_steps) {
 }
 
 void CardClock::Loop() {
+    (void)::pthread_setname_np(::pthread_self(), "wyvel32 clock");
     while (true) {
         {
             std::lock_guard guard(wake_lock_);

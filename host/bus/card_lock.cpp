@@ -1,9 +1,11 @@
 #include "host/bus/card_lock.h"
 
+#include "host/kernel/sync.h"
+
 namespace qorval::host {
 
 void CardLock::lock() {
-    mutex_.lock();
+    kernel::LockTryingFirst(mutex_);
     ++depth_;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 // Synchronisation objects of the kernel model: spin locks, events and interlocked counts.
 //
-// A spin lock is a plain mutex here: the model runs on ordinary threads, where blocking
-// briefly is as good as spinning and lets ThreadSanitizer see every ordering. Code must still
-// follow the kernel's rules (hold a spin lock briefly, never wait while holding one).
+// A spin lock is a mutex that is first tried for a few microseconds and only then waited on:
+// the model runs on ordinary threads, and ThreadSanitizer sees every ordering of a mutex. Code
+// must still follow the kernel's rules (hold a spin lock briefly, never wait while holding one).
 
 #include <atomic>
 #include <chrono>
@@ -11,13 +11,32 @@
 #include <cstdint>
 #include <mutex>
 
+#include "host/kernel/processor_pause.h"
+
 namespace qorval::kernel {
+
+// Takes `mutex`, trying it without blocking for a few microseconds first. The locks of the
+// kernel model and of the cards are held for a few microseconds at most, while a thread that
+// blocks on one waits for the scheduler to wake it once the holder lets go: tens of
+// microseconds on a virtual machine, where waking a thread on another processor is costly.
+// The tries are bounded, so a holder that was itself descheduled costs a waiter little.
+template <typename Mutex>
+void LockTryingFirst(Mutex& mutex) {
+    constexpr int kTries = 256;
+    for (int i = 0; i < kTries; ++i) {
+        if (mutex.try_lock()) {
+            return;
+        }
+        PauseProcessor();
+    }
+    mutex.lock();
+}
 
 // KSPIN_LOCK. KeAcquireSpinLock / KeReleaseSpinLock are Acquire / Release; SpinLockGuard is
 // the scoped form used wherever a lock is taken and released in the same block.
 class SpinLock {
   public:
-    void Acquire() { m_mutex.lock(); }
+    void Acquire() { LockTryingFirst(m_mutex); }
     void Release() { m_mutex.unlock(); }
 
     // For std::lock_guard and std::unique_lock.

@@ -22,7 +22,10 @@ constexpr auto kSpinBudget = std::chrono::microseconds(50);
 }  // namespace
 
 RingTransport::RingTransport(std::unique_ptr<ring::RingRegion> region, int socket)
-    : region_(std::move(region)), ring_(region_->view()), socket_(socket) {}
+    : region_(std::move(region)),
+      ring_(region_->view()),
+      socket_(socket),
+      spin_(kPauseFor, kSpinBudget) {}
 
 uint32_t RingTransport::AcquireSlot() {
     std::unique_lock lock(slots_lock_);
@@ -70,7 +73,7 @@ bool RingTransport::AwaitCompletion(uint32_t slot) {
     const auto completed = [&] {
         return ring::Load(shared.state, std::memory_order_acquire) == ring::kCompleted;
     };
-    if (protocol::SpinBriefly(completed, kPauseFor, kSpinBudget)) {
+    if (spin_.Until(completed)) {
         return true;
     }
     using Clock = std::chrono::steady_clock;
