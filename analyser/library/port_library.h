@@ -34,9 +34,11 @@ struct PortLibraryFunctions {
 
 class PortLibraryModule {
   public:
-    // The file name the program loads; the dynamic loader's search path finds it (the build
-    // tree and the installed program carry its folder in their run path).
-    static constexpr const char* kFileName = "libqorval32.so";
+    // The file name the program loads: the library's run-time name (its SONAME), so the
+    // analyser takes a library of the interface version it was built for and needs no
+    // development link. The dynamic loader's search path finds it (the build tree and the
+    // installed program carry its folder in their run path).
+    static constexpr const char* kFileName = "libqorval32.so.1";
 
     PortLibraryModule() = default;
     ~PortLibraryModule();  // releases the library
