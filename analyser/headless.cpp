@@ -7,6 +7,7 @@
 #include "analyser/pcapng_writer.h"
 #include "analyser/string_printf.h"
 #include "platform/console_user_messages.h"
+#include "portaccess/driver_host_hint.h"
 #include "portaccess/tick_count.h"
 
 namespace qorval::analyser {
@@ -169,6 +170,9 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
                 std::ostream& out, std::ostream& err) {
     HeadlessUi ui(out, err, options.port);
     CAnalyserApp app(ui, environment.profile);
+    // The ports live in the driver host: when the library finds none, say how to start it,
+    // as the window does.
+    app.SetDriverInfoHint(kNoDriverHost);
     if (!app.Startup()) {
         return 1;
     }

@@ -100,6 +100,15 @@ TEST_F(HeadlessTest, FailuresGiveANonZeroStatusWithTheMessage) {
     err_.str("");
     EXPECT_NE(Run({}), 0);
     EXPECT_EQ(err_.str(), "No drivers detected, Exiting application!\n");
+
+    // No driver host: the library cannot list the drivers, and the shell is told how to
+    // start the host.
+    err_.str("");
+    Fake().FailNext("QORVAL_GetSystemInfo", QORVAL_GENERAL_ERROR);
+    EXPECT_NE(Run({}), 0);
+    EXPECT_EQ(err_.str(),
+              "Could not retrieve driver information, Exiting application!\n\n"
+              "No driver host is running. Start it with \"wyvel32 run\" and try again.\n");
 }
 
 TEST_F(HeadlessTest, StopsWhenInterrupted) {
