@@ -27,7 +27,7 @@ using host::testing::InProcessHost;
 using testing::WaitFor;
 
 constexpr double kDeviations = 5.0;  // about one false alarm in two million runs
-constexpr uint32_t kCrcBits = 16;    // the ports' default frame check, CRC-16
+constexpr uint32_t kCrcBits = 32;    // the ports' default frame check, CRC-32
 
 // Frames through the pair until the tester has checked at least `bytes`.
 struct PairRun {
