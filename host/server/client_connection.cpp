@@ -28,9 +28,8 @@ constexpr int kCreateDeadlineMs = 5000;
 constexpr size_t kCreateBufferSize = protocol::kRequestHeaderSize + 1;
 // Messages read per round on the message path before the outbox gets its turn.
 constexpr int kMessagesPerRound = 16;
-// How long the ring's thread spins for the next submission before it sleeps: a client that
+// How long the ring's thread looks for the next submission before it sleeps: a client that
 // is busy with the port submits again well within it.
-constexpr auto kPauseFor = std::chrono::microseconds(2);
 constexpr auto kSpinBudget = std::chrono::microseconds(50);
 
 int MakeEvent() {
@@ -265,13 +264,12 @@ void ClientConnection::ServeRing() {
     const ring::RingView view = ring_->view();
     uint32_t& asleep = view.header().host_asleep;
     const auto submitted = [&] { return reader_.HasSubmissions(view) || stop_.load(); };
-    protocol::SpinWait spin(kPauseFor, kSpinBudget);
     for (;;) {
         bool any = false;
         if (!DispatchSubmissions(any) || stop_.load()) {
             return;
         }
-        if (any || spin.Until(submitted)) {
+        if (any || protocol::YieldUntil(submitted, kSpinBudget)) {
             continue;
         }
         // Say so before the last look, so that a submission after it writes the wake channel.

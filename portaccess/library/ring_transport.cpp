@@ -15,17 +15,15 @@ namespace ring = protocol::ring;
 namespace {
 constexpr uint32_t kAllSlots = (1u << ring::kSlots) - 1;
 static_assert(ring::kSlots < 32);
-// How long a caller spins for its completion before it sleeps: a request the host serves at
+// How long a caller looks for its completion before it sleeps: a request the host serves at
 // once completes well within it.
-constexpr auto kPauseFor = std::chrono::microseconds(2);
 constexpr auto kSpinBudget = std::chrono::microseconds(50);
 }  // namespace
 
 RingTransport::RingTransport(std::unique_ptr<ring::RingRegion> region, int socket)
     : region_(std::move(region)),
       ring_(region_->view()),
-      socket_(socket),
-      spin_(kPauseFor, kSpinBudget) {}
+      socket_(socket) {}
 
 uint32_t RingTransport::AcquireSlot() {
     std::unique_lock lock(slots_lock_);
@@ -73,7 +71,7 @@ bool RingTransport::AwaitCompletion(uint32_t slot) {
     const auto completed = [&] {
         return ring::Load(shared.state, std::memory_order_acquire) == ring::kCompleted;
     };
-    if (spin_.Until(completed)) {
+    if (protocol::YieldUntil(completed, kSpinBudget)) {
         return true;
     }
     using Clock = std::chrono::steady_clock;

@@ -11,7 +11,6 @@
 #include <mutex>
 
 #include "host/protocol/ring_region.h"
-#include "host/protocol/spin_wait.h"
 #include "portaccess/library/transport.h"
 
 namespace qorval::library {
@@ -43,7 +42,6 @@ class RingTransport final : public Transport {
     std::mutex submit_lock_;  // orders the entries of the submission ring
     uint32_t tail_ = 0;       // guarded by submit_lock_
     std::atomic<uint32_t> next_sequence_{1};
-    protocol::SpinWait spin_;  // for completions, shared by the callers in flight
 };
 
 }  // namespace qorval::library
