@@ -1,7 +1,6 @@
 #include "host/bus/card_clock.h"
 
 #include <pthread.h>
-#include <sys/prctl.h>
 
 #include <algorithm>
 
@@ -73,6 +72,15 @@ void CardClock::StepNow() {
     }
 }
 
+void CardClock::StepIfDue() {
+    const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now().time_since_epoch())
+                            .count();
+    if (now >= due_.load(std::memory_order_relaxed)) {
+        StepNow();
+    }
+}
+
 std::chrono::steady_clock::time_point CardClock::StepAll() {
     using namespace std::chrono;
     const auto now = steady_clock::now();
@@ -105,6 +113,8 @@ std::chrono::steady_clock::time_point CardClock::StepAll() {
             next_wake = std::min(next_wake, run.origin + nanoseconds(next));
         }
     }
+    due_.store(duration_cast<nanoseconds>(next_wake.time_since_epoch()).count(),
+               std::memory_order_relaxed);
     return next_wake;
 }
 
@@ -114,11 +124,6 @@ void CardClock::SetAfterSteps(std::function<void()> after_steps) {
 
 void CardClock::Loop() {
     (void)::pthread_setname_np(::pthread_self(), "wyvel32 clock");
-    // The clock wakes for the next event on a line (a frame's end at 20 Mbit/s comes every
-    // few tens of microseconds). The kernel may let a sleep run late by the thread's timer
-    // slack, 50 us by default, which would hold every frame back by that much; the card's
-    // own clock is exact, so this thread asks for as little slack as the kernel gives.
-    (void)::prctl(PR_SET_TIMERSLACK, 1UL);
     while (true) {
         {
             std::lock_guard guard(wake_lock_);

@@ -42,6 +42,9 @@ class CardClock {
     // the clock only when a line now has an event due before the clock means to look. The
     // caller holds no card lock and no lock of the driver.
     void StepNow();
+    // StepNow, when an event of a line was due by now as of the last step (so it costs a
+    // clock read when nothing is).
+    void StepIfDue();
     // Runs after every round of steps, holding no card lock (the kernel's queued DPCs).
     void SetAfterSteps(std::function<void()> after_steps);
 
@@ -60,6 +63,9 @@ class CardClock {
     bool running_ = false;  // between Start and Stop
     // When the clock thread looks next: the earliest possible instant while it steps.
     std::chrono::steady_clock::time_point looks_at_ = std::chrono::steady_clock::time_point::min();
+    // The earliest event of any line as the last step found it (steady clock, nanoseconds):
+    // what StepIfDue compares with. Written under lines_lock_, read without it.
+    std::atomic<int64_t> due_{0};
     std::thread thread_;
 };
 

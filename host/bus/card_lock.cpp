@@ -6,7 +6,9 @@ namespace qorval::host {
 
 void CardLock::lock() {
     kernel::LockTryingFirst(mutex_);
-    ++depth_;
+    if (++depth_ == 1 && entered_) {
+        entered_();
+    }
 }
 
 void CardLock::unlock() {

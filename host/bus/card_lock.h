@@ -6,6 +6,8 @@
 // "Changed" means the card now has an event due sooner than before the section, raised its
 // interrupt, or put a frame on its line (a stall inside a copy lets the card run on); a write
 // that only fills a buffer or selects a page leaves the clock asleep until its next event.
+// Every section that takes the lock afresh also tells its owner so (`entered`): a thread that
+// looks at the card while one of its events is already due can step it there and then.
 
 #include <cstdint>
 #include <functional>
@@ -18,9 +20,10 @@ namespace qorval::host {
 
 class CardLock final : public kernel::SharedInterruptLock {
   public:
-    // `wake` runs outside the lock.
-    CardLock(const sim::SimCard& card, std::function<void()> wake)
-        : card_(card), wake_(std::move(wake)) {}
+    // `wake` runs outside the lock; `entered`, when given, under it, at each outermost lock.
+    CardLock(const sim::SimCard& card, std::function<void()> wake,
+             std::function<void()> entered = {})
+        : card_(card), wake_(std::move(wake)), entered_(std::move(entered)) {}
     CardLock(const CardLock&) = delete;
     CardLock& operator=(const CardLock&) = delete;
 
@@ -38,6 +41,7 @@ class CardLock final : public kernel::SharedInterruptLock {
     std::recursive_mutex mutex_;
     const sim::SimCard& card_;
     const std::function<void()> wake_;
+    const std::function<void()> entered_;
     // Guarded by mutex_ (only its owner touches them).
     unsigned depth_ = 0;
     bool noted_ = false;

@@ -103,11 +103,16 @@ void SimulatedBus::CardChanged() {
     }
 }
 
+void SimulatedBus::CardEntered() {
+    (void)kernel::DispatchScope::PutOff(&clock_, [this] { clock_.StepIfDue(); });
+}
+
 std::string SimulatedBus::AddFunction(unsigned* slot_out) {
     auto function = std::make_unique<Function>();
     function->slot = next_slot_++;
     function->card = std::make_unique<sim::SimCard>();
-    function->lock = std::make_unique<CardLock>(*function->card, [this] { CardChanged(); });
+    function->lock = std::make_unique<CardLock>(
+        *function->card, [this] { CardChanged(); }, [this] { CardEntered(); });
     function->hardware = std::make_unique<LockedCard>(*function->card, *function->lock);
     // The card raises its interrupt from inside a step of the card clock, which holds the
     // card's lock; the service routine runs right there, between the events that caused it.

@@ -118,6 +118,10 @@ class SimulatedBus final : public HostControl {
     // request steps the lines itself once the driver's dispatch returns; any other thread
     // wakes the card clock.
     void CardChanged();
+    // A card's lock was taken afresh: a connection's thread dispatching a request steps the
+    // lines once the driver's dispatch returns if an event of theirs is already due, so a
+    // tool that polls sees a frame that has ended without waiting for the card clock to wake.
+    void CardEntered();
     void BuildLinesOf(const std::set<unsigned>& group);
     void LetGoOfLines(const std::set<unsigned>& group);  // the clock and byte streams
     void EraseLines(const std::set<unsigned>& group);    // holding the group's card locks
