@@ -1,7 +1,6 @@
 #include "analyser/frame_format.h"
 
 #include <array>
-#include <cstdio>
 
 namespace qorval::analyser {
 namespace {
@@ -13,10 +12,9 @@ constexpr std::array<std::string_view, 33> kControlNames = {
     "<ESC>", "<FS>",  "<GS>",  "<RS>",  "<VS>",  "<SP>"};
 constexpr std::string_view kDeleteName = "<DEL>";
 constexpr std::string_view kHighName = "<HIGH>";
-constexpr const char* kReceivedPrefix = "%04X %04X ";
-constexpr const char* kSentPrefix = "SENT %04X ";
-constexpr const char* kHexByte = "%02X ";
+constexpr std::string_view kSentPrefix = "SENT ";
 constexpr std::string_view kLineEnd = "\r\n";
+constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 void AppendAscii(std::string& line, uint8_t byte) {
     if (byte <= 32) {
@@ -30,20 +28,33 @@ void AppendAscii(std::string& line, uint8_t byte) {
     }
 }
 
+// "%02X " of the byte. Written by hand: a formatted print per byte was a third of the
+// analyser's processor time per frame at the line's full rate.
 void AppendHex(std::string& line, uint8_t byte) {
-    char text[4];
-    std::snprintf(text, sizeof text, kHexByte, byte);
-    line += text;
+    const char text[3] = {kHexDigits[byte >> 4], kHexDigits[byte & 0x0F], ' '};
+    line.append(text, sizeof text);
 }
 
+// "%04X " of the value: at least four digits, more when it needs them.
+void AppendHexNumber(std::string& line, uint32_t value) {
+    char text[9];
+    int digits = 0;
+    do {
+        text[sizeof text - 1 - digits++] = kHexDigits[value & 0x0F];
+        value >>= 4;
+    } while (value != 0 || digits < 4);
+    line.append(text + sizeof text - digits, static_cast<size_t>(digits));
+    line += ' ';
+}
+
+// "%04X %04X " of the frame count and the offset, or "SENT %04X " of the offset.
 void AppendPrefix(std::string& line, bool sent, uint32_t frameCount, uint32_t offset) {
-    char text[32];
     if (sent) {
-        std::snprintf(text, sizeof text, kSentPrefix, offset);
+        line += kSentPrefix;
     } else {
-        std::snprintf(text, sizeof text, kReceivedPrefix, frameCount, offset);
+        AppendHexNumber(line, frameCount);
     }
-    line += text;
+    AppendHexNumber(line, offset);
 }
 
 }  // namespace
@@ -60,6 +71,8 @@ std::string FormatFrameText(std::span<const uint8_t> bytes, int format, bool sen
                             uint32_t frameCount) {
     std::string text;
     const size_t perLine = BytesPerLine(format);
+    // A hexadecimal or mixed line is at most 10 + 3 * 16 + 1 + 16 + 2 bytes for 16 bytes.
+    text.reserve((bytes.size() / perLine + 1) * 80);
     uint32_t offset = 0;
     while (offset < bytes.size()) {
         const auto line = bytes.subspan(offset, std::min(perLine, bytes.size() - offset));
