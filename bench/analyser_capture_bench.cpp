@@ -46,15 +46,46 @@ double ThreadCpuSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// Start-up, port 1 selected, hexadecimal display and a formatted log in `dir`.
-bool OpenWithHexLog(CAnalyserApp& app, const std::filesystem::path& dir) {
-    if (!app.Startup() || !app.SelectDriverPort()) {
-        return false;
+// An analyser with its settings and a formatted log in a folder of its own (removed at the
+// end): port 1 selected and hexadecimal display once Open succeeded.
+class HexLogAnalyser {
+  public:
+    explicit HexLogAnalyser(const char* folder)
+        : dir_(std::filesystem::temp_directory_path() / folder) {
+        std::filesystem::create_directories(dir_);
     }
-    app.MutableParms().display = 1;
-    app.MutableParms().logFile = (dir / "capture.log").string();
-    app.ToggleLogging();
-    return app.LoggingEnabled();
+    ~HexLogAnalyser() {
+        app_.Shutdown(false);
+        std::filesystem::remove_all(dir_);
+    }
+    HexLogAnalyser(const HexLogAnalyser&) = delete;
+    HexLogAnalyser& operator=(const HexLogAnalyser&) = delete;
+
+    bool Open() {
+        if (!app_.Startup() || !app_.SelectDriverPort()) {
+            return false;
+        }
+        app_.MutableParms().display = 1;
+        app_.MutableParms().logFile = (dir_ / "capture.log").string();
+        app_.ToggleLogging();
+        return app_.LoggingEnabled();
+    }
+    CAnalyserApp& App() { return app_; }
+    const std::filesystem::path& Dir() const { return dir_; }
+
+  private:
+    const std::filesystem::path dir_;
+    QuietUi ui_;
+    CAnalyserApp app_{ui_, dir_ / "lombex32.ini"};
+};
+
+// The 64-byte frame both benchmarks send; its first byte is set to a count before each send.
+std::vector<uint8_t> PatternFrame() {
+    std::vector<uint8_t> frame(64);
+    for (size_t i = 0; i < frame.size(); ++i) {
+        frame[i] = static_cast<uint8_t>(i * 7);
+    }
+    return frame;
 }
 
 constexpr double kLineBitsPerSecond = 20e6;
@@ -72,21 +103,16 @@ void BM_CaptureAtFullLineRate(benchmark::State& state) {
     fake.ConnectPair(QORVAL_DRIVER_WYVEL32, 1, 2);
     qorval::SetTickSource(nullptr);  // real time for the poll loop
 
-    const auto dir = std::filesystem::temp_directory_path() / "lombex32-bench";
-    std::filesystem::create_directories(dir);
-    QuietUi ui;
-    CAnalyserApp app(ui, dir / "lombex32.ini");
-    if (!OpenWithHexLog(app, dir)) {
+    HexLogAnalyser analyser("lombex32-bench");
+    if (!analyser.Open()) {
         state.SkipWithError("no port");
         return;
     }
+    CAnalyserApp& app = analyser.App();
     app.ToggleCapture();
     QORVAL_HANDLE sender = 0;
     (void)QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 2, &sender);
-    std::vector<uint8_t> frame(64);
-    for (size_t i = 0; i < frame.size(); ++i) {
-        frame[i] = static_cast<uint8_t>(i * 7);
-    }
+    std::vector<uint8_t> frame = PatternFrame();
 
     const double framesPerSecond = kLineBitsPerSecond / kBitsPerFrame;
     uint64_t sent = 0, received = 0;
@@ -132,8 +158,6 @@ void BM_CaptureAtFullLineRate(benchmark::State& state) {
     state.counters["cpu_share_busy"] = wallSeconds > 0 ? frameCpuSeconds / wallSeconds : 0;
     state.counters["cpu_share_spinning"] = wallSeconds > 0 ? cpuSeconds / wallSeconds : 0;
     (void)QORVAL_PortClose(sender);
-    app.Shutdown(false);
-    std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_CaptureAtFullLineRate)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -149,26 +173,21 @@ void BM_PollStepFromFakeLibrary(benchmark::State& state) {
     port_spec.rx_buffers = 1000;
     fake.AddPort(port_spec);
     qorval::SetTickSource(nullptr);
-    const auto dir = std::filesystem::temp_directory_path() / "lombex32-bench-poll";
-    std::filesystem::create_directories(dir);
-    QuietUi ui;
-    CAnalyserApp app(ui, dir / "lombex32.ini");
-    if (!OpenWithHexLog(app, dir)) {
+    HexLogAnalyser analyser("lombex32-bench-poll");
+    if (!analyser.Open()) {
         state.SkipWithError("no port");
         return;
     }
+    CAnalyserApp& app = analyser.App();
     PcapngWriter pcap;
-    if (!pcap.Open(dir / "capture.pcapng")) {
+    if (!pcap.Open(analyser.Dir() / "capture.pcapng")) {
         state.SkipWithError("no capture file");
         return;
     }
     PcapngCapture capture(pcap, pcap.AddInterface("Wyvel32 port 1"));
     app.SetFrameObserver(&capture);
     app.ToggleCapture();
-    std::vector<uint8_t> frame(64);
-    for (size_t i = 0; i < frame.size(); ++i) {
-        frame[i] = static_cast<uint8_t>(i * 7);
-    }
+    std::vector<uint8_t> frame = PatternFrame();
     constexpr int kQueued = 1000;
     uint64_t frames = 0;
     for (auto _ : state) {
@@ -189,8 +208,6 @@ void BM_PollStepFromFakeLibrary(benchmark::State& state) {
                                                         benchmark::Counter::kIsRate);
     app.ToggleCapture();
     app.SetFrameObserver(nullptr);
-    app.Shutdown(false);
-    std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_PollStepFromFakeLibrary)->Unit(benchmark::kMillisecond)->UseRealTime();
 
