@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QSaveFile>
-#include <QStringDecoder>
+#include <QTextDocument>
 
 #include "analyser/window/document/lombex32_view.h"
 
@@ -33,17 +33,12 @@ CLombex32Doc::LoadResult CLombex32Doc::Open(const std::filesystem::path& path) {
     if (file.error() != QFileDevice::NoError) {
         return LoadResult::CannotRead;
     }
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(bytes);
-    utf8_ = !decoder.hasError();
-    if (!utf8_) {
-        text = QString::fromLatin1(bytes);
-    }
-    crlf_ = text.contains(QLatin1String("\r\n"));
-    text.remove(QLatin1Char('\r'));
-    if (text.size() > CLombex32View::kTextLimit) {
+    DecodedDocument decoded = DecodeDocument(bytes);
+    if (decoded.text.size() > CLombex32View::kTextLimit) {
         return LoadResult::TooLarge;
     }
+    encoding_ = decoded.encoding;
+    const QString& text = decoded.text;
     view_.setPlainText(text);
     path_ = path;
     title_ = path.filename().string();
@@ -52,11 +47,10 @@ CLombex32Doc::LoadResult CLombex32Doc::Open(const std::filesystem::path& path) {
 }
 
 bool CLombex32Doc::Save(const std::filesystem::path& path) {
-    QString text = view_.toPlainText();
-    if (crlf_) {
-        text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    }
-    const QByteArray bytes = utf8_ ? text.toUtf8() : text.toLatin1();
+    // The document's own characters: its plain text would turn no-break spaces into spaces.
+    QString text = view_.document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    const QByteArray bytes = EncodeDocument(text, encoding_);
     // Written beside the file and renamed over it, so a failed save leaves the old file whole.
     QSaveFile file(QtPath(path));
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {

@@ -1,11 +1,14 @@
 // CLombex32Doc: a document whose contents are the text of its view. Saving writes that text as
-// a plain file; opening reads a plain file into the view. A file keeps its own line ends and
-// character set: one that is not UTF-8 is read and written byte for byte (Latin-1); a new
-// document is written with carriage return and line feed, as the capture window's lines are.
+// a plain file; opening reads a plain file into the view. What is opened and not changed is
+// written back byte for byte: its line ends, its character set and every other byte
+// (document_text.h); a new document is written in UTF-8 with carriage return and line feed, as
+// the capture window's lines are.
 #pragma once
 
 #include <filesystem>
 #include <string>
+
+#include "analyser/window/document/document_text.h"
 
 namespace qorval::analyser {
 
@@ -35,8 +38,7 @@ class CLombex32Doc {
     CLombex32View& view_;
     std::filesystem::path path_;
     std::string title_;
-    bool utf8_ = true;
-    bool crlf_ = true;
+    DocumentEncoding encoding_;
 };
 
 }  // namespace qorval::analyser

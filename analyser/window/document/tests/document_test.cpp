@@ -4,6 +4,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -42,6 +43,64 @@ TEST_F(DocumentTest, AFileComesBackByteForByteWithItsLineEndsAndCharacterSet) {
         EXPECT_EQ(ReadFile(dir_ / "out.txt"), bytes);
         EXPECT_EQ(doc_.Title(), "out.txt");
     }
+}
+
+// Bytes that a text view would change on the way through: every line end kind mixed, a lone
+// carriage return before a line feed pair, no-break spaces and other high bytes, NUL, and a
+// file of random bytes; also UTF-8 holding characters the view takes for line breaks.
+TEST_F(DocumentTest, WhatIsOpenedAndNotEditedIsSavedByteForByte) {
+    std::string binary(3000, '\0');
+    uint32_t seed = 12345;
+    for (char& c : binary) {
+        seed = seed * 1103515245 + 12345;
+        c = static_cast<char>(seed >> 16);
+    }
+    const std::string cases[] = {
+        std::string("crlf\r\nlone cr\rlone lf\ncr before\r\r\nlast"),
+        std::string("lf\nlf\ncrlf\r\ncr\r\r\n\n"),
+        std::string("nbsp\xA0high\xFF\xE9\x80\r\nnul\0nul\0\r\n", 24),
+        std::string("\xEF\xBB\xBFutf-8 with a byte order mark \xE2\x80\xA9 and U+2029\n"),
+        std::string("\xE2\x90\x8D the sign of a carriage return, as UTF-8\r\n"),
+        binary,
+    };
+    for (const std::string& bytes : cases) {
+        const auto path = Write("in.bin", bytes);
+        ASSERT_EQ(doc_.Open(path), CLombex32Doc::LoadResult::Ok);
+        ASSERT_TRUE(doc_.Save(dir_ / "out.bin"));
+        EXPECT_EQ(ReadFile(dir_ / "out.bin"), bytes);
+    }
+}
+
+TEST_F(DocumentTest, AnEditChangesOnlyTheBytesItTouched) {
+    std::string binary(3000, '\0');
+    for (size_t i = 0; i < binary.size(); ++i) {
+        binary[i] = static_cast<char>((i * 7919) % 251);  // every byte value, CR and LF too
+    }
+    const auto path = Write("in.bin", binary);
+    ASSERT_EQ(doc_.Open(path), CLombex32Doc::LoadResult::Ok);
+    view_.show();
+    QTextCursor cursor(view_.document());
+    cursor.setPosition(100);
+    view_.setTextCursor(cursor);
+    QTest::keyClicks(&view_, "Z");
+    ASSERT_TRUE(doc_.Save(dir_ / "out.bin"));
+    // The file comes back with one byte more, the Z, and every other byte where it was.
+    const std::string saved = ReadFile(dir_ / "out.bin");
+    ASSERT_EQ(saved.size(), binary.size() + 1);
+    const size_t at = static_cast<size_t>(
+        std::mismatch(binary.begin(), binary.end(), saved.begin()).first - binary.begin());
+    EXPECT_GE(at, 100u);
+    EXPECT_EQ(saved[at], 'Z');
+    EXPECT_EQ(saved.substr(0, at) + saved.substr(at + 1), binary);
+
+    // A new line takes the document's most common line end; a lone carriage return stays.
+    Write("mixed.txt", "one\rtwo\nthree\nfour");
+    ASSERT_EQ(doc_.Open(dir_ / "mixed.txt"), CLombex32Doc::LoadResult::Ok);
+    view_.moveCursor(QTextCursor::End);
+    QTest::keyClick(&view_, Qt::Key_Return);
+    QTest::keyClicks(&view_, "five");
+    ASSERT_TRUE(doc_.Save(dir_ / "mixed.txt"));
+    EXPECT_EQ(ReadFile(dir_ / "mixed.txt"), "one\rtwo\nthree\nfour\nfive");
 }
 
 TEST_F(DocumentTest, ANewDocumentIsSavedWithCarriageReturnsAndAFailedSaveKeepsItsName) {
