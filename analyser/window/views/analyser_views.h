@@ -38,6 +38,8 @@ namespace qorval::analyser::views {
 
 inline constexpr const char* kNoPrinterDefaults = "Cannot get printer device defaults.";
 inline constexpr const char* kNoPrinterContext = "Cannot get printer device context.";
+// File > "P&rint Setup..." (not "Page Setup": that is the header and footer dialog).
+inline constexpr const char* kPrintSetupCaption = "Print Setup";
 
 // The printer of this run: made on first use from the system's default print queue, or, when
 // the system has none, Qt's PDF output (printing to a file); kept for the run so Print Setup

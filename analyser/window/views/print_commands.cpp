@@ -115,6 +115,7 @@ void RunPrintSetupDialog(QWidget* parent, PrinterSession& printers, ui::UserMess
     }
     QPageSetupDialog dialog(printer, parent);
     dialog.setObjectName("printSetupDialog");
+    dialog.setWindowTitle(QString::fromLatin1(kPrintSetupCaption));
     dialog.exec();
 }
 

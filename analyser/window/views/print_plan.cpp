@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <cmath>
 #include <memory>
 #include <unordered_map>
 
@@ -59,7 +60,8 @@ PrintPlan PlanPrint(QPlainTextEdit& view, QPrinter& printer, const PrintRequest&
                                     !request.settings.footer.empty());
     plan.text = view.toPlainText().toUtf8();
     plan.metrics = {plan.layout.body.width,
-                    TabDistance(request.settings.tabStops, metrics.averageCharWidth()),
+                    static_cast<int>(std::lround(TabDistance(
+                        request.settings.tabStops, AverageCharacterWidth(plan.font, &printer)))),
                     MeasureOn(plan.font, printer)};
     const std::string_view text(plan.text.constData(), static_cast<size_t>(plan.text.size()));
     plan.lines = BreakIntoLines(text, plan.metrics);

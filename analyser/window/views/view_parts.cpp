@@ -96,12 +96,20 @@ QFont InPoints(const QFont& font, int pixelsPerInch) {
     return points;
 }
 
-int TabDistance(int tabStops, int averageCharWidth) {
-    return std::max(tabStops, 1) * std::max(averageCharWidth, 1) / kDialogUnitsPerCharacter;
+qreal AverageCharacterWidth(const QFont& font, QPaintDevice* device) {
+    static const QString kLetters =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    return QFontMetricsF(font, device).horizontalAdvance(kLetters) / kLetters.size();
+}
+
+qreal TabDistance(int tabStops, qreal averageCharacterWidth) {
+    return std::max(tabStops, 1) * std::max(averageCharacterWidth, 1.0) /
+           kDialogUnitsPerCharacter;
 }
 
 void ApplyTabStops(QPlainTextEdit& view, int tabStops) {
-    view.setTabStopDistance(TabDistance(tabStops, view.fontMetrics().averageCharWidth()));
+    view.setTabStopDistance(
+        TabDistance(tabStops, AverageCharacterWidth(view.font(), view.viewport())));
     view.viewport()->update();
 }
 

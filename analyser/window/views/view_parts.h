@@ -28,8 +28,13 @@ FontSetting ToFontSetting(const QFont& font, int pixelsPerInch);
 // The font for drawing on `device`: a point size that does not depend on the device.
 QFont InPoints(const QFont& font, int pixelsPerInch);
 
-// Tab stops in dialog units (4 to an average character) as a distance in the font's pixels.
-int TabDistance(int tabStops, int averageCharWidth);
+// The width of an average character of `font` as drawn on `device`, the unit dialog units count
+// quarters of: the mean advance of the 52 Latin letters, as the system the program comes from
+// measures it (not the font's own average width, which a monospaced font may give larger or
+// smaller than its characters). In a monospaced font it is the advance of every character.
+qreal AverageCharacterWidth(const QFont& font, QPaintDevice* device);
+// Tab stops in dialog units (4 to an average character) as a distance in the device's pixels.
+qreal TabDistance(int tabStops, qreal averageCharacterWidth);
 void ApplyTabStops(QPlainTextEdit& view, int tabStops);
 
 // A beep and the box with `text` ("Cannot get printer device defaults." ...).

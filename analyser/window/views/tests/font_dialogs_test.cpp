@@ -2,6 +2,8 @@
 // printer font in the printer's units), Cancel, and the boxes when no printer can be had.
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
+
 #include <QFontDialog>
 #include <cmath>
 
@@ -47,8 +49,10 @@ TEST_F(FontDialogTest, SetFontStartsFromTheViewsFontAndOkGivesTheViewTheChoice) 
     EXPECT_EQ(settings_.font.faceName, "DejaVu Serif");
     EXPECT_EQ(view_->font().family(), "DejaVu Serif");
     EXPECT_EQ(view_->font().pixelSize(), PixelsOf(14, dpi));
-    EXPECT_EQ(view_->tabStopDistance(), 8 * view_->fontMetrics().averageCharWidth())
-        << "tab stops follow the new font";
+    const QString letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    EXPECT_NEAR(view_->tabStopDistance(),
+                8 * QFontMetricsF(view_->font()).horizontalAdvance(letters) / 52, 0.01)
+        << "tab stops follow the new font: 8 of its average letters";
     EXPECT_FALSE(HasPrinterFont(settings_)) << "the printer font is not touched";
 }
 

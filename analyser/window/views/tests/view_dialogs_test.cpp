@@ -28,8 +28,28 @@ TEST_F(TabStopsDialogTest, ShowsTheSettingInCharactersAndOkSetsTheView) {
     });
     RunSetTabStopsDialog(*view_, &window_, settings_, messages_);
     EXPECT_EQ(settings_.tabStops, 16);
-    EXPECT_EQ(view_->tabStopDistance(), 4 * view_->fontMetrics().averageCharWidth());
     EXPECT_TRUE(messages_.shown.empty());
+}
+
+// Stops of 4 in a monospaced font are every 4 characters: the text with tabs looks exactly as
+// the same text with spaces up to the columns the tabs reach.
+TEST_F(TabStopsDialogTest, TabsLandOnTheColumnsOfAMonospacedFont) {
+    QFont mono(QStringLiteral("DejaVu Sans Mono"));
+    mono.setPixelSize(16);  // its characters are 9.6 pixels wide, its "average" 10
+    view_->setFont(mono);
+    view_->setPlainText(QStringLiteral("line\twith\ttabs\n\tx\nlonger line\ty"));
+    WhenDialog([](QDialog& dialog) {
+        Find<QLineEdit>(dialog, "tabStops").setText("4");
+        Find<QPushButton>(dialog, "okButton").click();
+    });
+    RunSetTabStopsDialog(*view_, &window_, settings_, messages_);
+    ASSERT_EQ(settings_.tabStops, 16);
+
+    view_->setCursorWidth(0);  // only the text is compared
+    const QImage withTabs = view_->viewport()->grab().toImage();
+    view_->setPlainText(QStringLiteral("line    with    tabs\n    x\nlonger line y"));
+    const QImage withSpaces = view_->viewport()->grab().toImage();
+    EXPECT_TRUE(withTabs == withSpaces) << "the tab stops are not on character columns";
 }
 
 TEST_F(TabStopsDialogTest, RefusesNothingBelowOneOrAboveSixteenAndStaysOpen) {

@@ -24,7 +24,9 @@ TEST_F(ViewSettingsTest, ANewViewTakesTheFontTabStopsAndWordWrapOfTheSettings) {
     EXPECT_EQ(view_->lineWrapMode(), QPlainTextEdit::NoWrap);
     EXPECT_EQ(view_->font().pixelSize(), 16);
     EXPECT_EQ(view_->font().family(), "DejaVu Sans Mono");
-    EXPECT_EQ(view_->tabStopDistance(), 8 * view_->fontMetrics().averageCharWidth());
+    // The default 32 dialog units are 8 characters of the monospaced font.
+    EXPECT_DOUBLE_EQ(view_->tabStopDistance(),
+                     8 * QFontMetricsF(view_->font()).horizontalAdvance(QLatin1Char('x')));
 
     ToggleWordWrap(*view_, settings_);
     QPlainTextEdit later;
