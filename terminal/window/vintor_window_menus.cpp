@@ -1,5 +1,6 @@
 // The main window's menus and toolbars.
 
+#include <QEvent>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QStyle>
@@ -22,6 +23,25 @@ QAction* AddShowHideItem(QMenu* menu, const char* text, QWidget* widget, const c
     return item;
 }
 
+// Keeps the mouse buttons from an indicator, so it cannot be pressed, while hovering still
+// reaches it and shows its tool tip.
+class IndicatorOnly final : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+                return true;
+            default:
+                return QObject::eventFilter(watched, event);
+        }
+    }
+};
+
 QAction* AddModemButton(QToolBar* bar, const char* label, const char* tip, const char* name,
                         bool command) {
     QAction* button = bar->addAction(label);
@@ -30,7 +50,8 @@ QAction* AddModemButton(QToolBar* bar, const char* label, const char* tip, const
     button->setCheckable(true);
     if (!command) {
         // An indicator: it shows the line and cannot be pressed.
-        bar->widgetForAction(button)->setAttribute(Qt::WA_TransparentForMouseEvents);
+        QWidget* widget = bar->widgetForAction(button);
+        widget->installEventFilter(new IndicatorOnly(widget));
     }
     return button;
 }

@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <QToolTip>
 #include <fstream>
 #include <sstream>
 
@@ -238,6 +239,32 @@ TEST_F(VintorWindowTest, ModemButtonsDriveAndShowTheLines) {
     QTRY_COMPARE_WITH_TIMEOUT(Shown(), QString("Welcome to the far end\n\nlogin: "), 5000);
     SaveScreenshot(*window, "vintor-window");
     QORVAL_PortClose(peer);
+}
+
+// Hovering each modem button shows its tool tip, as a user sees it; the four indicators cannot
+// be pressed.
+TEST_F(VintorWindowTest, ModemButtonsShowTheirToolTipsOnHoverAndIndicatorsCannotBePressed) {
+    OpenPortFromMenu();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    auto* bar = window->findChild<QToolBar*>("modemToolbar");
+    const auto centre = [&](const char* name) {
+        QWidget* button = bar->widgetForAction(Item(name));
+        return button->mapTo(window.get(), button->rect().center());
+    };
+    const std::pair<const char*, const char*> tips[] = {
+        {"dtr", "Set/Clear DTR"}, {"rts", "Set/Clear RTS"}, {"cts", "CTS status"},
+        {"dsr", "DSR status"},    {"dcd", "DCD status"},    {"ri", "RI status"}};
+    for (const auto& [name, tip] : tips) {
+        QTest::mouseMove(window->windowHandle(), QPoint(5, window->height() / 2));
+        QToolTip::hideText();
+        QTest::mouseMove(window->windowHandle(), centre(name));
+        QTRY_VERIFY2_WITH_TIMEOUT(QToolTip::isVisible() && QToolTip::text() == tip, name, 10000);
+    }
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, centre("cts"));
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, centre("ri"));
+    EXPECT_FALSE(Item("cts")->isChecked());
+    EXPECT_FALSE(Item("ri")->isChecked());
 }
 
 TEST_F(VintorWindowTest, AboutBoxAndTheMissingDriverHost) {
