@@ -115,6 +115,17 @@ void CAnalyserApp::ClosePortAfterFailure() {
     (void)QORVAL_PortClose(portHandle_);
     portHandle_ = 0;
     portSelected_ = false;
+    StopCaptureWithoutPort();
+}
+
+// A capture needs a port: when a reselection leaves none, the capture of the port that was
+// closed ends as Start/Stop would end it, so the window does not go on showing a capture that
+// reads nothing and that no command could stop.
+void CAnalyserApp::StopCaptureWithoutPort() {
+    if (capturing_) {
+        StopCapture();
+        RefreshMenu();
+    }
 }
 
 bool CAnalyserApp::SelectDriverPort() {
@@ -135,6 +146,7 @@ bool CAnalyserApp::SelectDriverPort() {
     const uint32_t status = QORVAL_PortOpen(choice->driverType, choice->portNumber, &handle);
     if (status != QORVAL_OK) {
         ShowMessage(StringPrintf(kOpenFailed, static_cast<unsigned long>(status)));
+        StopCaptureWithoutPort();
         return false;
     }
     portHandle_ = handle;

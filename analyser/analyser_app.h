@@ -125,6 +125,9 @@ class CAnalyserApp {
     void RefreshMenu();
     void ClearFrameBuffers();
     void ClosePortAfterFailure();
+    void StopCaptureWithoutPort();
+    // Capture off: the capture window closes (nothing is saved) and the status says so.
+    void StopCapture();
     // Makes the frame the current one, formats it, logs it and puts it in the capture window.
     void ShowFrame(const uint8_t* frame, uint32_t length, bool sent);
     // The receive half of a poll step: every frame waiting when it starts, or only one while

@@ -24,15 +24,12 @@ constexpr std::array<const char*, 3> kFormatStatus = {"Setting display format to
 }  // namespace
 
 void CAnalyserApp::ToggleCapture() {
-    if (!CheckPortSelected()) {
+    // A capture that runs can always be stopped; starting one needs a port.
+    if (!capturing_ && !CheckPortSelected()) {
         return;
     }
     if (capturing_) {
-        FlushOutput();
-        capturing_ = false;
-        captureView_ = nullptr;
-        ui_.CloseCaptureWindow();
-        ui_.ShowStatus(kCaptureStopping);
+        StopCapture();
     } else {
         capturing_ = true;
         frameCount_ = 0;
@@ -46,6 +43,14 @@ void CAnalyserApp::ToggleCapture() {
         ui_.ShowStatus(kCaptureStarting);
     }
     RefreshMenu();
+}
+
+void CAnalyserApp::StopCapture() {
+    FlushOutput();
+    capturing_ = false;
+    captureView_ = nullptr;
+    ui_.CloseCaptureWindow();
+    ui_.ShowStatus(kCaptureStopping);
 }
 
 void CAnalyserApp::CaptureWindowClosed() {
@@ -191,7 +196,7 @@ void CAnalyserApp::SetDisplayFormat(int format) {
     if (capturing_) {
         FormatFrame(currentFrame_, currentLength_, currentSent_);
         if (captureView_ != nullptr) {
-            captureView_->SetText(displayText_);
+            captureView_->ReplaceLastFrame(displayText_);
         }
     }
     if (format >= 0 && static_cast<size_t>(format) < kFormatStatus.size()) {

@@ -26,12 +26,16 @@ struct MenuState {
     int displayFormat = 0;      // one of "&ASCII", "&Hex", "&Mixed" marked; other values: none
 };
 
-// The text window that shows the most recent frame while capture runs.
+// The text window that shows the frames while capture runs.
 class CaptureView {
   public:
     virtual ~CaptureView() = default;
-    // Replaces the whole text of the window.
+    // Shows a new frame's lines: in place of the window's text, or after the frames before it
+    // in a window that keeps them.
     virtual void SetText(std::string_view text) = 0;
+    // Shows the last frame's lines again in place of those shown for it (the display format
+    // changed); before any frame was shown, `text` is empty and the window empties.
+    virtual void ReplaceLastFrame(std::string_view text) { SetText(text); }
     // A view that buffers what SetText gave it (the command line's standard output) writes it
     // out here: at least every CAnalyserApp::kFlushIntervalMs and when capture stops.
     virtual void Flush() {}

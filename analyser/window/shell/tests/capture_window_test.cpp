@@ -1,10 +1,13 @@
 // Capture started and stopped from the window against the simulated pair: the frames in each
 // display format, the log, a capture window the user closes, the idle rest, a macro run and
 // the export of the capture.
+#include <QComboBox>
+#include <QDialog>
 #include <QStatusBar>
 
 #include "analyser/window/document/capture_feed.h"
 #include "analyser/window/shell/tests/shell_test_fixture.h"
+#include "platform/window/testing/modal_driver.h"
 #include "platform/window/testing/screenshot.h"
 
 namespace qorval::analyser::testing {
@@ -29,7 +32,7 @@ TEST_F(CaptureWindow, ShowsEveryFrameInTheFormatChosenFromTheMenu) {
     Trigger(frame_->Actions().hex);
     SendFromFarEnd(std::string("\x41\x20\x0D\x7F\x80", 5));
     WaitForFrames(1);
-    Trigger(frame_->Actions().ascii);  // the last frame again, in ASCII
+    Trigger(frame_->Actions().ascii);  // the last frame again, in ASCII, in place of its lines
     SendFromFarEnd("\x41\x00\x42");
     SendFromFarEnd(std::string("\x41\x00\x42", 3));
     WaitForFrames(3);
@@ -37,10 +40,8 @@ TEST_F(CaptureWindow, ShowsEveryFrameInTheFormatChosenFromTheMenu) {
     SendFromFarEnd(std::string(20, 'z'));
     WaitForFrames(4);
     EXPECT_EQ(CaptureText(),
-              "0001 0000 41 20 0D 7F 80 \n"
               "0001 0000 A<SP><CR><DEL><HIGH>\n"
               "0002 0000 A\n"
-              "0003 0000 A<NUL>B\n"
               "0003 0000 41 00 42  A.B\n"
               "0004 0000 7A 7A 7A 7A 7A 7A 7A 7A 7A 7A 7A 7A 7A 7A 7A 7A  zzzzzzzzzzzzzzzz\n"
               "0004 0010 7A 7A 7A 7A  zzzz\n");
@@ -87,6 +88,64 @@ TEST_F(CaptureWindow, UndoCannotTakeCapturedLinesAway) {
     QTest::keyClick(&frame_->CaptureChild()->View(), Qt::Key_Z, Qt::ControlModifier);
     frame_->CaptureChild()->View().undo();
     EXPECT_EQ(CaptureText(), text);
+}
+
+TEST_F(CaptureWindow, TypedTextAndCapturedLinesNeverRunIntoEachOther) {
+    StartCapture();
+    SendFromFarEnd("one");
+    WaitForFrames(1);
+    ASSERT_EQ(CaptureText(), "0001 0000 one\n");
+    CLombex32View& view = frame_->CaptureChild()->View();
+    view.moveCursor(QTextCursor::End);
+    Type(view, "TYPED-BY");
+    SendFromFarEnd("two");  // arrives while the user is still typing the line
+    WaitForFrames(2);
+    EXPECT_EQ(CaptureText(), "0001 0000 one\n0002 0000 two\nTYPED-BY");
+    Type(view, "-USER");
+    PressKey(view, Qt::Key_Return);
+    SendFromFarEnd("three");
+    WaitForFrames(3);
+    EXPECT_EQ(CaptureText(), "0001 0000 one\n0002 0000 two\nTYPED-BY-USER\n0003 0000 three\n");
+    // A format change shows the last frame again in place of its lines, the typing kept.
+    Type(view, "note");
+    Trigger(frame_->Actions().hex);
+    EXPECT_EQ(CaptureText(),
+              "0001 0000 one\n0002 0000 two\nTYPED-BY-USER\n0003 0000 74 68 72 65 65 \nnote");
+}
+
+TEST_F(CaptureWindow, AFormatChangeBeforeTheFirstFrameEmptiesTheWindow) {
+    StartCapture();
+    CLombex32View& view = frame_->CaptureChild()->View();
+    Type(view, "typed before any frame");
+    ASSERT_EQ(CaptureText(), "typed before any frame");
+    Trigger(frame_->Actions().hex);
+    EXPECT_EQ(CaptureText(), "");
+    SendFromFarEnd("A");
+    WaitForFrames(1);
+    EXPECT_EQ(CaptureText(), "0001 0000 41 \n");
+}
+
+TEST_F(CaptureWindow, AFailedReselectionEndsTheCaptureOfThePortItClosed) {
+    StartCapture();
+    // Port 2 is held by the far end: choosing it closes port 1 and then cannot open.
+    ui::testing::WhenModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<QDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QComboBox*>("portList")->setCurrentIndex(1);  // "2 - Port002"
+        dialog->accept();
+    });
+    Trigger(frame_->Actions().selectDriverPort);
+    EXPECT_EQ(messages_.LastText(), "Could not open driver port!\nStatus = 00000009");
+    EXPECT_FALSE(frame_->App().Capturing());
+    EXPECT_TRUE(WaitFor([&] { return frame_->Children().empty(); }));
+    EXPECT_EQ(messages_.LastStatus(), "Stopping capture of link data.");
+    EXPECT_FALSE(frame_->Actions().capture->isChecked());
+    EXPECT_TRUE(frame_->Actions().fileNew->isEnabled());
+    EXPECT_TRUE(frame_->Actions().fileOpen->isEnabled());
+    // With no port, Start/Stop asks for one instead of starting.
+    Trigger(frame_->Actions().capture);
+    EXPECT_EQ(messages_.LastText().rfind("Driver and Port have not been selected!", 0), 0u);
+    EXPECT_FALSE(frame_->App().Capturing());
 }
 
 TEST_F(CaptureWindow, AClosedCaptureWindowIsDroppedAndCaptureGoesOnIntoTheLog) {

@@ -85,4 +85,27 @@ std::filesystem::path ShellTest::WriteFile(const std::string& name, const std::s
     return dir_ / name;
 }
 
+namespace {
+
+void FocusForKeys(QWidget& window, QWidget& widget) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    widget.setFocus();
+}
+
+}  // namespace
+
+void ShellTest::Type(QWidget& widget, const QString& keys) {
+    FocusForKeys(*frame_, widget);
+    for (const QChar c : keys) {
+        QTest::keyClick(frame_->windowHandle(), c.toLatin1());
+    }
+}
+
+void ShellTest::PressKey(QWidget& widget, Qt::Key key) {
+    FocusForKeys(*frame_, widget);
+    QTest::keyClick(frame_->windowHandle(), key);
+}
+
 }  // namespace qorval::analyser::testing

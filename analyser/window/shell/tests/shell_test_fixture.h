@@ -39,6 +39,10 @@ class ShellTest : public ::testing::Test {
     // The capture window's text (empty without one), once what waits has been appended.
     std::string CaptureText();
     std::filesystem::path WriteFile(const std::string& name, const std::string& content);
+    // Shows the main window, gives `widget` the focus and types `keys` through the platform's
+    // key input, as a user at the keyboard would.
+    void Type(QWidget& widget, const QString& keys);
+    void PressKey(QWidget& widget, Qt::Key key);
 
     std::filesystem::path dir_;
     ui::testing::RecordingUserMessages messages_;
