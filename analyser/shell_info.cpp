@@ -3,6 +3,10 @@
 #include <sys/statvfs.h>
 #include <sys/sysinfo.h>
 
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
 #include "analyser/string_printf.h"
 #include "platform/registry.h"
 
@@ -27,12 +31,37 @@ std::string FormatDiskLine(std::optional<uint64_t> freeBytes) {
                      : std::string(kDiskUnavailable);
 }
 
-AboutLines ReadAboutLines(platform::Registry& registry, const std::filesystem::path& driveC) {
+bool CpuInfoShowsFloatingPointUnit(std::string_view cpuInfo) {
+    std::istringstream lines{std::string(cpuInfo)};
+    for (std::string line; std::getline(lines, line);) {
+        const size_t colon = line.find(':');
+        if (colon == std::string::npos ||
+            !(line.starts_with("flags") || line.starts_with("Features"))) {
+            continue;
+        }
+        std::istringstream features(line.substr(colon + 1));
+        for (std::string feature; features >> feature;) {
+            if (feature == "fpu" || feature == "fp") {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+AboutLines ReadAboutLines(platform::Registry& registry, const std::filesystem::path& driveC,
+                          const std::filesystem::path& cpuInfo) {
     AboutLines lines;
     struct sysinfo memory {};
     lines.memory =
         FormatMemoryLine(sysinfo(&memory) == 0 ? uint64_t{memory.totalram} * memory.mem_unit : 0);
-    lines.coprocessor = registry.KeyExists(kFloatingPointKey) ? kPresent : kNotPresent;
+    std::ifstream in(cpuInfo);
+    const std::string description((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+    lines.coprocessor =
+        registry.KeyExists(kFloatingPointKey) || CpuInfoShowsFloatingPointUnit(description)
+            ? kPresent
+            : kNotPresent;
     struct statvfs disk {};
     std::optional<uint64_t> freeBytes;
     if (statvfs(driveC.c_str(), &disk) == 0) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "analyser/settings.h"
 
@@ -23,9 +24,15 @@ struct AboutLines {
 
 std::string FormatMemoryLine(uint64_t totalBytes);
 std::string FormatDiskLine(std::optional<uint64_t> freeBytes);
-// Reads this machine's memory, the floating point processor key of the registry and the free
-// space of drive c: under the prefix.
-AboutLines ReadAboutLines(platform::Registry& registry, const std::filesystem::path& driveC);
+// Reads this machine's memory, whether it has a floating point unit and the free space of
+// drive c: under the prefix. The unit is "Present" when the registry's floating point processor
+// key opens, as on the system the program comes from, or when the processor's description
+// (`cpuInfo`, /proc/cpuinfo) lists one: nothing on Linux writes that key.
+AboutLines ReadAboutLines(platform::Registry& registry, const std::filesystem::path& driveC,
+                          const std::filesystem::path& cpuInfo = "/proc/cpuinfo");
+// True when a processor description in the form of /proc/cpuinfo names a floating point unit
+// among its features ("fpu" in x86 "flags", "fp" in Arm "Features").
+bool CpuInfoShowsFloatingPointUnit(std::string_view cpuInfo);
 
 // The splash window: destroyed at the first idle moment more than 5000 ms after it was shown.
 class SplashTimer {

@@ -134,6 +134,8 @@ function(qorval_add_package)
   set(CPACK_DEBIAN_PACKAGE_SECTION "comm")
   # The shared libraries the binaries need, found by dpkg-shlibdeps.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The windows' toolbar icons where the desktop has no icon theme.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "tango-icon-theme")
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS "systemd, desktop-file-utils")
   set(CPACK_STRIP_FILES ON)
   set(CPACK_SOURCE_IGNORE_FILES "/build/;/\\\\.git/")

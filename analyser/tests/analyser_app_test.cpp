@@ -200,9 +200,14 @@ TEST(AboutBox, SystemLines) {
     EXPECT_EQ(FormatDiskLine(2048), "2 KB Free");
     EXPECT_EQ(FormatDiskLine(std::nullopt), "Unavailable");
     platform::Registry registry;
-    EXPECT_EQ(ReadAboutLines(registry, "/").coprocessor, "Not present");
+    EXPECT_EQ(ReadAboutLines(registry, "/", "/nonexistent-cpuinfo").coprocessor, "Not present");
+    // The processor's own description names its floating point unit (x86 and Arm forms).
+    EXPECT_EQ(ReadAboutLines(registry, "/").coprocessor, "Present");
+    EXPECT_TRUE(CpuInfoShowsFloatingPointUnit("processor\t: 0\nflags\t\t: fpu vme de pse\n"));
+    EXPECT_TRUE(CpuInfoShowsFloatingPointUnit("Features\t: fp asimd evtstrm\n"));
+    EXPECT_FALSE(CpuInfoShowsFloatingPointUnit("flags\t\t: vme fpu_exception\nfpu\t\t: yes\n"));
     ASSERT_TRUE(registry.CreateKey("HARDWARE\\DESCRIPTION\\System\\FloatingPointProcessor").ok());
-    const AboutLines lines = ReadAboutLines(registry, "/nonexistent-drive-c");
+    const AboutLines lines = ReadAboutLines(registry, "/nonexistent-drive-c", "/nonexistent");
     EXPECT_EQ(lines.coprocessor, "Present");
     EXPECT_EQ(lines.disk, "Unavailable");
     EXPECT_NE(lines.memory, "0 KB");

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QMdiArea>
 
+#include "platform/window/desktop_icon.h"
 #include "platform/window/qt_user_messages.h"
 
 namespace qorval::analyser {
@@ -14,6 +15,7 @@ CChildFrame::CChildFrame(const ViewSettings& settings, std::string title,
       mayClose_(std::move(mayClose)) {
     setWidget(view_);
     setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(ui::DesktopIcon("text-x-generic", QStyle::SP_FileIcon));
     connect(view_, &CLombex32View::rightButtonPressed, this, [this] {
         if (mdiArea() != nullptr) {
             mdiArea()->setActiveSubWindow(this);

@@ -2,29 +2,42 @@
 
 #include <QPainter>
 #include <QPixmap>
+#include <QStyle>
+#include <optional>
 
+#include "platform/window/desktop_icon.h"
 #include "platform/window/qt_user_messages.h"
 
 namespace qorval::analyser {
 namespace {
 
-// A toolbar picture: a short glyph on a small tile, so every button reads the same on any
-// desktop theme.
-QIcon GlyphIcon(const QString& glyph) {
+// The display formats have no icon in the desktop's or Qt's sets: their buttons show the
+// format's letter, drawn as an icon.
+QIcon LetterIcon(const QString& letter) {
     QPixmap pixmap(20, 20);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QColor(40, 60, 110));
-    painter.setBrush(QColor(225, 232, 245));
-    painter.drawRoundedRect(QRectF(0.5, 0.5, 19, 19), 3, 3);
     QFont font = painter.font();
-    font.setPixelSize(glyph.size() > 2 ? 8 : 11);
+    font.setPixelSize(15);
     font.setBold(true);
     painter.setFont(font);
-    painter.drawText(QRect(0, 0, 20, 20), Qt::AlignCenter, glyph);
+    painter.drawText(QRect(0, 0, 20, 20), Qt::AlignCenter, letter);
     return QIcon(pixmap);
 }
+
+// What a toolbar button shows: a theme icon with Qt's icon as fallback, or a letter.
+struct ButtonIcon {
+    const char* themeName = nullptr;
+    QStyle::StandardPixmap standard = QStyle::SP_CustomBase;
+    const char* letter = nullptr;
+
+    QIcon Make() const {
+        return letter != nullptr ? LetterIcon(QString::fromLatin1(letter))
+                                 : ui::DesktopIcon(themeName, standard);
+    }
+};
 
 struct ActionText {
     const char* name;
@@ -33,7 +46,7 @@ struct ActionText {
     const char* prompt;
     QList<QKeySequence> keys = {};
     bool checkable = false;
-    const char* glyph = nullptr;  // toolbar buttons only
+    std::optional<ButtonIcon> icon = std::nullopt;  // toolbar buttons only
 };
 
 QAction* Make(QObject* owner, const ActionText& item) {
@@ -45,9 +58,11 @@ QAction* Make(QObject* owner, const ActionText& item) {
     action->setToolTip(split < 0 ? prompt : prompt.mid(split + 1));
     action->setShortcuts(item.keys);
     action->setCheckable(item.checkable);
-    if (item.glyph != nullptr) {
-        action->setIcon(GlyphIcon(ui::ToQString(item.glyph)));
+    if (item.icon) {
+        action->setIcon(item.icon->Make());
     }
+    // Menus show their check marks and no pictures, so a marked item reads at a glance.
+    action->setIconVisibleInMenu(false);
     return action;
 }
 
@@ -71,12 +86,12 @@ CommandActions MakeCommandActions(QObject* owner) {
     auto make = [owner](const ActionText& item) { return Make(owner, item); };
 
     a.fileNew = make({"fileNew", "&New\tCtrl+N", "Create a new document\nNew", {Ctrl(Qt::Key_N)},
-                      false, "New"});
+                      false, ButtonIcon{"document-new", QStyle::SP_FileIcon}});
     a.fileOpen = make({"fileOpen", "&Open...\tCtrl+O", "Open an existing document\nOpen",
-                       {Ctrl(Qt::Key_O)}, false, "Opn"});
+                       {Ctrl(Qt::Key_O)}, false, ButtonIcon{"document-open", QStyle::SP_DialogOpenButton}});
     a.fileClose = make({"fileClose", "&Close", "Close the active document\nClose"});
     a.fileSave = make({"fileSave", "&Save\tCtrl+S", "Save the active document\nSave",
-                       {Ctrl(Qt::Key_S)}, false, "Sav"});
+                       {Ctrl(Qt::Key_S)}, false, ButtonIcon{"document-save", QStyle::SP_DialogSaveButton}});
     a.fileSaveAs = make({"fileSaveAs", "Save &As...",
                          "Save the active document with a new name\nSave As"});
     a.exportCapture = make({"exportCapture", "&Export Capture...",
@@ -89,13 +104,13 @@ CommandActions MakeCommandActions(QObject* owner) {
     a.exit = make({"exit", "E&xit", "Quit the application; prompts to save documents\nExit"});
 
     a.undo = make({"undo", "&Undo\tCtrl+Z", "Undo the last action\nUndo",
-                   {Ctrl(Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)}, false, "Und"});
+                   {Ctrl(Qt::Key_Z), QKeySequence(Qt::ALT | Qt::Key_Backspace)}, false, ButtonIcon{"edit-undo", QStyle::SP_ArrowBack}});
     a.cut = make({"cut", "Cu&t\tCtrl+X", "Cut the selection and put it on the Clipboard\nCut",
-                  {Ctrl(Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}, false, "Cut"});
+                  {Ctrl(Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)}, false, ButtonIcon{"edit-cut", QStyle::SP_DialogDiscardButton}});
     a.copy = make({"copy", "&Copy\tCtrl+C", "Copy the selection and put it on the Clipboard\nCopy",
-                   {Ctrl(Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)}, false, "Cpy"});
+                   {Ctrl(Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)}, false, ButtonIcon{"edit-copy", QStyle::SP_FileLinkIcon}});
     a.paste = make({"paste", "&Paste\tCtrl+V", "Insert Clipboard contents\nPaste",
-                    {Ctrl(Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}, false, "Pst"});
+                    {Ctrl(Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)}, false, ButtonIcon{"edit-paste", QStyle::SP_ArrowDown}});
 
     a.toolbar = make({"toolbar", "&Toolbar", "Show or hide the toolbar\nToggle ToolBar", {}, true});
     a.statusBar = make({"statusBar", "&Status Bar", "Show or hide the status bar\nToggle "
@@ -105,7 +120,7 @@ CommandActions MakeCommandActions(QObject* owner) {
                          {Ctrl(Qt::Key_D)}});
 
     a.capture = make({"capture", "&Start/Stop Data Capture",
-                      "Toggle capturing of data from link\nToggle Capturing", {}, true, "Cap"});
+                      "Toggle capturing of data from link\nToggle Capturing", {}, true, ButtonIcon{"media-record", QStyle::SP_MediaPlay}});
     a.selectDriverPort = make({"selectDriverPort", "Select &Driver/Port...",
                                "Select the driver and the port to use\nSelect Driver/Port"});
     a.nodeAddress = make({"nodeAddress", "Set &Node Address...",
@@ -122,20 +137,20 @@ CommandActions MakeCommandActions(QObject* owner) {
                              "Set the log file name and format\nLogging Options"});
     a.enableLogging = make({"enableLogging", "&Enable Logging\tCtrl+L",
                             "Toggle logging of link data to the log file\nToggle Logging",
-                            {Ctrl(Qt::Key_L)}, true, "Log"});
+                            {Ctrl(Qt::Key_L)}, true, ButtonIcon{"text-x-generic", QStyle::SP_FileDialogDetailedView}});
     a.sendOptions = make({"sendOptions", "Send &Options...",
                           "Set the macro program and send data files\nSend Options"});
     a.enableTransmit = make({"enableTransmit", "Enable &Transmit\tCtrl+T",
                              "Toggle transmission of data on the link\nToggle Transmit",
-                             {Ctrl(Qt::Key_T)}, true, "Tx"});
+                             {Ctrl(Qt::Key_T)}, true, ButtonIcon{"mail-send-receive", QStyle::SP_ArrowForward}});
 
     a.ascii = make({"ascii", "&ASCII\tCtrl+A", "Display link data as ASCII text\nASCII",
-                    {Ctrl(Qt::Key_A)}, true, "A"});
+                    {Ctrl(Qt::Key_A)}, true, ButtonIcon{nullptr, QStyle::SP_CustomBase, "A"}});
     a.hex = make({"hex", "&Hex\tCtrl+E", "Display link data as hexadecimal bytes\nHex",
-                  {Ctrl(Qt::Key_E)}, true, "H"});
+                  {Ctrl(Qt::Key_E)}, true, ButtonIcon{nullptr, QStyle::SP_CustomBase, "H"}});
     a.mixed = make({"mixed", "&Mixed\tCtrl+M",
                     "Display link data as hexadecimal bytes and ASCII text\nMixed",
-                    {Ctrl(Qt::Key_M)}, true, "M"});
+                    {Ctrl(Qt::Key_M)}, true, ButtonIcon{nullptr, QStyle::SP_CustomBase, "M"}});
 
     a.cascade = make({"cascade", "&Cascade", "Arrange windows so they overlap\nCascade Windows"});
     a.tile = make({"tile", "&Tile", "Arrange windows as non-overlapping tiles\nTile Windows"});
@@ -149,7 +164,7 @@ CommandActions MakeCommandActions(QObject* owner) {
 
     a.about = make({"about", "&About Lombex...",
                     "Display program information, version number and copyright\nAbout", {},
-                    false, "?"});
+                    false, ButtonIcon{"help-browser", QStyle::SP_MessageBoxInformation}});
 
     ViewCommandActions& v = a.views;
     v.wordWrap = make({"wordWrap", "&Word Wrap\tCtrl+W",
@@ -164,7 +179,7 @@ CommandActions MakeCommandActions(QObject* owner) {
     v.pageSetup = make({"pageSetup", "Page Se&tup...",
                         "Set the page header and footer\nPage Setup"});
     v.print = make({"print", "&Print...\tCtrl+P", "Print the active document\nPrint",
-                    {Ctrl(Qt::Key_P)}, false, "Prn"});
+                    {Ctrl(Qt::Key_P)}, false, ButtonIcon{"document-print", QStyle::SP_FileDialogContentsView}});
     v.printPreview = make({"printPreview", "Print Pre&view", "Display full pages\nPrint Preview"});
     v.printSetup = make({"printSetup", "P&rint Setup...",
                          "Change the printer and printing options\nPrint Setup"});

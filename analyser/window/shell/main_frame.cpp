@@ -146,6 +146,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 void CMainFrame::ConnectCommands() {
     auto on = [this](QAction* action, auto handler) {
         connect(action, &QAction::triggered, this, [this, handler] {
+            // A checkable command's button and mark switch as it is pressed; they show the
+            // program's state again at once, so a box the command shows (no port, no file)
+            // never sits under a button that looks pressed for something that did not happen.
+            UpdateCommandStates();
             handler();
             UpdateCommandStates();
         });
@@ -252,7 +256,8 @@ void CMainFrame::UpdateCommandStates() {
     a.capture->setChecked(capturing);
     a.enableLogging->setChecked(app_.LoggingEnabled());
     a.enableTransmit->setChecked(app_.TransmitEnabled());
-    const int format = app_.Parms().display;
+    // No format is marked before the engine has read the settings that name it.
+    const int format = engineStarted_ ? app_.Parms().display : -1;
     a.ascii->setChecked(format == 0);
     a.hex->setChecked(format == 1);
     a.mixed->setChecked(format == 2);
@@ -309,7 +314,9 @@ CChildFrame* CMainFrame::NewChild(std::string title) {
             &CMainFrame::UpdateCommandStates);
     connect(child->View().document(), &QTextDocument::undoAvailable, this,
             &CMainFrame::UpdateCommandStates);
-    connect(child, &QMdiSubWindow::windowStateChanged, this, &CMainFrame::UpdateTitle);
+    // After the area has merged or restored the captions for the new state.
+    connect(child, &QMdiSubWindow::windowStateChanged, this,
+            [this] { QTimer::singleShot(0, this, &CMainFrame::UpdateTitle); });
     mdi_->addSubWindow(child);
     child->show();
     mdi_->setActiveSubWindow(child);
@@ -478,8 +485,12 @@ void CMainFrame::UpdateMenuBar() {
 }
 
 void CMainFrame::UpdateTitle() {
+    // A maximised document window has no caption of its own: the area adds its title to this
+    // one as " - [TITLE]" (and takes it away again when the window is restored), so the
+    // caption then names the program only.
     QString title = QString::fromLatin1(CAnalyserApp::kCaption);
-    if (CChildFrame* child = ActiveChild()) {
+    CChildFrame* child = ActiveChild();
+    if (child != nullptr && !child->isMaximized()) {
         title += QStringLiteral(" - ") + ui::ToQString(child->Doc().Title());
     }
     setWindowTitle(title);

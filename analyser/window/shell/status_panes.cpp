@@ -2,15 +2,13 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <filesystem>
-#include <fstream>
 
 namespace qorval::analyser {
 namespace {
 
 struct Lock {
     const char* text;
-    const char* light;
+    const char* name;
     Qt::Key key;
 };
 constexpr std::array<Lock, 3> kLocks = {{{"CAP", "capslock", Qt::Key_CapsLock},
@@ -20,27 +18,7 @@ constexpr int kPollMs = 250;
 
 }  // namespace
 
-std::optional<bool> ReadLockLight(const std::string& ledsFolder, const std::string& lock) {
-    std::error_code error;
-    std::optional<bool> on;
-    const std::string suffix = "::" + lock;
-    for (const auto& entry : std::filesystem::directory_iterator(ledsFolder, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() < suffix.size() || !name.ends_with(suffix)) {
-            continue;
-        }
-        std::ifstream in(entry.path() / "brightness");
-        int brightness = 0;
-        if (in >> brightness) {
-            // Several keyboards: the lock is on when any of them shows it.
-            on = on.value_or(false) || brightness > 0;
-        }
-    }
-    return on;
-}
-
-StatusPanes::StatusPanes(QStatusBar& bar, std::string ledsFolder)
-    : QObject(&bar), ledsFolder_(std::move(ledsFolder)), progress_(new QProgressBar(&bar)) {
+StatusPanes::StatusPanes(QStatusBar& bar) : QObject(&bar), progress_(new QProgressBar(&bar)) {
     progress_->setObjectName("progressPane");
     progress_->setRange(0, 100);
     progress_->setMaximumWidth(120);
@@ -49,7 +27,7 @@ StatusPanes::StatusPanes(QStatusBar& bar, std::string ledsFolder)
     bar.addPermanentWidget(progress_);
     for (size_t i = 0; i < kLocks.size(); ++i) {
         auto* label = new QLabel(QString::fromLatin1(kLocks[i].text), &bar);
-        label->setObjectName(QString::fromLatin1(kLocks[i].light));
+        label->setObjectName(QString::fromLatin1(kLocks[i].name));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setMinimumWidth(label->fontMetrics().horizontalAdvance("SCRL") + 8);
         label->setAlignment(Qt::AlignCenter);
@@ -63,18 +41,19 @@ StatusPanes::StatusPanes(QStatusBar& bar, std::string ledsFolder)
 }
 
 void StatusPanes::Update() {
+    const LockStates on = ReadServerLockStates().value_or(onByKeys_);
     for (size_t i = 0; i < kLocks.size(); ++i) {
-        const bool on = ReadLockLight(ledsFolder_, kLocks[i].light).value_or(onByKeys_[i]);
         // The pane keeps its place; its text shows only while the lock is on.
-        indicators_[i]->setText(on ? QString::fromLatin1(kLocks[i].text) : QString());
+        indicators_[i]->setText(on[i] ? QString::fromLatin1(kLocks[i].text) : QString());
     }
 }
 
 bool StatusPanes::eventFilter(QObject* watched, QEvent* event) {
-    // A key press passes the filter once for each widget it propagates to: count it once.
-    if (event->type() == QEvent::KeyPress && event != lastKey_ &&
+    // The platform hands each key to one window, which passes it on to the widget with the
+    // focus and its parents: counting it at the window counts each press exactly once.
+    const bool atWindow = watched->isWindowType();
+    if (atWindow && event->type() == QEvent::KeyPress &&
         !static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
-        lastKey_ = event;
         const int key = static_cast<QKeyEvent*>(event)->key();
         for (size_t i = 0; i < kLocks.size(); ++i) {
             if (key == kLocks[i].key) {
@@ -82,6 +61,8 @@ bool StatusPanes::eventFilter(QObject* watched, QEvent* event) {
                 Update();
             }
         }
+    } else if (atWindow && event->type() == QEvent::KeyRelease) {
+        Update();  // a lock the server changed shows without waiting for the next poll
     }
     return QObject::eventFilter(watched, event);
 }

@@ -1,5 +1,10 @@
 // The status bar's panes after the message pane: the progress pane, then the caps-lock,
 // num-lock and scroll-lock indicators ("CAP", "NUM", "SCRL", shown while the lock is on).
+//
+// Under X the indicators show the server's lock state (server_lock_state.h), read every
+// 250 ms and after each lock key, so they agree with what typing gives whichever program
+// changed a lock. Elsewhere (offscreen) they follow the lock keys' presses that reach the
+// program through the platform's key input, each press counted once.
 #pragma once
 
 #include <QLabel>
@@ -8,21 +13,17 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <array>
-#include <optional>
-#include <string>
+
+#include "analyser/window/shell/server_lock_state.h"
 
 namespace qorval::analyser {
 
-// The lock's keyboard light as the system shows it (/sys/class/leds/*::capslock and the like);
-// nullopt when no keyboard light can be read.
-std::optional<bool> ReadLockLight(const std::string& ledsFolder, const std::string& lock);
-
 class StatusPanes : public QObject {
   public:
-    explicit StatusPanes(QStatusBar& bar, std::string ledsFolder = "/sys/class/leds");
+    explicit StatusPanes(QStatusBar& bar);
 
     QProgressBar& Progress() { return *progress_; }
-    // Re-reads the lights; a lock whose light cannot be read follows its key presses instead.
+    // Shows the locks' state again.
     void Update();
     QLabel& Indicator(int index) { return *indicators_[index]; }
 
@@ -30,11 +31,9 @@ class StatusPanes : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    std::string ledsFolder_;
     QProgressBar* progress_;
     std::array<QLabel*, 3> indicators_{};
-    std::array<bool, 3> onByKeys_{};
-    const QEvent* lastKey_ = nullptr;
+    LockStates onByKeys_{};
     QTimer poll_;
 };
 

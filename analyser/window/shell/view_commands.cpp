@@ -20,6 +20,7 @@ template <typename Command>
 void OnView(CMainFrame& frame, QAction* action, Command command) {
     QObject::connect(action, &QAction::triggered, &frame, [&frame, command] {
         if (CChildFrame* child = frame.ActiveChild()) {
+            frame.UpdateCommandStates();  // a mark shows the state until the command changes it
             command(*child);
             frame.UpdateCommandStates();
         }

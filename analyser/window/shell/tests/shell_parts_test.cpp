@@ -1,6 +1,5 @@
 // The shell around the documents: the no-driver-host start, documents that ask to be saved,
-// the recent files and the window placement in the profile, the splash, the About box and the
-// lock indicators.
+// the recent files and the window placement in the profile, the splash and the About box.
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -9,7 +8,6 @@
 
 #include "analyser/window/shell/about_box.h"
 #include "analyser/window/shell/splash.h"
-#include "analyser/window/shell/status_panes.h"
 #include "analyser/window/shell/tests/shell_test_fixture.h"
 #include "analyser/window/shell/window_placement.h"
 #include "platform/profile.h"
@@ -130,27 +128,6 @@ TEST_F(ShellParts, TheAboutBoxShowsTheVersionAndTheSystemLines) {
         box->close();
     });
     RunAboutDialog(frame_.get(), lines);
-}
-
-TEST_F(ShellParts, TheLockIndicatorsReadTheKeyboardLightsOrFollowTheKeys) {
-    const auto leds = dir_ / "leds";
-    std::filesystem::create_directories(leds / "input3::capslock");
-    std::filesystem::create_directories(leds / "input3::numlock");
-    std::ofstream(leds / "input3::capslock" / "brightness") << "1\n";
-    std::ofstream(leds / "input3::numlock" / "brightness") << "0\n";
-    EXPECT_EQ(ReadLockLight(leds.string(), "capslock"), std::optional<bool>(true));
-    EXPECT_EQ(ReadLockLight(leds.string(), "numlock"), std::optional<bool>(false));
-    EXPECT_EQ(ReadLockLight(leds.string(), "scrolllock"), std::nullopt);
-
-    QStatusBar bar;
-    StatusPanes panes(bar, leds.string());
-    EXPECT_EQ(panes.Indicator(0).text(), "CAP");
-    EXPECT_EQ(panes.Indicator(1).text(), "");
-    EXPECT_EQ(panes.Indicator(2).text(), "");
-    QWidget target;
-    QTest::keyClick(&target, Qt::Key_ScrollLock);  // no light: the key press counts
-    EXPECT_EQ(panes.Indicator(2).text(), "SCRL");
-    EXPECT_FALSE(panes.Progress().isVisible());
 }
 
 }  // namespace
