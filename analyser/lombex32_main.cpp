@@ -33,8 +33,9 @@ int main(int argc, char** argv) {
     const qorval::platform::ProgramInfo program{
         .name = "lombex32",
         .summary = "The protocol analyser and link tester of the Qorval suite. With no arguments it "
-                   "opens\nits window, a file argument opens that file as a text document, and "
-                   "--capture\nruns it from the shell.",
+                   "opens\nits window, a file argument opens that file as a text document, /p FILE "
+                   "prints it\n(/pt FILE PRINTER on the printer named), and --capture runs it from "
+                   "the shell.",
         .usage = kHeadlessUsage};
     if (const auto status = AnswerInfoRequest(program, argc, argv, std::cout)) {
         return *status;
