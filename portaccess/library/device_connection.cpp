@@ -86,7 +86,11 @@ Completion DeviceConnection::Read(std::span<uint8_t> buffer) {
 }
 
 Completion DeviceConnection::Write(std::span<const uint8_t> frame) {
-    return transport_->Carry({protocol::Function::Write, 0, frame, {}});
+    const Completion done = transport_->Carry({protocol::Function::Write, 0, frame, {}});
+    if (done.delivered && done.status == 0) {
+        wrote_.store(true, std::memory_order_relaxed);
+    }
+    return done;
 }
 
 Completion DeviceConnection::Control(uint32_t code, std::span<const uint8_t> input,

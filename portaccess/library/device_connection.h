@@ -4,6 +4,7 @@
 // ring when it offers one, messages on the socket otherwise). The socket stays open for the
 // handle's life: closing it is cleanup and close for the driver.
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -25,6 +26,9 @@ class DeviceConnection {
     Completion Write(std::span<const uint8_t> frame);
     Completion Control(uint32_t code, std::span<const uint8_t> input, std::span<uint8_t> output);
     bool OnRing() const { return on_ring_; }
+    // True once a write has queued a frame on this handle: only then has a close anything to
+    // wait for (transmit_drain.h).
+    bool HasQueuedFrames() const { return wrote_.load(std::memory_order_relaxed); }
 
   private:
     DeviceConnection() = default;
@@ -35,6 +39,7 @@ class DeviceConnection {
     SeqpacketClient client_;
     std::unique_ptr<Transport> transport_;
     bool on_ring_ = false;
+    std::atomic<bool> wrote_{false};
 };
 
 }  // namespace qorval::library

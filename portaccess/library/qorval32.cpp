@@ -13,6 +13,7 @@
 #include "portaccess/library/handle_table.h"
 #include "portaccess/library/status_map.h"
 #include "portaccess/library/system_info.h"
+#include "portaccess/library/transmit_drain.h"
 
 using qorval::library::Completion;
 using qorval::library::DeviceConnection;
@@ -94,6 +95,20 @@ uint32_t QORVAL_PortOpen(uint16_t driverType, uint16_t portNumber, QORVAL_HANDLE
 }
 
 uint32_t QORVAL_PortClose(QORVAL_HANDLE handle) {
+    // The driver's close stops the channel: frames this handle queued leave the card first.
+    if (const auto connection = HandleTable::Instance().Find(handle);
+        connection && connection->HasQueuedFrames()) {
+        PortInfo info{};
+        if (QORVAL_GetPortInfo(handle, &info) == QORVAL_OK) {
+            (void)qorval::library::AwaitTransmitDrain(info.txBuffers, [handle] {
+                uint16_t waiting = 0;
+                uint16_t free = 0;
+                return QORVAL_GetBufferCount(handle, &waiting, &free) == QORVAL_OK
+                           ? std::optional<uint16_t>(free)
+                           : std::nullopt;
+            });
+        }
+    }
     // Dropping the connection is cleanup and close for the driver.
     return HandleTable::Instance().Remove(handle) ? QORVAL_OK : QORVAL_INVALID_HANDLE;
 }

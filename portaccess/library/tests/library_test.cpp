@@ -7,6 +7,7 @@
 #include "driver/ntstatus.h"
 #include "portaccess/library/status_map.h"
 #include "portaccess/library/tests/scripted_host.h"
+#include "portaccess/library/transmit_drain.h"
 #include "portaccess/qorval32.h"
 
 namespace qorval::library {
@@ -234,6 +235,90 @@ TEST_P(LibraryTransportTest, AHostThatStopsAnsweringFailsTheCallAndKillsTheHandl
     EXPECT_EQ(QORVAL_GetModemControl(handle, &waiting), uint32_t{QORVAL_GENERAL_ERROR});
     EXPECT_EQ(host.Requests().size(), seen) << "a dead handle sends nothing more";
     EXPECT_EQ(QORVAL_PortClose(handle), uint32_t{QORVAL_OK});
+}
+
+// A port with four transmit buffers whose count of free ones the test moves on, one buffer a
+// look once the handle has queued frames.
+std::vector<uint8_t> BufferCount(uint16_t free) {
+    return {0, 0, static_cast<uint8_t>(free), static_cast<uint8_t>(free >> 8)};
+}
+
+TEST_P(LibraryTransportTest, CloseWaitsUntilTheQueuedFramesHaveLeftTheCard) {
+    ScriptedHost host(OnRing());
+    host.ServeDevice(1);
+    std::atomic<uint16_t> free{4};
+    host.SetHandler([&](unsigned, const protocol::Request& request) {
+        if (request.function == protocol::Function::Write) {
+            free = 1;  // three frames queued at once
+            return Answer(request, 0, static_cast<uint32_t>(request.input.size()));
+        }
+        switch (request.control_code) {
+            case wyvel32::IOCTL_GET_PORT_INFO: {
+                std::vector<uint8_t> info(68, 0);
+                info[0x22] = 4;  // transmit buffers
+                return Answer(request, 0, 68, info);
+            }
+            case wyvel32::IOCTL_GET_BUFFER_COUNT: {
+                const uint16_t now = free;
+                if (free < 4) {
+                    ++free;  // the card sends one frame between two looks
+                }
+                return Answer(request, 0, 4, BufferCount(now));
+            }
+            default:
+                return Answer(request, 0);
+        }
+    });
+    host.Start();
+    QORVAL_HANDLE reader = 0;
+    ASSERT_EQ(QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 1, &reader), uint32_t{QORVAL_OK});
+    // A handle that never wrote has nothing to wait for: its close asks nothing.
+    EXPECT_EQ(QORVAL_PortClose(reader), uint32_t{QORVAL_OK});
+    EXPECT_EQ(host.Requests().size(), 1u);
+
+    QORVAL_HANDLE writer = 0;
+    ASSERT_EQ(QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 1, &writer), uint32_t{QORVAL_OK});
+    const uint8_t frame[3] = {1, 2, 3};
+    ASSERT_EQ(QORVAL_PutData(writer, frame, sizeof frame), uint32_t{QORVAL_OK});
+    EXPECT_EQ(QORVAL_PortClose(writer), uint32_t{QORVAL_OK});
+    EXPECT_EQ(free.load(), 4u) << "closed before the queued frames had left";
+    EXPECT_EQ(host.Requests().back().control_code, wyvel32::IOCTL_GET_BUFFER_COUNT);
+}
+
+// The drain's wait in virtual time: each pause moves the clock by 10 ms.
+class TransmitDrainTest : public ::testing::Test {
+  protected:
+    DrainTiming VirtualTiming() {
+        DrainTiming timing;
+        timing.now = [this] { return std::chrono::steady_clock::time_point(elapsed_); };
+        timing.sleep = [this](std::chrono::microseconds) { elapsed_ += kStep; };
+        return timing;
+    }
+    static constexpr std::chrono::milliseconds kStep{10};
+    std::chrono::milliseconds elapsed_{0};
+};
+
+TEST_F(TransmitDrainTest, FollowsProgressGivesUpWithoutItAndStopsWhenThePortIsGone) {
+    // A slow line: one buffer frees every 900 ms, the ten of them in 9 s, and the wait lasts.
+    auto slow = [this]() -> std::optional<uint16_t> {
+        return static_cast<uint16_t>(std::min<int64_t>(elapsed_.count() / 900, 10));
+    };
+    EXPECT_EQ(AwaitTransmitDrain(10, slow, VirtualTiming()), DrainOutcome::Drained);
+    EXPECT_EQ(elapsed_, std::chrono::milliseconds(9000));
+
+    // A line that never sends: given up once nothing has moved for the limit.
+    elapsed_ = {};
+    EXPECT_EQ(AwaitTransmitDrain(
+                  10, [] { return std::optional<uint16_t>(3); }, VirtualTiming()),
+              DrainOutcome::NoProgress);
+    EXPECT_EQ(elapsed_, DrainTiming{}.no_progress_limit);
+
+    // A port that no longer answers: no waiting at all.
+    elapsed_ = {};
+    EXPECT_EQ(AwaitTransmitDrain(
+                  10, [] { return std::optional<uint16_t>(); }, VirtualTiming()),
+              DrainOutcome::Failed);
+    EXPECT_EQ(elapsed_.count(), 0);
 }
 
 TEST(StatusMap, BusyMeansNoTransmitBufferOnlyForWrites) {
