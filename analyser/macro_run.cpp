@@ -133,7 +133,10 @@ const uint8_t* CAnalyserApp::RunMacro(bool& sent, uint32_t& length) {
                             length = ReplaceTxFrame(kSendFailed);
                         }
                     } else {
-                        step.operand2 = kSendBlockHeld;  // offered again at the next pass
+                        // Offered again at the next pass. Nothing went out, so nothing is
+                        // shown or logged: the block is, once, when it goes.
+                        step.operand2 = kSendBlockHeld;
+                        length = 0;
                     }
                 }
                 return txFrame_.data();

@@ -34,18 +34,28 @@ TEST_F(MacroRunTest, GetCountsFramesAcrossPassesThenStops) {
     EXPECT_FALSE(ui_.menu.transmitting);
 }
 
-TEST_F(MacroRunTest, SendHoldsItsBlockWhileNoTransmitBufferIsFree) {
+TEST_F(MacroRunTest, ABlockThatWaitsForABufferIsShownAndLoggedOnceWhenItGoes) {
     OpenPort();
+    const auto log = dir_ / "sent.log";
+    app_->MutableParms().logFile = log.string();
+    app_->ToggleLogging();
     Fake().SetTxBuffersFree(kDriver, 1, 0);
     RunMacroProgram("SEND 2\n", "A\nB\n");
-    PollFrames(3);  // offered and shown at every pass
+    for (int pass = 0; pass < 5; ++pass) {
+        app_->PollStep();
+        // Nothing new: the block is held, not shown, and the idle loop may rest.
+        EXPECT_TRUE(app_->LastPollIdle());
+    }
+    EXPECT_EQ(app_->FramesShown(), 0u);
     EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(ui_.view.text_, "SENT 0000 A\r\n");
+    EXPECT_EQ(ui_.view.text_, "");
     Fake().SetTxBuffersFree(kDriver, 1, std::nullopt);
-    PollFrames(5);
+    PollFrames(2);
     EXPECT_EQ(Sent(), (std::vector<std::string>{"A", "B"}));
     app_->PollStep();
     EXPECT_EQ(ui_.LastMessage(), kStopMessage);
+    app_->ToggleLogging();
+    EXPECT_EQ(ReadFile(log), "SENT 0000 A\r\r\nSENT 0000 B\r\r\n");
 }
 
 TEST_F(MacroRunTest, SendErrorHaltsTheMacro) {
