@@ -20,6 +20,8 @@ constexpr const char* kNoTxFrame =
     "Unable to send text file: the port's largest transmit frame is 0 bytes.";
 
 constexpr uint32_t kGetBlockSeconds = 1;
+// A line of nothing but damaged frames still ends the tick after this many.
+constexpr int kMaxLossesPerTick = 1024;
 // The same limit PutBlock keeps for a free transmit buffer.
 constexpr uint32_t kTxBufferWaitSeconds = 5;
 
@@ -63,6 +65,7 @@ bool TerminalSession::OpenSelectedPort() {
         ShowError(kOpenPortFailed);
         return false;
     }
+    losses_.Reset();
     PortInfo info{};
     PortState state{};
     uint32_t result = port_.GetPortInfo(info);
@@ -83,11 +86,17 @@ void TerminalSession::PollTick(size_t budget) {
     }
     std::vector<uint8_t> piece;
     size_t taken = 0;
+    int lost = 0;
     while (taken < budget && port_.IsOpen()) {
-        const uint32_t waiting = port_.BytesWaiting();
-        if (waiting == 0) {
+        // The port object drops a frame that comes with an error; it is counted here.
+        uint32_t result = 0;
+        if (!port_.Poll(result)) {
+            if (CountLoss(result) && ++lost < kMaxLossesPerTick) {
+                continue;
+            }
             break;
         }
+        const uint32_t waiting = port_.BytesWaiting();
         piece.resize(waiting);
         uint32_t got = 0;
         port_.GetBlock(piece.data(), waiting, got, kGetBlockSeconds);
@@ -98,10 +107,28 @@ void TerminalSession::PollTick(size_t budget) {
         taken += got;
         Dispatch();
     }
+    if (lost > 0) {
+        messages_.ShowStatus(losses_.StatusText());
+    }
+    if (log_ != nullptr) {
+        std::fflush(log_);  // what arrived reaches the file within a tick
+    }
     uint16_t word = 0;
     if (port_.IsOpen() && port_.GetModemControl(word) == 0) {
         window_.ShowModemLines(word);
     }
+}
+
+bool TerminalSession::CountLoss(uint32_t result) {
+    const auto cause = losses_.Count(result);
+    if (!cause) {
+        return false;
+    }
+    if (log_ != nullptr) {
+        const std::string marker = ReceiveLosses::LogMarker(*cause);
+        std::fwrite(marker.data(), 1, marker.size(), log_);
+    }
+    return true;
 }
 
 void TerminalSession::TypeChar(char c) {

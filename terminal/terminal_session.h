@@ -14,6 +14,7 @@
 #include "portaccess/qorval_port.h"
 #include "terminal/locked_file.h"
 #include "terminal/protocol.h"
+#include "terminal/receive_losses.h"
 #include "terminal/received_text.h"
 #include "terminal/transfer_line.h"
 #include "terminal/user_interface.h"
@@ -58,7 +59,8 @@ class TerminalSession {
 
     // One tick of the polling timer: received text, then the modem lines. At most `budget`
     // bytes are taken in one tick (the rest waits for the next), so text arriving at the line's
-    // full rate cannot hold the window in one tick.
+    // full rate cannot hold the window in one tick. Frames lost on receipt are counted and
+    // shown in the status bar, and marked in the log; the log is written out every tick.
     void PollTick(size_t budget = std::numeric_limits<size_t>::max());
     // A character typed into the text area.
     void TypeChar(char c);
@@ -110,6 +112,9 @@ class TerminalSession {
     // Waits, dispatching messages, for a free transmit buffer; false when cancelled.
     bool WaitForTxBuffer();
     bool SendTextChunk(LockedFile& file, std::vector<uint8_t>& chunk, size_t length);
+    // Counts a failed read as a lost frame when it is one, marking it in the log; false for
+    // any other result.
+    bool CountLoss(uint32_t result);
 
     UserMessages& messages_;
     ProgressWindow& progress_;
@@ -119,6 +124,7 @@ class TerminalSession {
     Qorval_Port port_;
     CancelFlag cancel_{false};
     uint16_t tx_frame_ = 0;
+    ReceiveLosses losses_;
     std::string download_dir_ = ".";
     bool echo_ = false;
     std::FILE* log_ = nullptr;

@@ -91,6 +91,38 @@ TEST_F(SessionTest, PollingShowsLogsAndReadsTheModemLines) {
     EXPECT_EQ(std::string(logged.begin(), logged.end()), "login:\r\ny");
 }
 
+TEST_F(SessionTest, LostFramesAreCountedShownAndMarkedInALogWrittenOutEveryTick) {
+    OpenPort();
+    const std::string log = dir.File("losses.log");
+    ASSERT_TRUE(session.OpenLog(log));
+    auto& fake = fake::FakeLibrary::Instance();
+    fake.QueueFrame(kDriver, 1, {'a', 'b'});
+    fake.QueueFrame(kDriver, 1, {'?', '?'}, 0, QORVAL_OVERRUN);
+    fake.QueueFrame(kDriver, 1, {'c', 'd'});
+    fake.QueueFrame(kDriver, 1, {'!'}, 0, QORVAL_CRC_ERROR);
+    fake.QueueFrame(kDriver, 1, {'e'});
+    session.PollTick();
+    EXPECT_EQ(text.Text(), "abcde");  // the text goes on after a loss
+    ASSERT_FALSE(messages.statuses.empty());
+    EXPECT_EQ(messages.statuses.back(), "Receive errors: 1  Overruns: 1");
+    // On disk while the log is still open, each loss marked where it happened.
+    const auto logged = ReadBytes(log);
+    EXPECT_EQ(std::string(logged.begin(), logged.end()),
+              "ab\r\n[Frame lost: overrun]\r\ncd\r\n[Frame lost: CRC error]\r\ne");
+
+    // A result that is no loss on the line (the port failing) is not counted as one.
+    const size_t shown = messages.statuses.size();
+    fake.QueueFrame(kDriver, 1, {'x'}, 0, QORVAL_GENERAL_ERROR);
+    session.PollTick();
+    EXPECT_EQ(messages.statuses.size(), shown);
+    // Opening the port again starts the counts afresh.
+    session.PortOpenCommand();
+    session.PortOpenCommand();
+    fake.QueueFrame(kDriver, 1, {'y'}, 0, QORVAL_LINE_ERROR);
+    session.PollTick();
+    EXPECT_EQ(messages.statuses.back(), "Receive errors: 1  Overruns: 0");
+}
+
 TEST_F(SessionTest, OneTickTakesAtMostItsBudgetAndTheNextTheRest) {
     OpenPort();
     auto& fake = fake::FakeLibrary::Instance();
