@@ -35,6 +35,9 @@ DriverHostProcess::DriverHostProcess(std::vector<std::string> run_arguments)
     prefix_ = directory_.Path() / "prefix";
     std::error_code ec;
     std::filesystem::create_directories(prefix_, ec);
+    // Private to its owner, as the host asks of a prefix (else it warns at every start).
+    std::filesystem::permissions(prefix_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace, ec);
     Start();
 }
 
