@@ -9,8 +9,8 @@
 
 #include "bert/bert_texts.h"
 #include "bert/pattern.h"
-#include "bert/tests/temp_dir.h"
 #include "bert/tests/test_wait.h"
+#include "platform/testing/temporary_directory.h"
 #include "portaccess/fake/fake_library.h"
 
 namespace {
@@ -140,7 +140,7 @@ TEST_F(BertSessionTest, RepeatModeStopsTransmitAndDisablesStart) {
 }
 
 TEST_F(BertSessionTest, ClosingUnchecksDiskThreadAndStopsItsWorker) {
-    qorval::bert::testing::TempDir temp;
+    qorval::testing::TemporaryDirectory temp{"kessup"};
     ASSERT_FALSE(temp.Path().empty());
     const auto& dir = temp.Path();
     {

@@ -9,9 +9,9 @@
 
 #include "bert/bert_session.h"
 #include "bert/pattern.h"
-#include "bert/tests/temp_dir.h"
 #include "bert/tests/test_wait.h"
 #include "bert/workers.h"
+#include "platform/testing/temporary_directory.h"
 #include "portaccess/fake/fake_library.h"
 
 namespace {
@@ -172,7 +172,7 @@ TEST_F(BertWorkersTest, ReceiveWorkerEndsWhenThePortCannotBeDescribed) {
 class DiskLoadTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_FALSE(temp.Path().empty()); }
-    qorval::bert::testing::TempDir temp;
+    qorval::testing::TemporaryDirectory temp{"kessup"};
     const std::filesystem::path& dir = temp.Path();
 };
 

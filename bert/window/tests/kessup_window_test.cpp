@@ -2,6 +2,8 @@
 // host in this process, one testing on port 1 and one repeating on port 2, both through the
 // real port access library and liborvane's dialogs.
 
+#include "bert/window/kessup_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -14,10 +16,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "bert/tests/temp_dir.h"
-#include "bert/window/kessup_window.h"
 #include "bert/window/tests/kessup_window_driver.h"
 #include "host/testing/in_process_host.h"
+#include "platform/testing/temporary_directory.h"
 #include "platform/window/testing/modal_driver.h"
 #include "platform/window/testing/screenshot.h"
 #include "portaccess/qorval_port.h"
@@ -79,7 +80,7 @@ class KessupWindowTest : public ::testing::Test {
     uint32_t RxFrames() const { return tester.Session().Counters().rxFrames.load(); }
 
     InProcessHost host{host::BusOptions{}};
-    qorval::bert::testing::TempDir disk;
+    qorval::testing::TemporaryDirectory disk{"kessup"};
     KessupWindow tester{disk.Path()}, repeater{disk.Path()};
 };
 
@@ -270,7 +271,7 @@ TEST(KessupWindowStart, WithoutATimerSaysSoAndDoesNotStart) {
 }
 
 TEST(KessupWindowStart, WithoutADriverHostSaysHowToStartIt) {
-    qorval::bert::testing::TempDir emptyPrefix;  // a prefix where no host listens
+    qorval::testing::TemporaryDirectory emptyPrefix{"kessup"};  // a prefix where no host listens
     ::setenv("QORVAL_PREFIX", emptyPrefix.Path().c_str(), 1);
     KessupWindow window;
     window.show();

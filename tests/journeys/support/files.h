@@ -1,13 +1,12 @@
-// Files for journeys: made of seeded random bytes, read back whole.
+// Files for journeys: made of seeded random bytes (read back with ReadWholeFile,
+// child_process.h).
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <string>
-#include <vector>
-
-#include "tests/journeys/support/child_process.h"
 
 namespace qorval::journeys {
 
