@@ -313,6 +313,15 @@ TEST_F(TransmitDrainTest, FollowsProgressGivesUpWithoutItAndStopsWhenThePortIsGo
               DrainOutcome::NoProgress);
     EXPECT_EQ(elapsed_, DrainTiming{}.no_progress_limit);
 
+    // A writer that refills what the card sends: the count goes up and down but never past
+    // what it reached, and the wait ends as on a dead line.
+    elapsed_ = {};
+    auto refilled = [this]() -> std::optional<uint16_t> {
+        return static_cast<uint16_t>(2 + (elapsed_.count() / 10) % 2);
+    };
+    EXPECT_EQ(AwaitTransmitDrain(10, refilled, VirtualTiming()), DrainOutcome::NoProgress);
+    EXPECT_EQ(elapsed_, std::chrono::milliseconds(1010));
+
     // A port that no longer answers: no waiting at all.
     elapsed_ = {};
     EXPECT_EQ(AwaitTransmitDrain(
