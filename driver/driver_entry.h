@@ -12,8 +12,8 @@
 
 #include "driver/driver_context.h"
 #include "driver/ntstatus.h"
-#include "host/kernel/device_object.h"
-#include "host/kernel/sync.h"
+#include "kernel/device_object.h"
+#include "kernel/sync.h"
 
 namespace wyvel32 {
 

@@ -5,7 +5,7 @@
 #include "driver/lifecycle_gate.h"
 #include "driver/request_dispatch.h"
 #include "driver/request_read.h"
-#include "host/kernel/power.h"
+#include "kernel/power.h"
 
 namespace wyvel32 {
 

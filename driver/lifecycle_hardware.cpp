@@ -7,7 +7,7 @@
 #include "driver/frame_engine.h"
 #include "driver/register_access.h"
 #include "driver/register_map.h"
-#include "host/kernel/io_manager.h"
+#include "kernel/io_manager.h"
 
 namespace wyvel32 {
 namespace {

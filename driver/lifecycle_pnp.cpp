@@ -5,8 +5,8 @@
 #include "driver/lifecycle_gate.h"
 #include "driver/lifecycle_hardware.h"
 #include "driver/request_dispatch.h"
-#include "host/kernel/io_manager.h"
-#include "host/kernel/power.h"
+#include "kernel/io_manager.h"
+#include "kernel/power.h"
 
 namespace wyvel32 {
 namespace {

@@ -3,8 +3,8 @@
 
 #include "driver/lifecycle_gate.h"
 #include "driver/request_dispatch.h"
-#include "host/kernel/power.h"
-#include "host/kernel/work_item.h"
+#include "kernel/power.h"
+#include "kernel/work_item.h"
 
 namespace wyvel32 {
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 
 #include "driver/port_context.h"
-#include "host/kernel/device_object.h"
-#include "host/kernel/interrupt.h"
-#include "host/kernel/irp.h"
-#include "host/kernel/sync.h"
+#include "kernel/device_object.h"
+#include "kernel/interrupt.h"
+#include "kernel/irp.h"
+#include "kernel/sync.h"
 
 namespace wyvel32 {
 

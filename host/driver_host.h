@@ -7,9 +7,9 @@
 #include <string>
 
 #include "host/bus/simulated_bus.h"
-#include "host/kernel/io_manager.h"
 #include "host/server/control_socket_server.h"
 #include "host/server/device_socket_server.h"
+#include "kernel/io_manager.h"
 #include "platform/event_log.h"
 #include "platform/registry.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "host/kernel/io_manager.h"
+#include "kernel/io_manager.h"
 #include "platform/event_log.h"
 #include "platform/registry.h"
 

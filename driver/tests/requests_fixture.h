@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "driver/port_device.h"
-#include "host/kernel/io_manager.h"
+#include "kernel/io_manager.h"
 #include "platform/event_log.h"
 #include "platform/registry.h"
 #include "sim/line.h"

@@ -1,6 +1,6 @@
 #include "host/bus/card_lock.h"
 
-#include "host/kernel/sync.h"
+#include "kernel/sync.h"
 
 namespace qorval::host {
 

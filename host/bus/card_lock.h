@@ -13,7 +13,7 @@
 #include <functional>
 #include <mutex>
 
-#include "host/kernel/shared_interrupt_lock.h"
+#include "kernel/shared_interrupt_lock.h"
 #include "sim/sim_card.h"
 
 namespace qorval::host {

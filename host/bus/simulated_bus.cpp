@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "host/kernel/device_object.h"
-#include "host/kernel/dispatch_scope.h"
+#include "kernel/device_object.h"
+#include "kernel/dispatch_scope.h"
 
 namespace qorval::host {
 

@@ -22,8 +22,8 @@
 #include "host/bus/card_lock.h"
 #include "host/bus/locked_card.h"
 #include "host/bus/stream_wire.h"
-#include "host/kernel/io_manager.h"
 #include "host/server/control_commands.h"
+#include "kernel/io_manager.h"
 #include "sim/line.h"
 #include "sim/sim_card.h"
 

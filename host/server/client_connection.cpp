@@ -9,11 +9,11 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "host/kernel/dispatch_scope.h"
-#include "host/kernel/irp.h"
 #include "host/protocol/descriptor_passing.h"
 #include "host/protocol/spin_wait.h"
 #include "host/server/seqpacket_listener.h"
+#include "kernel/dispatch_scope.h"
+#include "kernel/irp.h"
 
 namespace qorval::host {
 

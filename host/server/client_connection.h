@@ -19,11 +19,11 @@
 #include <string>
 #include <thread>
 
-#include "host/kernel/io_manager.h"
 #include "host/protocol/device_protocol.h"
 #include "host/protocol/ring_region.h"
 #include "host/protocol/submission_reader.h"
 #include "host/server/reply_outbox.h"
+#include "kernel/io_manager.h"
 
 namespace qorval::host {
 

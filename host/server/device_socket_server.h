@@ -17,9 +17,9 @@
 #include <thread>
 #include <vector>
 
-#include "host/kernel/io_manager.h"
 #include "host/server/client_connection.h"
 #include "host/server/seqpacket_listener.h"
+#include "kernel/io_manager.h"
 
 namespace qorval::host {
 

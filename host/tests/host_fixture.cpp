@@ -12,9 +12,9 @@
 #include "driver/device_names.h"
 #include "driver/driver_context.h"
 #include "driver/registry_values.h"
-#include "host/kernel/device_object.h"
 #include "host/protocol/control_protocol.h"
 #include "host/protocol/descriptor_passing.h"
+#include "kernel/device_object.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 

@@ -9,8 +9,8 @@
 
 #include "driver/device_names.h"
 #include "driver/ntstatus.h"
-#include "host/kernel/device_object.h"
 #include "host/tests/host_fixture.h"
+#include "kernel/device_object.h"
 #include "platform/paths.h"
 
 namespace qorval::host::testing {

@@ -13,8 +13,8 @@
 #include <mutex>
 #include <thread>
 
-#include "host/kernel/verifier.h"
 #include "host/tests/host_fixture.h"
+#include "kernel/verifier.h"
 
 namespace qorval::host::testing {
 namespace {

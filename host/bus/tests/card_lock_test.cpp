@@ -12,9 +12,9 @@
 
 #include "host/bus/card_clock.h"
 #include "host/bus/locked_card.h"
-#include "host/kernel/dispatch_scope.h"
-#include "sim/line.h"
+#include "kernel/dispatch_scope.h"
 #include "sim/iusc_registers.h"
+#include "sim/line.h"
 
 namespace qorval::host {
 namespace {

@@ -1,11 +1,11 @@
-#include "host/kernel/irp.h"
+#include "kernel/irp.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
-#include "host/kernel/sync.h"
-#include "host/kernel/verifier.h"
+#include "kernel/sync.h"
+#include "kernel/verifier.h"
 
 namespace qorval::kernel {
 namespace {

@@ -1,6 +1,6 @@
-#include "host/kernel/bus_driver.h"
+#include "kernel/bus_driver.h"
 
-#include "host/kernel/power.h"
+#include "kernel/power.h"
 
 namespace qorval::kernel {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/kernel/verifier.h"
+#include "kernel/verifier.h"
 
 namespace {
 

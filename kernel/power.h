@@ -2,7 +2,7 @@
 // The power manager's side of power requests: PoRequestPowerIrp, PoStartNextPowerIrp,
 // PoSetPowerState. PoCallDriver is IoCallDriver.
 
-#include "host/kernel/device_object.h"
+#include "kernel/device_object.h"
 
 namespace qorval::kernel {
 

@@ -3,7 +3,7 @@
 // level on the I/O manager's system worker thread. The device object stays referenced while
 // an item is queued.
 
-#include "host/kernel/device_object.h"
+#include "kernel/device_object.h"
 
 namespace qorval::kernel {
 

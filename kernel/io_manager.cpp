@@ -1,11 +1,11 @@
-#include "host/kernel/io_manager.h"
+#include "kernel/io_manager.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "host/kernel/bus_driver.h"
-#include "host/kernel/sync.h"
-#include "host/kernel/verifier.h"
+#include "kernel/bus_driver.h"
+#include "kernel/sync.h"
+#include "kernel/verifier.h"
 
 namespace qorval::kernel {
 namespace {

@@ -8,9 +8,9 @@
 #include <mutex>
 #include <optional>
 
-#include "host/kernel/io_manager.h"
-#include "host/kernel/tests/test_driver.h"
-#include "host/kernel/verifier.h"
+#include "kernel/io_manager.h"
+#include "kernel/tests/test_driver.h"
+#include "kernel/verifier.h"
 
 namespace qorval::kernel::testing {
 

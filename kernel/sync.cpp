@@ -1,4 +1,4 @@
-#include "host/kernel/sync.h"
+#include "kernel/sync.h"
 
 namespace qorval::kernel {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "host/kernel/processor_pause.h"
+#include "kernel/processor_pause.h"
 
 namespace qorval::kernel {
 

@@ -43,10 +43,10 @@
 #include <thread>
 #include <vector>
 
-#include "host/kernel/device_object.h"
-#include "host/kernel/interrupt.h"
-#include "host/kernel/irp.h"
-#include "host/kernel/kernel_types.h"
+#include "kernel/device_object.h"
+#include "kernel/interrupt.h"
+#include "kernel/irp.h"
+#include "kernel/kernel_types.h"
 
 namespace wyvel32 {
 class Hardware;

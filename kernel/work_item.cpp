@@ -1,6 +1,6 @@
-#include "host/kernel/work_item.h"
+#include "kernel/work_item.h"
 
-#include "host/kernel/io_manager.h"
+#include "kernel/io_manager.h"
 
 namespace qorval::kernel {
 

@@ -1,4 +1,4 @@
-#include "host/kernel/verifier.h"
+#include "kernel/verifier.h"
 
 #include <cstdio>
 #include <cstdlib>

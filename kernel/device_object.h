@@ -8,9 +8,9 @@
 #include <mutex>
 #include <string>
 
-#include "host/kernel/irp.h"
-#include "host/kernel/kernel_types.h"
-#include "host/kernel/shared_interrupt_lock.h"
+#include "kernel/irp.h"
+#include "kernel/kernel_types.h"
+#include "kernel/shared_interrupt_lock.h"
 
 namespace wyvel32 {
 class Hardware;

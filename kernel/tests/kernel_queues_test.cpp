@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "host/kernel/tests/kernel_fixture.h"
+#include "kernel/tests/kernel_fixture.h"
 
 namespace qorval::kernel::testing {
 namespace {

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "host/kernel/io_manager.h"
+#include "kernel/io_manager.h"
 
 namespace qorval::kernel::testing {
 

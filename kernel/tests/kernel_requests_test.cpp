@@ -1,6 +1,6 @@
 // Handles, names, request records and the verifier's checks.
 
-#include "host/kernel/tests/kernel_fixture.h"
+#include "kernel/tests/kernel_fixture.h"
 
 namespace qorval::kernel::testing {
 namespace {

@@ -15,8 +15,8 @@
 #include <mutex>
 
 #include "driver/interrupt_sync.h"
-#include "host/kernel/kernel_types.h"
-#include "host/kernel/shared_interrupt_lock.h"
+#include "kernel/kernel_types.h"
+#include "kernel/shared_interrupt_lock.h"
 
 namespace qorval::kernel {
 

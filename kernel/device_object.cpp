@@ -1,7 +1,7 @@
-#include "host/kernel/device_object.h"
+#include "kernel/device_object.h"
 
-#include "host/kernel/io_manager.h"
-#include "host/kernel/verifier.h"
+#include "kernel/io_manager.h"
+#include "kernel/verifier.h"
 
 namespace qorval::kernel {
 namespace {

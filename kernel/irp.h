@@ -13,7 +13,7 @@
 #include <mutex>
 #include <vector>
 
-#include "host/kernel/kernel_types.h"
+#include "kernel/kernel_types.h"
 
 namespace qorval::kernel {
 

@@ -1,9 +1,9 @@
-#include "host/kernel/tests/test_driver.h"
+#include "kernel/tests/test_driver.h"
 
 #include <algorithm>
 
-#include "host/kernel/power.h"
-#include "host/kernel/sync.h"
+#include "kernel/power.h"
+#include "kernel/sync.h"
 
 namespace qorval::kernel::testing {
 namespace {

@@ -3,7 +3,7 @@
 // and completes the Plug and Play, power and system control requests that reach the bottom
 // of the stack, as a bus driver does.
 
-#include "host/kernel/device_object.h"
+#include "kernel/device_object.h"
 
 namespace qorval::kernel {
 

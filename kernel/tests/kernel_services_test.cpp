@@ -3,10 +3,10 @@
 
 #include <thread>
 
-#include "host/kernel/power.h"
-#include "host/kernel/sync.h"
-#include "host/kernel/tests/kernel_fixture.h"
-#include "host/kernel/work_item.h"
+#include "kernel/power.h"
+#include "kernel/sync.h"
+#include "kernel/tests/kernel_fixture.h"
+#include "kernel/work_item.h"
 
 namespace qorval::kernel::testing {
 namespace {

@@ -1,6 +1,6 @@
-#include "host/kernel/interrupt.h"
+#include "kernel/interrupt.h"
 
-#include "host/kernel/io_manager.h"
+#include "kernel/io_manager.h"
 
 namespace qorval::kernel {
 
