@@ -4,37 +4,6 @@
 #include "kernel/verifier.h"
 
 namespace qorval::kernel {
-namespace {
-
-// The device whose driver's start-I/O routine runs on this thread, if any.
-thread_local DeviceObject* t_inStartIo = nullptr;
-
-// Runs the driver's start-I/O routine for `irp`, entered holding the cancel lock (which the
-// routine releases), and goes on with the next packet whenever the routine asked for it
-// through IoStartNextPacket. Looping here instead of recursing keeps the stack flat however
-// many writes are queued.
-void RunStartIo(DeviceObject* device, Irp* irp) {
-    DeviceObject* const outer = t_inStartIo;
-    t_inStartIo = device;
-    while (irp != nullptr) {
-        device->StartNextRequested.store(false);
-        device->CurrentIrp.store(irp);
-        irp->CurrentDevice.store(device);
-        device->Driver->DriverStartIo(device, irp);
-        if (!device->StartNextRequested.load()) {
-            break;
-        }
-        IoAcquireCancelSpinLock();
-        irp = device->Queue.Remove();
-        device->CurrentIrp.store(irp);
-        if (irp == nullptr) {
-            IoReleaseCancelSpinLock();
-        }
-    }
-    t_inStartIo = outer;
-}
-
-}  // namespace
 
 DeviceObject::DeviceObject(IoManager& manager, DriverObject* driver, std::string name,
                            std::shared_ptr<void> extension, uint32_t device_type,
@@ -108,43 +77,6 @@ NTSTATUS IoCallDriver(DeviceObject* device, Irp* irp) {
                          " returned STATUS_PENDING for a request it did not mark pending");
     }
     return status;
-}
-
-void IoStartPacket(DeviceObject* device, Irp* irp, CancelRoutine cancel_routine) {
-    IoAcquireCancelSpinLock();
-    irp->CurrentDevice.store(device);
-    if (cancel_routine != nullptr) {
-        IoSetCancelRoutine(irp, cancel_routine);
-    }
-    if (!device->Queue.Insert(irp)) {
-        RunStartIo(device, irp);  // releases the cancel lock
-        return;
-    }
-    // Queued. A request cancelled before its cancel routine was set had nobody to cancel
-    // it; do it now that it is on the queue, where its cancel routine can find it.
-    if (irp->Cancel.load()) {
-        if (const CancelRoutine routine = IoSetCancelRoutine(irp, nullptr)) {
-            routine(device, irp);  // releases the cancel lock
-            return;
-        }
-    }
-    IoReleaseCancelSpinLock();
-}
-
-void IoStartNextPacket(DeviceObject* device, bool cancelable) {
-    (void)cancelable;  // every start-I/O queue of this model is cancelable
-    if (t_inStartIo == device) {
-        device->StartNextRequested.store(true);  // the start loop carries on
-        return;
-    }
-    IoAcquireCancelSpinLock();
-    device->CurrentIrp.store(nullptr);
-    Irp* next = device->Queue.Remove();
-    if (next == nullptr) {
-        IoReleaseCancelSpinLock();
-        return;
-    }
-    RunStartIo(device, next);  // releases the cancel lock
 }
 
 NTSTATUS IoGetDeviceProperty(DeviceObject* physical_device, DeviceProperty property,

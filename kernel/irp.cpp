@@ -4,16 +4,10 @@
 #include <cstdio>
 #include <string>
 
-#include "kernel/sync.h"
 #include "kernel/verifier.h"
 
 namespace qorval::kernel {
 namespace {
-
-SpinLock& CancelLock() {
-    static SpinLock lock;
-    return lock;
-}
 
 std::string Describe(const Irp* irp) {
     char text[96];
@@ -81,25 +75,6 @@ void IoCompleteRequest(Irp* irp) {
     if (finished) {
         finished(*irp);
     }
-}
-
-bool IoCancelIrp(Irp* irp) {
-    IoAcquireCancelSpinLock();
-    irp->Cancel.store(true);
-    const CancelRoutine routine = irp->CurrentCancelRoutine.exchange(nullptr);
-    if (routine == nullptr) {
-        IoReleaseCancelSpinLock();
-        return false;
-    }
-    routine(irp->CurrentDevice.load(), irp);  // releases the cancel lock
-    return true;
-}
-
-void IoAcquireCancelSpinLock() {
-    CancelLock().Acquire();
-}
-void IoReleaseCancelSpinLock() {
-    CancelLock().Release();
 }
 
 void IrpList::PushBack(Irp* irp) {
