@@ -6,7 +6,7 @@
 //
 // A violation is reported to one process-wide handler. The default handler writes the
 // message to stderr and aborts, as a bug check would; test programs install a handler that
-// fails the running test instead (see host/kernel/tests/verifier_in_tests.cpp).
+// fails the running test instead (see kernel/tests/verifier_in_tests.cpp).
 
 #include <atomic>
 #include <functional>
