@@ -167,13 +167,24 @@ uint32_t Qorval_Port::GetBlock(uint8_t* buffer, uint32_t count, uint32_t& got,
 
 uint32_t Qorval_Port::WaitForTxBuffer(uint16_t& free) {
     const uint32_t start = qorval::GetTickCount();
-    while ((free = TxBuffersFree()) == 0) {
+    for (;;) {
+        // A count that cannot be had ends the wait with its result: on a handle that has lost
+        // its port every count fails at once, and waiting for one would only spin for 5 seconds
+        // before reporting a full ring that nobody saw.
+        uint16_t waiting = 0;
+        free = 0;
+        if (uint32_t result = QORVAL_GetBufferCount(handle, &waiting, &free);
+            result != QORVAL_OK) {
+            return result;
+        }
+        if (free != 0) {
+            return QORVAL_OK;
+        }
         if (ElapsedSeconds(start) > kTxWaitSeconds) {
             return QP_NO_TX_BUFFER;
         }
         std::this_thread::yield();
     }
-    return QORVAL_OK;
 }
 
 uint32_t Qorval_Port::PutByte(uint8_t byte) {
@@ -185,6 +196,10 @@ uint32_t Qorval_Port::PutByte(uint8_t byte) {
 }
 
 uint32_t Qorval_Port::PutBlock(const uint8_t* data, uint32_t length) {
+    return PutBlock(data, length, [this](uint16_t& free) { return WaitForTxBuffer(free); });
+}
+
+uint32_t Qorval_Port::PutBlock(const uint8_t* data, uint32_t length, const TxBufferWait& wait) {
     uint32_t offset = 0;
     // Buffers the last count reported free and not yet filled: only this handle puts frames on
     // the port, so they stay free, and each piece after the first of a count goes without
@@ -192,7 +207,7 @@ uint32_t Qorval_Port::PutBlock(const uint8_t* data, uint32_t length) {
     uint16_t free = 0;
     while (offset < length) {
         if (free == 0) {
-            if (uint32_t result = WaitForTxBuffer(free); result != QORVAL_OK) {
+            if (uint32_t result = wait(free); result != QORVAL_OK) {
                 return result;
             }
         }

@@ -12,6 +12,7 @@
 // workers use only GetHandle, GetPortInfo and TxBuffersFree.
 
 #include <cstdint>
+#include <functional>
 
 #include "portaccess/qorval32.h"
 
@@ -68,12 +69,18 @@ class Qorval_Port {
     // Up to `count` bytes until more than `timeoutSeconds` have passed; `got` says how many.
     // Returns the last library result (0 when time ran out).
     uint32_t GetBlock(uint8_t* buffer, uint32_t count, uint32_t& got, uint32_t timeoutSeconds);
-    // One single-byte frame; QP_NO_TX_BUFFER when no transmit buffer frees within 5 seconds.
+    // One single-byte frame; QP_NO_TX_BUFFER when no transmit buffer frees within 5 seconds,
+    // the library's result at once when the free buffers cannot be counted.
     uint32_t PutByte(uint8_t byte);
     // The data cut into frames of at most PieceSize() bytes. Each piece waits for a free
     // transmit buffer as PutByte does, but a count that reported several free covers as many
     // pieces.
     uint32_t PutBlock(const uint8_t* data, uint32_t length);
+    // PutBlock with the caller's wait for a free transmit buffer in place of the 5-second one:
+    // `wait` returns 0 with the count of free buffers in `free` (at least 1), or the result the
+    // block ends with. A window passes a wait that keeps handling its events.
+    using TxBufferWait = std::function<uint32_t(uint16_t& free)>;
+    uint32_t PutBlock(const uint8_t* data, uint32_t length, const TxBufferWait& wait);
     // The longest frame PutBlock sends: TxFrameSize(), but no longer than a port set up like
     // this one can receive with a 32-bit frame check (RxBufferSize() - 4).
     uint32_t PieceSize() const;
@@ -104,6 +111,7 @@ class Qorval_Port {
 
   private:
     // Waits up to 5 seconds for a free transmit buffer; `free` is the count that ended the wait.
+    // A failed count ends it at once with the library's result.
     uint32_t WaitForTxBuffer(uint16_t& free);
     uint32_t SetModemBit(uint16_t bit, bool on);
     int GetModemBit(uint16_t bit);

@@ -65,6 +65,8 @@ void FakeState::Reset() {
     autoAdvanceMs = 0;
     failNext.clear();
     reportedDriverCount.reset();
+    hostGone = false;
+    deadHandles.clear();
     callLog.clear();
 }
 
@@ -163,6 +165,31 @@ void FakeLibrary::SetPortInfo(uint16_t driver, uint16_t port, const PortInfo& in
     std::lock_guard lock(state_->mutex);
     if (FakePort* p = state_->ByKey({driver, port}); p != nullptr) {
         p->info = info;
+    }
+}
+
+void FakeLibrary::KillHost() {
+    std::lock_guard lock(state_->mutex);
+    state_->hostGone = true;
+    for (auto& [key, port] : state_->ports) {
+        if (port.handle != 0) {
+            state_->deadHandles.insert(port.handle);
+            state_->handles.erase(port.handle);
+            port.handle = 0;
+            port.modemOutputs = 0;
+        }
+    }
+}
+
+void FakeLibrary::RestartHost() {
+    std::lock_guard lock(state_->mutex);
+    state_->hostGone = false;
+}
+
+void FakeLibrary::RemovePort(uint16_t driver, uint16_t port) {
+    std::lock_guard lock(state_->mutex);
+    if (FakePort* p = state_->ByKey({driver, port}); p != nullptr) {
+        p->removed = true;
     }
 }
 

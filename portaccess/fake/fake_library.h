@@ -17,7 +17,9 @@
 //    3 both; other masks give 4;
 //  - TransmitCommChar sends the byte as a one-byte frame;
 //  - SystemInfo lists all four drivers with four ports each, as the real library does; the
-//    present flags mark the drivers and ports added here (ports above 4 are not listed).
+//    present flags mark the drivers and ports added here (ports above 4 are not listed);
+//  - a host that dies and a port that is removed fail as with the real library (KillHost,
+//    RemovePort).
 //
 // All functions are thread-safe. Every QORVAL_* call is logged as "Name(handle)" (PortOpen as
 // "QORVAL_PortOpen(driver,port)", GetSystemInfo as "QORVAL_GetSystemInfo()"); ResetBuffers,
@@ -81,6 +83,16 @@ class FakeLibrary {
     // The driver count QORVAL_GetSystemInfo reports from now on, in place of 4 (the four
     // entries stay, one per driver type); nullopt returns to 4.
     void SetReportedDriverCount(std::optional<uint16_t> count);
+    // The driver host dies, as the real library sees it: QORVAL_GetSystemInfo fails with 14, an
+    // open fails with 10 (a port socket nobody listens on), every handle open now fails every
+    // call with 14 for good; closing it succeeds.
+    void KillHost();
+    // A host runs again: SystemInfo and opens work as before; the handles the dead host served
+    // stay dead.
+    void RestartHost();
+    // The port's device is surprise-removed: its open handle fails every call with 7 (closing
+    // it succeeds), SystemInfo no longer lists it and an open gives 10. AddPort brings it back.
+    void RemovePort(uint16_t driver, uint16_t port);
     // The whole PortState as the port reports it from now on, settings and counters.
     void SetPortState(uint16_t driver, uint16_t port, const PortState& state);
     // The record last given to QORVAL_SetPortState, byte for byte; nullopt when none was.

@@ -103,9 +103,15 @@ uint32_t WithPortLogged(const char* function, QORVAL_HANDLE handle, std::string 
     if (auto failed = s.Enter(function, std::move(args))) {
         return *failed;
     }
+    if (s.deadHandles.count(handle) != 0) {
+        return QORVAL_GENERAL_ERROR;  // the host that served the handle has gone
+    }
     FakePort* port = s.ByHandle(handle);
     if (port == nullptr) {
         return QORVAL_INVALID_HANDLE;
+    }
+    if (port->removed) {
+        return QORVAL_PORT_NOT_OPEN;  // the device went away under the handle
     }
     return body(s, port);
 }
@@ -128,6 +134,9 @@ uint32_t QORVAL_GetSystemInfo(SystemInfo* info) {
     if (info == nullptr) {
         return QORVAL_INVALID_PARAMETER;
     }
+    if (s.hostGone) {
+        return QORVAL_GENERAL_ERROR;
+    }
     // All four driver entries with their port entries, as the real library fills them;
     // present flags for the drivers and ports added to the fake.
     std::memset(info, 0, sizeof(*info));
@@ -143,7 +152,7 @@ uint32_t QORVAL_GetSystemInfo(SystemInfo* info) {
     }
     for (const auto& [key, port] : s.ports) {
         auto [driver, number] = key;
-        if (driver >= QORVAL_MAX_DRIVERS) {
+        if (driver >= QORVAL_MAX_DRIVERS || port.removed) {
             continue;
         }
         SystemInfoDriver& entry = info->drivers[driver];
@@ -171,7 +180,7 @@ uint32_t QORVAL_PortOpen(uint16_t driverType, uint16_t portNumber, QORVAL_HANDLE
         return QORVAL_INVALID_DRIVER_TYPE;
     }
     FakePort* port = s.ByKey({driverType, portNumber});
-    if (port == nullptr) {
+    if (port == nullptr || port->removed || s.hostGone) {
         return QORVAL_PORT_NUMBER;
     }
     if (port->handle != 0) {
@@ -184,6 +193,21 @@ uint32_t QORVAL_PortOpen(uint16_t driverType, uint16_t portNumber, QORVAL_HANDLE
 }
 
 uint32_t QORVAL_PortClose(QORVAL_HANDLE handle) {
+    {
+        // A handle whose host or device has gone still closes, as with the real library.
+        FakeState& s = State();
+        std::lock_guard lock(s.mutex);
+        if (s.deadHandles.erase(handle) != 0) {
+            (void)s.Enter(__func__, Arg(handle));
+            return QORVAL_OK;
+        }
+        if (FakePort* port = s.ByHandle(handle); port != nullptr && port->removed) {
+            (void)s.Enter(__func__, Arg(handle));
+            s.handles.erase(handle);
+            port->handle = 0;
+            return QORVAL_OK;
+        }
+    }
     return WithPort(__func__, handle, [&](FakeState& s, FakePort* port) -> uint32_t {
         s.handles.erase(handle);
         port->handle = 0;

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +37,7 @@ struct FakePort {
     uint16_t modemOutputs = 0;  // DTR, RTS
     uint16_t modemInputs = 0;   // set by the test
     uint32_t dropped = 0;
+    bool removed = false;  // surprise-removed: its handle gets 7, it is not listed or opened
     PortState state{};  // settable fields and counters
     std::optional<PortInfo> info;         // replaces the adapter driver's PortInfo when set
     std::optional<PortState> lastWritten;  // the record of the last QORVAL_SetPortState
@@ -50,6 +52,8 @@ struct FakeState {
     uint32_t autoAdvanceMs = 0;
     std::map<std::string, uint32_t, std::less<>> failNext;
     std::optional<uint16_t> reportedDriverCount;  // SystemInfo's count in place of 4
+    bool hostGone = false;                        // KillHost until RestartHost
+    std::set<QORVAL_HANDLE> deadHandles;          // handles a dead host served
     std::deque<std::string> callLog;  // newest kLogLimit calls
     static constexpr size_t kLogLimit = 1 << 16;
 
