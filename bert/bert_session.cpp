@@ -1,6 +1,7 @@
 #include "bert/bert_session.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "bert/bert_texts.h"
 #include "bert/pattern.h"
@@ -62,6 +63,8 @@ uint32_t BertSession::OpenPort() {
     if (const uint32_t result = port_.Open(); result != QORVAL_OK) {
         return result;
     }
+    portLoss_.store(PortLoss::kNone, std::memory_order_relaxed);
+    portLossMessage_.reset();
     ReadPortFigures();
     StartReceive();
     startEnabled_ = !RepeatMode();
@@ -84,13 +87,14 @@ void BertSession::ReadPortFigures() {
 
 void BertSession::StartReceive() {
     receive_.Start([this] {
-        ReceiveWorker({&port_, &receive_.Running(), &repeatMode_, &counters_, &checker_});
+        ReceiveWorker(
+            {&port_, &receive_.Running(), &repeatMode_, &counters_, &checker_, &portLoss_});
     });
 }
 
 void BertSession::StartTransmit() {
     transmit_.Start([this] {
-        TransmitWorker({&port_, &transmit_.Running(), &counters_.txFrames});
+        TransmitWorker({&port_, &transmit_.Running(), &counters_.txFrames, &portLoss_});
     });
 }
 
@@ -116,6 +120,19 @@ void BertSession::ClosePort() {
     startEnabled_ = stateEnabled_ = diskEnabled_ = false;
     display_.status = text::kNoData;
     display_.txBufferBar = display_.rxBufferBar = 0;
+}
+
+void BertSession::ClosePortLost(PortLoss loss) {
+    // As "Close": every worker stopped (those that found the loss have ended already) and the
+    // port's dead handle given back, so that "Open ..." can open a port again once the host
+    // or the port is back. The counters keep what the test had reached.
+    const uint16_t number = port_.GetPortNumber();
+    ClosePort();
+    portLossMessage_ = PortLossMessage(loss, number);
+}
+
+std::optional<std::string> BertSession::TakePortLossMessage() {
+    return std::exchange(portLossMessage_, std::nullopt);
 }
 
 std::optional<std::string_view> BertSession::StartStop() {
@@ -196,6 +213,10 @@ void BertSession::ShowCounters() {
 
 void BertSession::Tick() {
     if (!IsPortOpen()) {
+        return;
+    }
+    if (const PortLoss loss = portLoss_.load(std::memory_order_relaxed); loss != PortLoss::kNone) {
+        ClosePortLost(loss);
         return;
     }
     const uint32_t elapsedMs = GetTickCount() - statsStartMs_;

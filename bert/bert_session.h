@@ -15,6 +15,7 @@
 #include "bert/bert_texts.h"
 #include "bert/checker.h"
 #include "bert/worker_thread.h"
+#include "bert/workers.h"
 #include "portaccess/qorval_port.h"
 
 namespace qorval::bert {
@@ -60,8 +61,12 @@ class BertSession {
     void SetDiskThread(bool on);
     // "Exit" or closing: every running flag cleared, every worker awaited, the port closed.
     void Shutdown();
-    // The 100 ms timer.
+    // The 100 ms timer. When a worker found the port gone, the workers are stopped and the
+    // port closed as "Close" does, and the message saying so waits in TakePortLossMessage.
     void Tick();
+    // The text telling that the port has gone and what to do, once after the Tick that found
+    // it; nullopt otherwise.
+    std::optional<std::string> TakePortLossMessage();
 
     // Control states.
     bool IsPortOpen() const { return port_.IsOpen(); }
@@ -79,6 +84,7 @@ class BertSession {
     void StartTransmit();
     void StartDisk();
     void StopAll();
+    void ClosePortLost(PortLoss loss);
     void ShowCounters();
     void ComputeRates(uint32_t elapsedMs);
 
@@ -88,6 +94,8 @@ class BertSession {
     BertCounters counters_;
     BertChecker checker_;
     std::atomic<uint32_t> repeatMode_{0};
+    SharedPortLoss portLoss_{PortLoss::kNone};
+    std::optional<std::string> portLossMessage_;
     uint32_t dataBits_ = 8;
     uint32_t statsStartMs_ = 0;
     uint32_t rateTick_ = 0;

@@ -5,6 +5,7 @@
 
 #include "bert/bert_session.h"
 #include "bert/bert_texts.h"
+#include "portaccess/port_loss.h"
 
 namespace qorval::bert {
 namespace {
@@ -122,6 +123,11 @@ int RunKessup(const KessupOptions& options, std::ostream& out, KessupTicker& tic
             break;
         }
         session.Tick();
+        if (const auto lost = session.TakePortLossMessage()) {
+            // The port has gone: the tick stopped the workers and closed it; say so and end.
+            out << *lost << '\n' << KessupSummary(session) << '\n';
+            return kExitPortLost;
+        }
         if (tick % kTicksPerSecond == 0) {
             out << KessupStatusLine(session) << '\n' << std::flush;
         }

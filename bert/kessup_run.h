@@ -34,7 +34,9 @@ class KessupTicker {
     virtual bool WaitTick(const BertSession& session) = 0;
 };
 
-// Runs the test; returns the process exit code (0, or 1 when the port cannot be opened).
+// Runs the test; returns the process exit code: 0, 1 when the port cannot be opened, or
+// kExitPortLost (portaccess/port_loss.h) when the port went away during the run, after the
+// message saying why.
 int RunKessup(const KessupOptions& options, std::ostream& out, KessupTicker& ticker);
 
 // The fields of one display line and the summary line.

@@ -29,8 +29,10 @@ void CountError(BertCounters& c, uint32_t result) {
 void ReceiveWorker(ReceiveParams params) {
     const QORVAL_HANDLE handle = params.port->GetHandle();
     PortInfo info{};
-    if (params.port->GetPortInfo(info) != QORVAL_OK) {
-        return;  // without the largest frame size there is no buffer to read into
+    if (const uint32_t result = params.port->GetPortInfo(info); result != QORVAL_OK) {
+        // Without the largest frame size there is no buffer to read into.
+        (void)PortGone(*params.port, result, *params.portLoss);
+        return;
     }
     std::vector<uint8_t> buffer;
     try {
@@ -57,6 +59,9 @@ void ReceiveWorker(ReceiveParams params) {
             params.checker->Check(buffer.data(), length, c);
         }
         if (result != QORVAL_OK) {
+            if (PortGone(*params.port, result, *params.portLoss)) {
+                return;
+            }
             CountError(c, result);
         }
     }

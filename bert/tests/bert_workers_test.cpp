@@ -38,6 +38,7 @@ class BertWorkersTest : public ::testing::Test {
         fake.AddPort({.port = 2});
     }
     FakeLibrary& fake = FakeLibrary::Instance();
+    SharedPortLoss loss{qorval::PortLoss::kNone};
 };
 
 TEST_F(BertWorkersTest, TesterAndRepeaterKeepInSyncWithoutErrors) {
@@ -113,7 +114,7 @@ TEST_F(BertWorkersTest, TransmitWorkerStopsWhileNoBufferEverFrees) {
     fake.SetTxBuffersFree(kDriver, 1, 0);
     std::atomic<uint32_t> txFrames{0};
     WorkerThread worker;
-    worker.Start([&] { TransmitWorker({&port, &worker.Running(), &txFrames}); });
+    worker.Start([&] { TransmitWorker({&port, &worker.Running(), &txFrames, &loss}); });
     ASSERT_TRUE(WaitFor([&] {
         auto log = fake.CallLog();
         return std::count(log.begin(), log.end(),
@@ -134,7 +135,7 @@ TEST_F(BertWorkersTest, TransmitWorkerFillsEveryBufferItCountedFree) {
     fake.ClearCallLog();
     std::atomic<uint32_t> txFrames{0};
     WorkerThread worker;
-    worker.Start([&] { TransmitWorker({&port, &worker.Running(), &txFrames}); });
+    worker.Start([&] { TransmitWorker({&port, &worker.Running(), &txFrames, &loss}); });
     ASSERT_TRUE(WaitFor([&] { return Load(txFrames) >= 200; }));
     worker.Stop();
     const auto log = fake.CallLog();
@@ -164,9 +165,44 @@ TEST_F(BertWorkersTest, ReceiveWorkerEndsWhenThePortCannotBeDescribed) {
     std::atomic<uint32_t> repeat{0};
     BertCounters counters;
     BertChecker checker;
-    std::thread worker(ReceiveWorker, ReceiveParams{&port, &running, &repeat, &counters, &checker});
+    std::thread worker(ReceiveWorker, ReceiveParams{&port, &running, &repeat, &counters, &checker, &loss});
     worker.join();  // with the running flag still set
     EXPECT_EQ(Load(counters.rxFrames), 0u);
+}
+
+// A dead handle fails every request at once: workers that went on would spin on failures
+// (counting each read's as an "Other Error"). Both end on their own, with the running flags
+// still set, and leave the cause for the window.
+TEST_F(BertWorkersTest, WorkersEndOnTheirOwnWhenThePortGoes) {
+    for (const bool removed : {false, true}) {
+        SCOPED_TRACE(removed ? "port removed" : "host killed");
+        fake.Reset();
+        fake.AddPort({.port = 1});
+        loss = qorval::PortLoss::kNone;
+        Qorval_Port port{kDriver, 1};
+        ASSERT_EQ(port.Open(), QORVAL_OK);
+        fake.SetTxBuffersFree(kDriver, 1, 0);  // the transmitter waits for a buffer
+        std::atomic<uint16_t> running{1};
+        std::atomic<uint32_t> repeat{0}, txFrames{0};
+        BertCounters counters;
+        BertChecker checker;
+        std::thread receive(ReceiveWorker,
+                            ReceiveParams{&port, &running, &repeat, &counters, &checker, &loss});
+        std::thread transmit(TransmitWorker, TransmitParams{&port, &running, &txFrames, &loss});
+        ASSERT_TRUE(WaitFor([&] { return fake.CallLog().size() > 20; }));
+        if (removed) {
+            fake.RemovePort(kDriver, 1);
+        } else {
+            fake.KillHost();
+        }
+        receive.join();
+        transmit.join();
+        EXPECT_EQ(running.load(), 1);
+        EXPECT_EQ(loss.load(), removed ? qorval::PortLoss::kPortRemoved
+                                       : qorval::PortLoss::kHostGone);
+        EXPECT_EQ(Load(counters.otherErrors), 0u);
+        port.Close();
+    }
 }
 
 class DiskLoadTest : public ::testing::Test {

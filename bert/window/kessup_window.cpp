@@ -93,7 +93,15 @@ void KessupWindow::timerEvent(QTimerEvent* event) {
         return;
     }
     session_.Tick();
+    const std::optional<std::string> lost = session_.TakePortLossMessage();
+    if (lost) {
+        ShowControls();  // the port is closed: "Open ..." again
+    }
     ShowDisplay();
+    if (lost) {
+        // The box runs its own event loop; the timer goes on ticking on a closed port meanwhile.
+        ui::ShowWarning(messages_, *lost, text::kCaption);
+    }
 }
 
 void KessupWindow::done(int result) {

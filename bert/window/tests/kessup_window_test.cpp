@@ -237,6 +237,38 @@ TEST_F(KessupWindowTest, ClosingTheWindowWhileATestRunsStopsItAndClosesThePort) 
     EXPECT_TRUE(PortIsFree(2));
 }
 
+// The port goes under a running test (surprise-removed; a killed host ends the same way): the
+// window says so once with the cause, closes the port as "Close" does, and opens the other port
+// afterwards. The statistics stay as the test left them.
+TEST_F(KessupWindowTest, APortThatGoesIsSaidOnceAndClosedAndAnotherOpensAfterwards) {
+    ASSERT_NO_FATAL_FAILURE(RunTestInSync());
+    Click(tester, "diskThread");
+    SeenMessageBox seen;
+    WhenModal([&](QWidget* box) {
+        EXPECT_TRUE(SaveScreenshot(*box, "kessup-port-lost"));
+        AnswerNextMessageBox(QMessageBox::Ok, &seen);
+    });
+    ASSERT_EQ(host.Host().AnswerControlCommand("surprise-remove 1"), "ok\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !seen.text.isEmpty(); }, 10000));
+    EXPECT_EQ(seen.caption, "Kessup");
+    EXPECT_EQ(seen.icon, QMessageBox::Warning);
+    EXPECT_TRUE(seen.text.contains("Port 1 was removed")) << seen.text.toStdString();
+    EXPECT_TRUE(seen.text.contains("wyvel32 run"));
+    EXPECT_EQ(Shown(tester, "portButton"), "Open ...");
+    EXPECT_EQ(Shown(tester, "startButton"), "Start");
+    EXPECT_FALSE(Enabled(tester, "startButton"));
+    EXPECT_FALSE(Box(tester, "diskThread")->isChecked());
+    EXPECT_NE(Shown(tester, "rxFrames"), "0");
+    const uint32_t errors = tester.Session().Counters().otherErrors.load();
+    QTest::qWait(300);  // ticks of the timer on the closed port
+    EXPECT_EQ(tester.Session().Counters().otherErrors.load(), errors);
+
+    // Port 2, freed by the repeater and now the only one listed, opens in the same window.
+    Click(repeater, "portButton");
+    ASSERT_TRUE(OpenThroughDialog(tester, 0));
+    EXPECT_EQ(tester.Session().Port().GetPortNumber(), 2);
+}
+
 TEST_F(KessupWindowTest, AboutIsInTheContextMenuAndOnF1) {
     ASSERT_EQ(tester.contextMenuPolicy(), Qt::ActionsContextMenu);
     ASSERT_TRUE(tester.actions().contains(tester.AboutAction()));
