@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "portaccess/port_loss.h"
+
 #include "terminal/xmodem_receiver.h"
 #include "terminal/xmodem_sender.h"
 
@@ -22,8 +24,6 @@ constexpr const char* kNoTxFrame =
 constexpr uint32_t kGetBlockSeconds = 1;
 // A line of nothing but damaged frames still ends the tick after this many.
 constexpr int kMaxLossesPerTick = 1024;
-// The same limit PutBlock keeps for a free transmit buffer.
-constexpr uint32_t kTxBufferWaitSeconds = 5;
 
 }  // namespace
 
@@ -66,6 +66,7 @@ bool TerminalSession::OpenSelectedPort() {
         return false;
     }
     losses_.Reset();
+    watch_.Clear();
     PortInfo info{};
     PortState state{};
     uint32_t result = port_.GetPortInfo(info);
@@ -88,9 +89,14 @@ void TerminalSession::PollTick(size_t budget) {
     size_t taken = 0;
     int lost = 0;
     while (taken < budget && port_.IsOpen()) {
-        // The port object drops a frame that comes with an error; it is counted here.
+        // The port object drops a frame that comes with an error; it is counted here. A port
+        // that has gone is told apart first: its results are not losses of the line.
         uint32_t result = 0;
         if (!port_.Poll(result)) {
+            if (watch_.Check(result)) {
+                ClosePortLost();
+                break;
+            }
             if (CountLoss(result) && ++lost < kMaxLossesPerTick) {
                 continue;
             }
@@ -113,9 +119,15 @@ void TerminalSession::PollTick(size_t budget) {
     if (log_ != nullptr) {
         std::fflush(log_);  // what arrived reaches the file within a tick
     }
+    if (!port_.IsOpen()) {
+        return;
+    }
+    // A word that cannot be read shows every line off rather than the last state read.
     uint16_t word = 0;
-    if (port_.IsOpen() && port_.GetModemControl(word) == 0) {
-        window_.ShowModemLines(word);
+    const uint32_t result = port_.GetModemControl(word);
+    window_.ShowModemLines(result == 0 ? word : 0);
+    if (watch_.Check(result)) {
+        ClosePortLost();
     }
 }
 
@@ -131,9 +143,21 @@ bool TerminalSession::CountLoss(uint32_t result) {
     return true;
 }
 
+void TerminalSession::ClosePortLost() {
+    if (!port_.IsOpen()) {
+        return;  // closed already by whoever saw it first
+    }
+    const std::string text = PortLossMessage(watch_.Loss(), port_.GetPortNumber());
+    port_.Close();
+    tx_frame_ = 0;
+    window_.ShowModemLines(0);
+    window_.PortClosed();
+    ui::ShowWarning(messages_, text, kCaption);
+}
+
 void TerminalSession::TypeChar(char c) {
-    if (port_.IsOpen()) {
-        port_.PutByte(static_cast<uint8_t>(c));
+    if (port_.IsOpen() && watch_.Check(port_.PutByte(static_cast<uint8_t>(c)))) {
+        ClosePortLost();
     }
     if (echo_) {
         text_.Type(c);
@@ -176,26 +200,18 @@ void TerminalSession::RtsButton(bool shown_pressed) {
     port_.SetRTS(!shown_pressed);
 }
 
-bool TerminalSession::WaitForTxBuffer() {
-    const uint32_t begin = NowMs();
-    IdleWait idle;
-    while (port_.TxBuffersFree() == 0 && !cancel_.load(std::memory_order_relaxed) &&
-           ElapsedSeconds(begin) <= kTxBufferWaitSeconds) {
-        Dispatch();
-        idle();
-    }
-    return !cancel_.load(std::memory_order_relaxed);
-}
-
 bool TerminalSession::SendTextChunk(LockedFile& file, std::vector<uint8_t>& chunk, size_t length) {
     if (!file.ReadExact(chunk.data(), length)) {
         ShowError(kFileReadFailed);
         return false;
     }
-    if (!WaitForTxBuffer()) {
+    // The chunk waits for free transmit buffers with the window alive, as long as PutBlock
+    // would; a Cancel meanwhile, or a port that has gone, ends it without a word here.
+    const uint32_t result =
+        PutBytes(port_, Ui(), chunk.data(), static_cast<uint32_t>(length));
+    if (cancel_.load(std::memory_order_relaxed)) {
         return false;
     }
-    const uint32_t result = port_.PutBlock(chunk.data(), static_cast<uint32_t>(length));
     if (result != 0) {
         ShowError(Format(kWriteError, static_cast<int>(result)));
         return false;
@@ -235,13 +251,17 @@ TransferOutcome TerminalSession::TransmitTextFile(const std::string& path) {
             progress_.SetPercent(100);
         }
     }
-    const bool cancelled = cancel_.load(std::memory_order_relaxed);
+    const bool cancelled = CancelledByUser();
     if (!cancelled) {
         progress_.Close();
     }
     file->Close();
     window_.EnableMainWindow(true);
     window_.FocusTextArea();
+    if (PortLost()) {
+        ClosePortLost();
+        return TransferOutcome::Failed;
+    }
     if (cancelled) {
         return TransferOutcome::Cancelled;
     }
@@ -258,7 +278,7 @@ TransferOutcome TerminalSession::RunTransfer(bool receiving, Body body) {
 
     const TransferOutcome outcome = body();
 
-    if (!cancel_.load(std::memory_order_relaxed)) {
+    if (!CancelledByUser()) {
         progress_.Close();
     }
     if (!window_.StartPollTimer()) {
@@ -267,6 +287,11 @@ TransferOutcome TerminalSession::RunTransfer(bool receiving, Body body) {
     window_.EnableMainWindow(true);
     if (receiving || outcome == TransferOutcome::Succeeded) {
         window_.FocusTextArea();
+    }
+    if (PortLost()) {
+        // The transfer stopped as after a Cancel; now the port goes and the user hears why.
+        ClosePortLost();
+        return TransferOutcome::Failed;
     }
     return outcome;
 }

@@ -13,6 +13,7 @@
 
 #include "portaccess/qorval_port.h"
 #include "terminal/locked_file.h"
+#include "terminal/port_watch.h"
 #include "terminal/protocol.h"
 #include "terminal/receive_losses.h"
 #include "terminal/received_text.h"
@@ -35,6 +36,8 @@ class WindowHooks {
     virtual void SetTitle(std::string_view title) = 0;
     // The modem toolbar's six buttons from the modem control word.
     virtual void ShowModemLines(uint16_t word) = 0;
+    // The engine closed the port on its own (it had gone): menus and toolbars follow.
+    virtual void PortClosed() {}
     // The "Protocol Selection" dialog; nullopt when it was cancelled. A front end without one
     // cancels.
     virtual std::optional<Protocol> ChooseProtocol() { return std::nullopt; }
@@ -60,7 +63,8 @@ class TerminalSession {
     // One tick of the polling timer: received text, then the modem lines. At most `budget`
     // bytes are taken in one tick (the rest waits for the next), so text arriving at the line's
     // full rate cannot hold the window in one tick. Frames lost on receipt are counted and
-    // shown in the status bar, and marked in the log; the log is written out every tick.
+    // shown in the status bar, and marked in the log; the log is written out every tick. A port
+    // found gone is closed (see PortLost).
     void PollTick(size_t budget = std::numeric_limits<size_t>::max());
     // A character typed into the text area.
     void TypeChar(char c);
@@ -97,6 +101,10 @@ class TerminalSession {
     void TransmitBinFileCommand();
     void ReceiveBinFileCommand();
 
+    // Whether the port was closed because it had gone (the driver host died or the port was
+    // removed), after saying so; cleared when a port opens again.
+    bool PortLost() const { return watch_.Lost(); }
+
     // The progress window's Cancel button.
     void CancelTransfer() { cancel_.store(true, std::memory_order_relaxed); }
 
@@ -106,15 +114,19 @@ class TerminalSession {
   private:
     template <typename Body>
     TransferOutcome RunTransfer(bool receiving, Body body);
-    TransferUi Ui() { return TransferUi{messages_, progress_, cancel_, dispatch_}; }
+    TransferUi Ui() { return TransferUi{messages_, progress_, cancel_, dispatch_, &watch_}; }
     void ShowError(std::string_view text);
     void Dispatch();
-    // Waits, dispatching messages, for a free transmit buffer; false when cancelled.
-    bool WaitForTxBuffer();
     bool SendTextChunk(LockedFile& file, std::vector<uint8_t>& chunk, size_t length);
     // Counts a failed read as a lost frame when it is one, marking it in the log; false for
     // any other result.
     bool CountLoss(uint32_t result);
+    // The port has gone: it is closed, the modem lines show nothing, and the user is told why
+    // and what to do, once.
+    void ClosePortLost();
+    // The cancel flag was set by the progress window's Cancel (which took the window away),
+    // not by a port that went.
+    bool CancelledByUser() const { return cancel_.load(std::memory_order_relaxed) && !PortLost(); }
 
     UserMessages& messages_;
     ProgressWindow& progress_;
@@ -123,6 +135,7 @@ class TerminalSession {
     DispatchMessages dispatch_;
     Qorval_Port port_;
     CancelFlag cancel_{false};
+    PortWatch watch_{port_, cancel_};
     uint16_t tx_frame_ = 0;
     ReceiveLosses losses_;
     std::string download_dir_ = ".";

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/user_messages.h"
+#include "terminal/port_watch.h"
 
 namespace qorval::terminal {
 
@@ -25,12 +26,17 @@ struct TransferUi {
     ProgressWindow& progress;
     CancelFlag& cancel;
     DispatchMessages dispatch;
+    // Sees the port go away (and then sets the cancel flag); none in some engine tests.
+    PortWatch* watch = nullptr;
 
     void Dispatch() const {
         if (dispatch) {
             dispatch();
         }
     }
+    // After a request failed with `result`: whether the port has gone (the transfer is then
+    // cancelled).
+    bool PortGone(uint32_t result) const { return watch != nullptr && watch->Check(result); }
     bool Cancelled() const { return cancel.load(std::memory_order_relaxed); }
     // Closes the progress window the way its Cancel button does: the cancel flag is set.
     void CloseProgressAsCancel() const {

@@ -144,10 +144,10 @@ int RunTerminal(TerminalSession& session, int input_fd, CancelFlag& cancel) {
                 if (n <= 0) {
                     input_open = false;
                 }
-                for (ssize_t i = 0; i < n; ++i) {
+                for (ssize_t i = 0; i < n && !session.PortLost(); ++i) {
                     if (keys[i] == kQuitKey) {
                         session.PollTick();
-                        return kExitOk;
+                        return session.PortLost() ? kExitPortLost : kExitOk;
                     }
                     session.TypeChar(keys[i]);
                 }
@@ -155,9 +155,12 @@ int RunTerminal(TerminalSession& session, int input_fd, CancelFlag& cancel) {
         } else {
             // Input ended: show what is still arriving, then leave.
             session.PollTick();
-            return kExitOk;
+            return session.PortLost() ? kExitPortLost : kExitOk;
         }
         session.PollTick();
+        if (session.PortLost()) {
+            return kExitPortLost;  // the session has said why
+        }
     }
     return kExitOk;
 }
@@ -297,7 +300,9 @@ int RunVintor(const VintorOptions& options, int input_fd, std::ostream& out, std
             } else {
                 outcome = session.ReceiveBinFile(options.protocol, options.file);
             }
-            status = outcome == TransferOutcome::Succeeded ? kExitOk : kExitFailed;
+            status = outcome == TransferOutcome::Succeeded ? kExitOk
+                     : session.PortLost()                  ? kExitPortLost
+                                                           : kExitFailed;
             break;
         }
     }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "portaccess/port_loss.h"
 #include "terminal/protocol.h"
 #include "terminal/user_interface.h"
 
@@ -37,6 +38,8 @@ extern const char* const kVintorUsage;
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+// The port went away under the run (the driver host died or the port was removed).
+inline constexpr int kExitPortLost = qorval::kExitPortLost;
 
 // Runs vintor with the port access library linked into the program. In terminal mode keys
 // are read from `input_fd` (raw mode when it is a terminal) and received text is written to

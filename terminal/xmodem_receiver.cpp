@@ -34,20 +34,27 @@ constexpr int kBlockAttempts = 5;
 Step XmodemReceiver::Start() {
     crc_ = true;
     uint8_t start = protocol_ == Protocol::YmodemG ? kStartG : kStartCrc;
-    if (port_.Purge(kQuietLimitSeconds) != 0) {
+    if (PurgeLine(port_, ui_, kQuietLimitSeconds) != 0) {
         return Step::Timeout;
+    }
+    if (ui_.Cancelled()) {
+        return Step::RemoteCancelled;
     }
     for (int attempt = 1; attempt <= kStartTries; ++attempt) {
         if (protocol_ == Protocol::Xmodem && attempt >= kChecksumFromTry) {
             start = kNak;
             crc_ = false;
         }
-        port_.PutByte(start);
+        PutByte(port_, ui_, start);
         const uint32_t begin = NowMs();
         IdleWait idle;
         while (ElapsedSeconds(begin) <= kAnswerSeconds) {
-            if (port_.Poll()) {
+            if (Arrived(port_, ui_)) {
                 return Step::Acknowledged;
+            }
+            ui_.Dispatch();
+            if (ui_.Cancelled()) {
+                return Step::RemoteCancelled;
             }
             idle();
         }
@@ -63,37 +70,37 @@ bool XmodemReceiver::ReadBlockBody(uint8_t number, size_t size, bool& duplicate)
     duplicate = false;
     uint8_t got_number = 0;
     uint8_t complement = 0;
-    if (ReadByte(port_, got_number, kByteSeconds) != 0) {
+    if (ReadByte(port_, ui_, got_number, kByteSeconds) != 0) {
         return false;
     }
     // A repeat of the block before, sent again because our ACK was lost, is taken in whole
     // and acknowledged again instead of being refused until the sender gives up.
     const bool previous = got_number == static_cast<uint8_t>(number - 1);
     if (got_number != number && !previous) {
-        port_.Purge(kErrorPurgeSeconds);
+        PurgeLine(port_, ui_, kErrorPurgeSeconds);
         return false;
     }
-    if (ReadByte(port_, complement, kByteSeconds) != 0) {
+    if (ReadByte(port_, ui_, complement, kByteSeconds) != 0) {
         return false;
     }
     if (static_cast<uint8_t>(255 - complement) != got_number) {
-        port_.Purge(kErrorPurgeSeconds);
+        PurgeLine(port_, ui_, kErrorPurgeSeconds);
         return false;
     }
     uint32_t got = 0;
     const uint32_t result =
-        ReadBlock(port_, data_.data(), static_cast<uint32_t>(size), got, kByteSeconds);
+        ReadBlock(port_, ui_, data_.data(), static_cast<uint32_t>(size), got, kByteSeconds);
     if (result != 0 || got < size) {
         return false;
     }
     std::array<uint8_t, 2> check{};
     for (size_t i = 0; i < CheckLength(crc_); ++i) {
-        if (ReadByte(port_, check[i], kByteSeconds) != 0) {
+        if (ReadByte(port_, ui_, check[i], kByteSeconds) != 0) {
             return false;
         }
     }
     if (!CheckMatches({data_.data(), size}, {check.data(), CheckLength(crc_)}, crc_)) {
-        port_.Purge(kErrorPurgeSeconds);
+        PurgeLine(port_, ui_, kErrorPurgeSeconds);
         return false;
     }
     duplicate = previous;
@@ -110,7 +117,7 @@ Step XmodemReceiver::ReceiveBlock(uint8_t number) {
         bool duplicate = false;
         size_t size = 0;
         uint8_t first = 0;
-        if (ReadByte(port_, first, kByteSeconds) == 0) {
+        if (ReadByte(port_, ui_, first, kByteSeconds) == 0) {
             switch (first) {
                 case kSoh:
                     size = kSmallBlock;
@@ -119,36 +126,39 @@ Step XmodemReceiver::ReceiveBlock(uint8_t number) {
                     size = kLargeBlock;
                     break;
                 case kEot:
-                    port_.PutByte(kAck);
+                    PutByte(port_, ui_, kAck);
                     return Step::EndOfFile;
                 case kCan: {
                     uint8_t second = 0;
-                    if (ReadByte(port_, second, kByteSeconds) == 0 && second == kCan) {
+                    if (ReadByte(port_, ui_, second, kByteSeconds) == 0 && second == kCan) {
                         return Step::RemoteCancelled;
                     }
-                    port_.Purge(kErrorPurgeSeconds);
+                    PurgeLine(port_, ui_, kErrorPurgeSeconds);
                     break;
                 }
                 default:
-                    port_.Purge(kErrorPurgeSeconds);
+                    PurgeLine(port_, ui_, kErrorPurgeSeconds);
                     break;
             }
             received = size != 0 && ReadBlockBody(number, size, duplicate);
         }
         if (received && duplicate) {
-            port_.PutByte(kAck);
+            PutByte(port_, ui_, kAck);
             continue;
         }
         if (received) {
             if (protocol_ != Protocol::YmodemG) {
-                port_.PutByte(kAck);
+                PutByte(port_, ui_, kAck);
             }
             return size == kSmallBlock ? Step::Block128 : Step::Block1K;
+        }
+        if (ui_.Cancelled()) {
+            return Step::UserCancelled;  // the wait ended for the cancel, not for the line
         }
         if (protocol_ == Protocol::YmodemG) {
             return Step::Timeout;
         }
-        port_.PutByte(kNak);
+        PutByte(port_, ui_, kNak);
     }
     return Step::Timeout;
 }
@@ -175,7 +185,7 @@ TransferOutcome XmodemReceiver::ReceiveFile(const std::string& path, std::option
     auto opened = LockedFile::CreateForWriting(path, from_header);
     if (!opened) {
         ui::ShowError(ui_.messages, kFileOpenFailed, kCaption);
-        SendCancelBytes(port_);
+        SendCancelBytes(port_, ui_);
         return TransferOutcome::Failed;
     }
     LockedFile& file = *opened;
@@ -226,7 +236,7 @@ TransferOutcome XmodemReceiver::ReceiveFile(const std::string& path, std::option
                 break;
         }
         if (ui_.Cancelled()) {
-            SendCancelBytes(port_);
+            SendCancelBytes(port_, ui_);
         } else if (size) {
             const int percent = *size == 0 ? 100 : static_cast<int>(written * 100 / *size);
             ui_.progress.SetPercent(percent);
@@ -273,14 +283,14 @@ TransferOutcome XmodemReceiver::Run(const std::string& target) {
             if (!name) {
                 const TransferOutcome failed =
                     Fail(Format(kBadName, PrintableName(header.name).c_str()));
-                SendCancelBytes(port_);
+                SendCancelBytes(port_, ui_);
                 return failed;
             }
             path = target + "/" + *name;
             size = header.size;
             // Ask for the data as the published protocol has it; a sender that goes on without
             // waiting takes the byte for noise.
-            port_.PutByte(protocol_ == Protocol::YmodemG ? kStartG : kStartCrc);
+            PutByte(port_, ui_, protocol_ == Protocol::YmodemG ? kStartG : kStartCrc);
         }
         if (ui_.Cancelled()) {
             return TransferOutcome::Cancelled;

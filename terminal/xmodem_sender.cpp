@@ -35,7 +35,7 @@ Step XmodemSender::WaitForStart(uint8_t& start) {
     IdleWait idle;
     while (ElapsedSeconds(begin) < kStartSeconds) {
         uint8_t b = 0;
-        if (port_.Poll() && port_.GetByte(b, 0) == 0) {
+        if (Arrived(port_, ui_) && port_.GetByte(b, 0) == 0) {
             if (b == kNak || b == kStartCrc || b == kStartG) {
                 start = b;
                 return Step::Acknowledged;
@@ -57,7 +57,11 @@ Step XmodemSender::WaitForResponse() {
     bool last_was_can = false;
     while (ElapsedSeconds(begin) < kResponseSeconds) {
         uint8_t b = 0;
-        if (!port_.Poll() || port_.GetByte(b, 0) != 0) {
+        if (!Arrived(port_, ui_) || port_.GetByte(b, 0) != 0) {
+            ui_.Dispatch();
+            if (ui_.Cancelled()) {
+                break;  // the caller looks at the flag next
+            }
             idle();
             continue;
         }
@@ -84,7 +88,7 @@ Step XmodemSender::SendDataBlock(uint8_t number) {
     }
     const size_t length = BuildBlock(frame_, number, {data_.data(), take}, size, crc_, 0xFF);
     for (int attempt = 1; attempt <= kBlockTries; ++attempt) {
-        const uint32_t put = port_.PutBlock(frame_.data(), static_cast<uint32_t>(length));
+        const uint32_t put = PutBytes(port_, ui_, frame_.data(), static_cast<uint32_t>(length));
         if (protocol_ == Protocol::YmodemG) {
             // Nothing is acknowledged in streaming mode, so a block that did not reach the
             // line is a failure here and now, not a silent gap in the file.
@@ -115,16 +119,16 @@ Step XmodemSender::SendDataBlock(uint8_t number) {
 
 Step XmodemSender::SendHeader(const HeaderBlock& header) {
     for (int attempt = 1; attempt <= kBlockTries; ++attempt) {
-        uint32_t put = port_.PutByte(kSoh);
-        put |= port_.PutByte(0);
-        put |= port_.PutByte(255);
-        put |= port_.PutBlock(header.data(), static_cast<uint32_t>(header.size()));
+        uint32_t put = PutByte(port_, ui_, kSoh);
+        put |= PutByte(port_, ui_, 0);
+        put |= PutByte(port_, ui_, 255);
+        put |= PutBytes(port_, ui_, header.data(), static_cast<uint32_t>(header.size()));
         if (crc_) {
             const uint16_t c = Crc16(header);
-            put |= port_.PutByte(static_cast<uint8_t>(c >> 8));
-            put |= port_.PutByte(static_cast<uint8_t>(c & 0xFF));
+            put |= PutByte(port_, ui_, static_cast<uint8_t>(c >> 8));
+            put |= PutByte(port_, ui_, static_cast<uint8_t>(c & 0xFF));
         } else {
-            put |= port_.PutByte(Checksum(header));
+            put |= PutByte(port_, ui_, Checksum(header));
         }
         if (protocol_ == Protocol::YmodemG) {
             return put == 0 ? Step::Acknowledged : Step::Timeout;
@@ -133,12 +137,15 @@ Step XmodemSender::SendHeader(const HeaderBlock& header) {
         if (response == Step::Acknowledged || response == Step::RemoteCancelled) {
             return response;
         }
+        if (ui_.Cancelled()) {
+            return Step::UserCancelled;
+        }
     }
     return Step::Timeout;
 }
 
 Step XmodemSender::SendEndOfFile() {
-    port_.PutByte(kEot);
+    PutByte(port_, ui_, kEot);
     int silent = 0;
     for (int window = 1; window <= kEotWindows; ++window) {
         const Step response = WaitForResponse();
@@ -151,13 +158,19 @@ Step XmodemSender::SendEndOfFile() {
         silent = response == Step::Nak ? 0 : silent + 1;
         if (response == Step::Nak || silent == 2) {
             silent = 0;
-            port_.PutByte(kEot);
+            PutByte(port_, ui_, kEot);
         }
         if (ui_.Cancelled()) {
             break;
         }
     }
     return Step::Timeout;
+}
+
+TransferOutcome XmodemSender::EndCancelled() {
+    SendCancelBytes(port_, ui_);
+    file_->Close();
+    return TransferOutcome::Cancelled;
 }
 
 TransferOutcome XmodemSender::Fail(std::string_view message) {
@@ -222,12 +235,13 @@ TransferOutcome XmodemSender::Run(LockedFile& file, std::string_view name) {
         ++number;
     }
     if (ui_.Cancelled()) {
-        SendCancelBytes(port_);
-        file.Close();
-        return TransferOutcome::Cancelled;
+        return EndCancelled();
     }
 
     const Step eot = SendEndOfFile();
+    if (ui_.Cancelled()) {
+        return EndCancelled();
+    }
     if (eot == Step::RemoteCancelled) {
         return Fail(kCancelledByReceiver);
     }
@@ -246,6 +260,9 @@ TransferOutcome XmodemSender::Run(LockedFile& file, std::string_view name) {
         }
         const Step end =
             next == Step::Timeout ? Step::Timeout : SendHeader(BuildEndOfBatchHeader());
+        if (end == Step::UserCancelled) {
+            return TransferOutcome::Cancelled;
+        }
         if (end == Step::Timeout) {
             return Fail(kNoEndOfBatchAck);
         }

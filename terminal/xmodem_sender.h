@@ -31,12 +31,14 @@ class XmodemSender {
   private:
     // Up to 12 seconds for NAK, "C" or "G"; Timeout or RemoteCancelled (the cancel flag).
     Step WaitForStart(uint8_t& start);
-    // Up to 1 second for ACK, NAK or CAN CAN.
+    // Up to 1 second for ACK, NAK or CAN CAN; a cancel ends it early as a timeout.
     Step WaitForResponse();
     Step SendDataBlock(uint8_t number);
     Step SendHeader(const HeaderBlock& header);
     Step SendEndOfFile();
     TransferOutcome Fail(std::string_view message);
+    // The user cancelled (or the port went): eight CAN bytes, the file closed.
+    TransferOutcome EndCancelled();
 
     Qorval_Port& port_;
     const TransferUi& ui_;

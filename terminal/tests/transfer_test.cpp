@@ -275,10 +275,36 @@ TEST_F(TransferFaults, UserCancelStopsTheSenderBetweenBlocksWithCan) {
     EXPECT_LT(far.blocks, 5);
 }
 
-TEST_F(TransferFaults, UserCancelStopsTheReceiverWithCan) {
-    int calls = 0;
+// A line whose transmit buffers stop freeing: the block waiting for one keeps the window's
+// events going, a Cancel ends that wait at once, and the CAN burst that follows gives up within
+// a second instead of waiting for a buffer per byte.
+TEST_F(TransferFaults, CancelEndsAWaitForATransmitBufferAtOnce) {
+    auto& fake = fake::FakeLibrary::Instance();
+    ReferenceReceiver far;
+    uint32_t cancelled_at = 0;
+    int stalled_dispatches = 0;
     dispatch = [&] {
-        if (++calls == 20) {
+        if (far.blocks < 2 || cancelled_at != 0) {
+            return;
+        }
+        fake.SetTxBuffersFree(kDriver, 1, 0);
+        if (++stalled_dispatches == 20) {
+            cancel = true;
+            cancelled_at = fake.NowMs();
+        }
+    };
+    EXPECT_EQ(SendTo(&far, Protocol::Xmodem1K, Pattern(20000)), TransferOutcome::Cancelled);
+    ASSERT_NE(cancelled_at, 0u);
+    EXPECT_LT(fake.NowMs() - cancelled_at, 1500u);
+    EXPECT_TRUE(messages.CaptionTexts().empty());
+    EXPECT_EQ(far.blocks, 2);
+}
+
+TEST_F(TransferFaults, UserCancelStopsTheReceiverWithCan) {
+    // Cancel once a few blocks are in (the waits of the start dispatch too, so a count of
+    // dispatches says nothing about where the transfer is).
+    dispatch = [&] {
+        if (!messages.statuses.empty() && messages.statuses.back() == "Block #3 received") {
             cancel = true;
         }
     };
@@ -286,6 +312,7 @@ TEST_F(TransferFaults, UserCancelStopsTheReceiverWithCan) {
     far.file = Pattern(20000);
     EXPECT_EQ(ReceiveFrom(&far, Protocol::Xmodem), TransferOutcome::Cancelled);
     EXPECT_TRUE(EndsWithCancelBytes(far_heard));
+    EXPECT_EQ(ReadBytes(ReceivedPath()).size(), 3u * 128);
 }
 
 TEST_F(TransferFaults, XmodemReceiveEndsWithCancelBytesAfterTheEotAck) {

@@ -159,6 +159,10 @@ void VintorWindow::SetTitle(std::string_view title) {
     setWindowTitle(ui::ToQString(title));
 }
 
+void VintorWindow::PortClosed() {
+    UpdateCommands();
+}
+
 void VintorWindow::ShowModemLines(uint16_t word) {
     dtr_->setChecked(word & 0x01);
     rts_->setChecked(word & 0x02);

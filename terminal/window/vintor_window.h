@@ -49,6 +49,7 @@ class VintorWindow final : public QMainWindow, public WindowHooks {
     void StopPollTimer() override;
     void SetTitle(std::string_view title) override;
     void ShowModemLines(uint16_t word) override;
+    void PortClosed() override;
     std::optional<Protocol> ChooseProtocol() override;
 
   protected:

@@ -162,6 +162,40 @@ TEST_F(VintorTransferTest, CancelStopsTheTransferAndTellsTheFarEnd) {
     EXPECT_TRUE(window->Session().Port().IsOpen());  // the port stays open for the next command
 }
 
+// The driver host dies in the middle of a send: the transfer stops at once, the user is told
+// once why and how to start the host, and the window is given back with the port closed and
+// the modem buttons showing nothing.
+TEST_F(VintorTransferTest, AHostThatDiesMidTransferStopsItAndIsSaidOnce) {
+    ReferenceReceiver far;
+    far.ymodem = true;
+    FarEndHook hook(far, kDriver, 2);
+    SeenMessageBox seen;
+    int boxes = 0;
+    SendAndActMidway(hook, [&] {
+        WhenModal([&](QWidget* box) {
+            ++boxes;
+            SaveScreenshot(*box, "vintor-port-lost");
+            AnswerNextMessageBox(QMessageBox::Ok, &seen);
+        });
+        fake.KillHost();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(!seen.text.isEmpty(), 10000);
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(seen.caption, "Vintor");
+    EXPECT_TRUE(seen.text.contains("connection to the driver host was lost"))
+        << seen.text.toStdString();
+    EXPECT_TRUE(seen.text.contains("wyvel32 run"));
+    EXPECT_FALSE(far.finished);
+    EXPECT_FALSE(Progress().isVisible());
+    EXPECT_TRUE(window->menuBar()->isEnabled());
+    EXPECT_FALSE(window->Session().Port().IsOpen());
+    EXPECT_EQ(Item("portOpen")->text(), "&Port Open...");
+    for (const char* line : {"dtr", "rts", "cts", "dsr", "dcd", "ri"}) {
+        EXPECT_FALSE(Item(line)->isChecked()) << line;
+        EXPECT_FALSE(Item(line)->isEnabled()) << line;
+    }
+}
+
 TEST_F(VintorTransferTest, ClosingTheWindowDuringATransferStopsItAndClosesThePort) {
     ReferenceReceiver far;
     far.ymodem = true;
