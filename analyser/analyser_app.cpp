@@ -128,6 +128,29 @@ void CAnalyserApp::StopCaptureWithoutPort() {
     }
 }
 
+bool CAnalyserApp::PortGone(uint32_t result) {
+    if (result == QORVAL_OK || !portSelected_ || portHandle_ == 0) {
+        return false;
+    }
+    const PortLoss loss = RecognisePortLoss(portHandle_, selectedPort_.driverType,
+                                            selectedPort_.portNumber, result);
+    if (loss == PortLoss::kNone) {
+        return false;
+    }
+    // Every request on the handle fails from now on: polling it would only spin. The frame
+    // buffers stay until the next selection, as a poll step may still hold them.
+    if (capturing_) {
+        ToggleCapture();
+    }
+    (void)QORVAL_PortClose(portHandle_);
+    portHandle_ = 0;
+    portSelected_ = false;
+    lostPort_ = loss;
+    RefreshMenu();
+    ShowMessage(PortLossMessage(loss, selectedPort_.portNumber));
+    return true;
+}
+
 bool CAnalyserApp::SelectDriverPort() {
     if (QORVAL_GetSystemInfo(&systemInfo_) != QORVAL_OK) {
         ShowMessage(WithDriverInfoHint(kNoDriverInfo));
@@ -167,6 +190,7 @@ bool CAnalyserApp::SelectDriverPort() {
     }
     selectedPort_ = *choice;
     portSelected_ = true;
+    lostPort_ = PortLoss::kNone;
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include "analyser/settings.h"
 #include "analyser/text_file.h"
 #include "analyser/user_interface.h"
+#include "portaccess/port_loss.h"
 #include "portaccess/qorval32.h"
 
 namespace qorval::analyser {
@@ -58,6 +59,13 @@ class CAnalyserApp {
     bool SelectDriverPort();
     // The check of every command that needs a port: shows the message when none is selected.
     bool CheckPortSelected();
+    // After a request on the selected port failed with `result`: when the port has gone (the
+    // driver host died, or the port was removed), capture stops as the Stop command stops it,
+    // the port's handle is given back (Select Driver/Port opens one again) and the user is told
+    // why and what to do, once; true then. A failure of a port that is still there: false.
+    bool PortGone(uint32_t result);
+    // Why the port selected last went away under the program; kNone while it is there.
+    PortLoss LostPort() const { return lostPort_; }
     // Added, after an empty line, to the boxes that say the driver information could not be
     // read (the window tells there how to start the driver host).
     void SetDriverInfoHint(std::string hint) { driverInfoHint_ = std::move(hint); }
@@ -150,6 +158,7 @@ class CAnalyserApp {
     QORVAL_HANDLE portHandle_ = 0;
     bool portSelected_ = false;
     PortChoice selectedPort_{};
+    PortLoss lostPort_ = PortLoss::kNone;
     PortInfo portInfo_{};
     PortState portStateScratch_{};
     std::vector<uint8_t> txFrame_, rxFrame_;

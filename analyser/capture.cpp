@@ -156,13 +156,21 @@ void CAnalyserApp::FlushOutput() {
 int32_t CAnalyserApp::ReceiveFrame(uint16_t size, uint8_t* buffer) {
     uint16_t waiting = 0;
     uint16_t txFree = 0;
-    const bool counted = QORVAL_GetBufferCount(portHandle_, &waiting, &txFree) == QORVAL_OK;
+    const uint32_t countResult = QORVAL_GetBufferCount(portHandle_, &waiting, &txFree);
+    const bool counted = countResult == QORVAL_OK;
     lastFramesWaiting_ = counted ? waiting : 0;
-    if (!counted || waiting == 0) {
+    if (!counted) {
+        (void)PortGone(countResult);
+        return 0;
+    }
+    if (waiting == 0) {
         return 0;
     }
     uint32_t length = 0;
     const uint32_t result = QORVAL_GetData(portHandle_, buffer, size, &length);
+    if (PortGone(result)) {
+        return 0;  // nothing came; the failure was the port's going, said once already
+    }
     // The library's count is outside input: never believe more than the buffer holds.
     length = std::min<uint32_t>(length, size);
     if (length != 0 || result != QORVAL_OK) {

@@ -223,11 +223,17 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     }
     app.ToggleCapture();
     const uint32_t startMs = GetTickCount();
-    while (!environment.stop->load(std::memory_order_relaxed) && !TimeUp(options, startMs)) {
+    while (!environment.stop->load(std::memory_order_relaxed) && !TimeUp(options, startMs) &&
+           app.Capturing()) {
         app.PollStep();
         if (app.LastPollIdle() && environment.idleRest) {
             environment.idleRest();
         }
+    }
+    if (app.LostPort() != PortLoss::kNone) {
+        // The poll step that found the port gone stopped capture and printed why.
+        app.SetFrameObserver(nullptr);
+        return finish(kExitPortLost);
     }
     app.ToggleCapture();
     app.SetFrameObserver(nullptr);

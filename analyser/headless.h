@@ -40,7 +40,7 @@ struct HeadlessEnvironment {
 };
 
 // Runs the capture; 0 when it ran, non-zero when start-up, the port, a file or the macro
-// failed.
+// failed, kExitPortLost (portaccess/port_loss.h) when the port went away during the capture.
 int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment,
                 std::ostream& out, std::ostream& err);
 

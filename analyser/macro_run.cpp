@@ -119,9 +119,14 @@ const uint8_t* CAnalyserApp::RunMacro(bool& sent, uint32_t& length) {
                 if (length != 0) {
                     uint16_t waiting = 0;
                     uint16_t txFree = 0;
-                    if (QORVAL_GetBufferCount(portHandle_, &waiting, &txFree) == QORVAL_OK &&
-                        txFree != 0) {
-                        if (QORVAL_PutData(portHandle_, txFrame_.data(), length) == QORVAL_OK) {
+                    const uint32_t counted = QORVAL_GetBufferCount(portHandle_, &waiting, &txFree);
+                    if (PortGone(counted)) {
+                        length = 0;  // nothing went; the port's going has been said
+                    } else if (counted == QORVAL_OK && txFree != 0) {
+                        const uint32_t put = QORVAL_PutData(portHandle_, txFrame_.data(), length);
+                        if (PortGone(put)) {
+                            length = 0;
+                        } else if (put == QORVAL_OK) {
                             NotifyFrame({txFrame_.data(), length}, true, QORVAL_OK);
                             --step.counter;
                             step.operand2 = kSendReadNewBlock;

@@ -29,6 +29,14 @@ constexpr const char* kNumber = "%5u";
 constexpr const char* kWord16 = "%04X";
 constexpr const char* kText = "%10s";
 
+// A command's request failed: the port's going is said in place of the command's own text when
+// that is the cause.
+void ReportFailure(CAnalyserApp& app, uint32_t result, const char* text) {
+    if (result != QORVAL_OK && !app.PortGone(result)) {
+        app.ShowMessage(text);
+    }
+}
+
 template <size_t N>
 std::string_view Named(const std::array<std::string_view, N>& names, uint16_t code,
                        std::string_view other) {
@@ -126,14 +134,19 @@ std::optional<std::vector<DeviceInfoField>> DeviceInfoCommand(CAnalyserApp& app)
     if (!app.CheckPortSelected()) {
         return std::nullopt;
     }
-    if (QORVAL_GetPortInfo(app.PortHandle(), &app.MutablePortInfo()) != QORVAL_OK) {
-        app.ShowMessage(kNoDeviceInformation);
+    if (const uint32_t result = QORVAL_GetPortInfo(app.PortHandle(), &app.MutablePortInfo());
+        result != QORVAL_OK) {
+        ReportFailure(app, result, kNoDeviceInformation);
         return std::nullopt;
     }
     PortState state{};
-    const bool haveState = QORVAL_GetPortState(app.PortHandle(), &state) == QORVAL_OK;
+    const uint32_t stateResult = QORVAL_GetPortState(app.PortHandle(), &state);
+    const bool haveState = stateResult == QORVAL_OK;
     if (!haveState) {
-        app.ShowMessage(kNoPortState);
+        ReportFailure(app, stateResult, kNoPortState);
+        if (!app.PortSelected()) {
+            return std::nullopt;
+        }
     }
     return FormatDeviceInfo(app.GetPortInfoRecord(), haveState ? &state : nullptr);
 }
@@ -143,8 +156,9 @@ void SetNodeAddressCommand(CAnalyserApp& app, uint8_t address) {
         return;
     }
     app.MutableParms().node = address;
-    if (QORVAL_SetNodeAddress(app.PortHandle(), address) != QORVAL_OK) {
-        app.ShowMessage(kNodeFailed);
+    if (const uint32_t result = QORVAL_SetNodeAddress(app.PortHandle(), address);
+        result != QORVAL_OK) {
+        ReportFailure(app, result, kNodeFailed);
     } else {
         app.Ui().ShowStatus(kNodeChanged);
     }
@@ -159,8 +173,10 @@ void ResetBuffersCommand(CAnalyserApp& app, bool transmit, bool receive) {
     if (mask == 0) {
         return;
     }
-    app.Ui().ShowStatus(QORVAL_ResetBuffers(app.PortHandle(), mask) != QORVAL_OK ? kResetFailed
-                                                                                 : kResetDone);
+    const uint32_t result = QORVAL_ResetBuffers(app.PortHandle(), mask);
+    if (!app.PortGone(result)) {
+        app.Ui().ShowStatus(result != QORVAL_OK ? kResetFailed : kResetDone);
+    }
 }
 
 std::optional<uint16_t> GetModemCommand(CAnalyserApp& app) {
@@ -168,16 +184,17 @@ std::optional<uint16_t> GetModemCommand(CAnalyserApp& app) {
         return std::nullopt;
     }
     uint16_t word = 0;
-    if (QORVAL_GetModemControl(app.PortHandle(), &word) != QORVAL_OK) {
-        app.ShowMessage(kNoModemStates);
+    if (const uint32_t result = QORVAL_GetModemControl(app.PortHandle(), &word);
+        result != QORVAL_OK) {
+        ReportFailure(app, result, kNoModemStates);
         return std::nullopt;
     }
     return word;
 }
 
 void SetModemCommand(CAnalyserApp& app, uint16_t word) {
-    if (app.CheckPortSelected() && QORVAL_SetModemControl(app.PortHandle(), word) != QORVAL_OK) {
-        app.ShowMessage(kModemNotSet);
+    if (app.CheckPortSelected()) {
+        ReportFailure(app, QORVAL_SetModemControl(app.PortHandle(), word), kModemNotSet);
     }
 }
 
@@ -186,8 +203,9 @@ std::optional<PortState> GetPortStateCommand(CAnalyserApp& app, bool announce) {
         return std::nullopt;
     }
     PortState state{};
-    if (QORVAL_GetPortState(app.PortHandle(), &state) != QORVAL_OK) {
-        app.ShowMessage(kNoPortState);
+    if (const uint32_t result = QORVAL_GetPortState(app.PortHandle(), &state);
+        result != QORVAL_OK) {
+        ReportFailure(app, result, kNoPortState);
         return std::nullopt;
     }
     if (announce) {
@@ -200,8 +218,12 @@ void SetPortStateCommand(CAnalyserApp& app, const PortState& state) {
     if (!app.CheckPortSelected()) {
         return;
     }
-    app.ShowMessage(QORVAL_SetPortState(app.PortHandle(), &state) != QORVAL_OK ? kPortStateNotSet
-                                                                               : kCompleted);
+    const uint32_t result = QORVAL_SetPortState(app.PortHandle(), &state);
+    if (result == QORVAL_OK) {
+        app.ShowMessage(kCompleted);
+    } else {
+        ReportFailure(app, result, kPortStateNotSet);
+    }
 }
 
 PortStateEntries EntriesFromState(const PortState& state) {
@@ -268,9 +290,8 @@ std::optional<PortStateRefusal> ApplyPortStateEntries(const PortStateEntries& en
 }
 
 void TransmitCommCharCommand(CAnalyserApp& app, uint8_t character) {
-    if (app.CheckPortSelected() &&
-        QORVAL_TransmitCommChar(app.PortHandle(), character) != QORVAL_OK) {
-        app.ShowMessage(kCharNotSent);
+    if (app.CheckPortSelected()) {
+        ReportFailure(app, QORVAL_TransmitCommChar(app.PortHandle(), character), kCharNotSent);
     }
 }
 

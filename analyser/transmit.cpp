@@ -48,9 +48,15 @@ uint32_t CAnalyserApp::SendFileStep() {
     if (txLength_ != 0) {
         uint16_t waiting = 0;
         uint16_t txFree = 0;
-        if (QORVAL_GetBufferCount(portHandle_, &waiting, &txFree) != QORVAL_OK || txFree == 0) {
+        const uint32_t counted = QORVAL_GetBufferCount(portHandle_, &waiting, &txFree);
+        const uint32_t put = counted != QORVAL_OK || txFree == 0
+                                 ? counted
+                                 : QORVAL_PutData(portHandle_, txFrame_.data(), txLength_);
+        if (PortGone(put)) {
+            txLength_ = 0;  // nothing went, and the going of the port has been said
+        } else if (counted != QORVAL_OK || txFree == 0) {
             ReplaceTxFrame(kNoFreeTxBuffers);
-        } else if (QORVAL_PutData(portHandle_, txFrame_.data(), txLength_) != QORVAL_OK) {
+        } else if (put != QORVAL_OK) {
             ReplaceTxFrame(kSendError);
         } else {
             NotifyFrame({txFrame_.data(), txLength_}, true, QORVAL_OK);

@@ -181,5 +181,20 @@ TEST(IntegerEntry, Range) {
               "Please enter an integer between 0 and 65535.");
 }
 
+// With capture off nothing polls the port: the next port command is where its going shows,
+// said with its cause in place of the command's own failure text.
+TEST_F(PortControlTest, ACommandOnAPortThatWentSaysWhy) {
+    OpenPort();
+    Fake().KillHost();
+    EXPECT_FALSE(DeviceInfoCommand(*app_).has_value());
+    ASSERT_EQ(ui_.user.shown.size(), 1u);
+    EXPECT_NE(ui_.LastMessage().find("\"wyvel32 run\""), std::string::npos);
+    EXPECT_FALSE(app_->PortSelected());
+    EXPECT_FALSE(GetModemCommand(*app_).has_value());
+    EXPECT_EQ(ui_.LastMessage(),
+              "Driver and Port have not been selected!\nExecute \"Select Driver/Port\" command "
+              "and\ntry this command again!");
+}
+
 }  // namespace
 }  // namespace qorval::analyser::testing

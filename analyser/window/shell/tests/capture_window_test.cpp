@@ -76,6 +76,23 @@ TEST_F(CaptureWindow, KeepsUpWithABurstAndTheLogGetsEveryFrame) {
     EXPECT_EQ(Fake().DroppedFrames(kDriver, 2), 0u);
 }
 
+// The port is removed under a running capture: the window's polling finds it, capture ends as
+// the Stop command ends it, the user is told once why, and the idle polling stops.
+TEST_F(CaptureWindow, APortThatGoesEndsCaptureAndIsSaidOnce) {
+    StartCapture();
+    SendFromFarEnd("one");
+    WaitForFrames(1);
+    Fake().RemovePort(kDriver, 1);
+    ASSERT_TRUE(WaitFor([&] { return !frame_->App().Capturing(); }));
+    EXPECT_EQ(frame_->CaptureChild(), nullptr);
+    EXPECT_FALSE(frame_->PollTimerActive());
+    EXPECT_FALSE(frame_->Actions().capture->isChecked());
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0].caption, "Lombex for NT");
+    EXPECT_NE(messages_.LastText().find("Port 1 was removed"), std::string::npos);
+    EXPECT_EQ(frame_->App().FramesShown(), 1u);
+}
+
 TEST_F(CaptureWindow, UndoCannotTakeCapturedLinesAway) {
     StartCapture();
     SendFromFarEnd("one");
