@@ -12,6 +12,7 @@
 #include "host/tests/host_fixture.h"
 #include "kernel/device_object.h"
 #include "platform/paths.h"
+#include "portaccess/port_loss.h"
 
 namespace qorval::host::testing {
 namespace {
@@ -202,6 +203,40 @@ TEST_F(LifecycleTest, SurpriseRemovalFailsConnectedClientsAndTheHostStillStops) 
     EXPECT_NE(QORVAL_GetBufferCount(one.handle(), reinterpret_cast<uint16_t*>(&length),
                                     reinterpret_cast<uint16_t*>(&length) + 1),
               0u);
+}
+
+// The tools' test for a port that has gone (portaccess/port_loss.h) against this library's real
+// results: a removed port, a host that stopped, and a host started again since, whose new
+// handles work while the old one stays dead. A failure of a sound port keeps it.
+TEST_F(LifecycleTest, APortThatHasGoneIsToldFromARequestThatFailed) {
+    StartHost();
+    LibraryPort one(1);
+    LibraryPort two(2);
+    ASSERT_EQ(one.open_result(), 0u);
+    ASSERT_EQ(two.open_result(), 0u);
+    EXPECT_EQ(RecognisePortLoss(one.handle(), QORVAL_DRIVER_WYVEL32, 1, QORVAL_GENERAL_ERROR),
+              PortLoss::kNone);
+    ASSERT_EQ(ControlCommand("surprise-remove 2"), "ok\n");
+    std::vector<uint8_t> buffer(64);
+    uint32_t length = 0;
+    const uint32_t removed = QORVAL_GetData(two.handle(), buffer.data(), 64, &length);
+    EXPECT_EQ(RecognisePortLoss(two.handle(), QORVAL_DRIVER_WYVEL32, 2, removed),
+              PortLoss::kPortRemoved);
+    EXPECT_EQ(RecognisePortLoss(one.handle(), QORVAL_DRIVER_WYVEL32, 1, QORVAL_GENERAL_ERROR),
+              PortLoss::kNone)
+        << "its partner is still there";
+
+    StopHost();
+    const uint32_t stopped = QORVAL_GetData(one.handle(), buffer.data(), 64, &length);
+    EXPECT_EQ(RecognisePortLoss(one.handle(), QORVAL_DRIVER_WYVEL32, 1, stopped),
+              PortLoss::kHostGone);
+    StartHost();
+    EXPECT_EQ(RecognisePortLoss(one.handle(), QORVAL_DRIVER_WYVEL32, 1, QORVAL_GENERAL_ERROR),
+              PortLoss::kHostGone)
+        << "a new host does not serve the old handle";
+    EXPECT_EQ(QORVAL_PortClose(one.handle()), 0u);
+    LibraryPort again(1);
+    EXPECT_EQ(again.open_result(), 0u);
 }
 
 TEST_F(LifecycleTest, SurpriseRemovalEndsAWaitingOverlappedRead) {
