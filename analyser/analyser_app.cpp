@@ -132,8 +132,8 @@ bool CAnalyserApp::PortGone(uint32_t result) {
     if (result == QORVAL_OK || !portSelected_ || portHandle_ == 0) {
         return false;
     }
-    const PortLoss loss = RecognisePortLoss(portHandle_, selectedPort_.driverType,
-                                            selectedPort_.portNumber, result);
+    const PortLoss loss =
+        RecognisePortLoss(portHandle_, selectedPort_.driverType, selectedPort_.portNumber, result);
     if (loss == PortLoss::kNone) {
         return false;
     }

@@ -173,8 +173,7 @@ uint32_t Qorval_Port::WaitForTxBuffer(uint16_t& free) {
         // before reporting a full ring that nobody saw.
         uint16_t waiting = 0;
         free = 0;
-        if (uint32_t result = QORVAL_GetBufferCount(handle, &waiting, &free);
-            result != QORVAL_OK) {
+        if (uint32_t result = QORVAL_GetBufferCount(handle, &waiting, &free); result != QORVAL_OK) {
             return result;
         }
         if (free != 0) {

@@ -8,8 +8,8 @@ bool PortWatch::Check(uint32_t result) {
     if (Lost() || result == 0) {
         return Lost();
     }
-    loss_ = RecognisePortLoss(port_.GetHandle(), port_.GetDriverType(), port_.GetPortNumber(),
-                              result);
+    loss_ =
+        RecognisePortLoss(port_.GetHandle(), port_.GetDriverType(), port_.GetPortNumber(), result);
     if (Lost()) {
         cancel_.store(true, std::memory_order_relaxed);
     }

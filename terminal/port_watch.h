@@ -5,8 +5,8 @@
 // stops at its next look at the flag exactly as after the user's Cancel; the session then
 // closes the port and says why, once.
 
-#include "portaccess/port_loss.h"
 #include "platform/user_messages.h"
+#include "portaccess/port_loss.h"
 
 class Qorval_Port;
 

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "portaccess/port_loss.h"
-
 #include "terminal/xmodem_receiver.h"
 #include "terminal/xmodem_sender.h"
 
@@ -207,8 +206,7 @@ bool TerminalSession::SendTextChunk(LockedFile& file, std::vector<uint8_t>& chun
     }
     // The chunk waits for free transmit buffers with the window alive, as long as PutBlock
     // would; a Cancel meanwhile, or a port that has gone, ends it without a word here.
-    const uint32_t result =
-        PutBytes(port_, Ui(), chunk.data(), static_cast<uint32_t>(length));
+    const uint32_t result = PutBytes(port_, Ui(), chunk.data(), static_cast<uint32_t>(length));
     if (cancel_.load(std::memory_order_relaxed)) {
         return false;
     }

@@ -217,8 +217,7 @@ TEST_F(CaptureTest, APortThatGoesStopsCaptureAndIsSaidOnce) {
             EXPECT_FALSE(ui_.windowOpen);
             EXPECT_EQ(ui_.LastStatus(), "Stopping capture of link data.");
             EXPECT_EQ(app_->FramesShown(), shown) << ui_.view.text_;
-            EXPECT_EQ(app_->LostPort(),
-                      removed ? PortLoss::kPortRemoved : PortLoss::kHostGone);
+            EXPECT_EQ(app_->LostPort(), removed ? PortLoss::kPortRemoved : PortLoss::kHostGone);
             ASSERT_EQ(ui_.user.shown.size(), 1u);
             EXPECT_EQ(ui_.user.shown[0].caption, "Lombex for NT");
             EXPECT_NE(ui_.LastMessage().find("\"wyvel32 run\""), std::string::npos);

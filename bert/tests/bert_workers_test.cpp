@@ -165,7 +165,8 @@ TEST_F(BertWorkersTest, ReceiveWorkerEndsWhenThePortCannotBeDescribed) {
     std::atomic<uint32_t> repeat{0};
     BertCounters counters;
     BertChecker checker;
-    std::thread worker(ReceiveWorker, ReceiveParams{&port, &running, &repeat, &counters, &checker, &loss});
+    std::thread worker(ReceiveWorker,
+                       ReceiveParams{&port, &running, &repeat, &counters, &checker, &loss});
     worker.join();  // with the running flag still set
     EXPECT_EQ(Load(counters.rxFrames), 0u);
 }
@@ -198,8 +199,8 @@ TEST_F(BertWorkersTest, WorkersEndOnTheirOwnWhenThePortGoes) {
         receive.join();
         transmit.join();
         EXPECT_EQ(running.load(), 1);
-        EXPECT_EQ(loss.load(), removed ? qorval::PortLoss::kPortRemoved
-                                       : qorval::PortLoss::kHostGone);
+        EXPECT_EQ(loss.load(),
+                  removed ? qorval::PortLoss::kPortRemoved : qorval::PortLoss::kHostGone);
         EXPECT_EQ(Load(counters.otherErrors), 0u);
         port.Close();
     }
