@@ -189,7 +189,7 @@ TEST_F(VintorTransferTest, AHostThatDiesMidTransferStopsItAndIsSaidOnce) {
     EXPECT_FALSE(Progress().isVisible());
     EXPECT_TRUE(window->menuBar()->isEnabled());
     EXPECT_FALSE(window->Session().Port().IsOpen());
-    EXPECT_EQ(Item("portOpen")->text(), "&Port Open...");
+    EXPECT_EQ(Item("portOpen")->text(), "Port &Open...");
     for (const char* line : {"dtr", "rts", "cts", "dsr", "dcd", "ri"}) {
         EXPECT_FALSE(Item(line)->isChecked()) << line;
         EXPECT_FALSE(Item(line)->isEnabled()) << line;
