@@ -110,7 +110,8 @@ void CAnalyserApp::ClearFrameBuffers() {
 }
 
 // A port that opened but could not be made ready is closed again, so that it is not left
-// open (and, being exclusive, unusable) without a handle anybody knows of.
+// open (and, being exclusive, unusable) without a handle anybody knows of; so is the handle of
+// a port that has gone.
 void CAnalyserApp::ClosePortAfterFailure() {
     (void)QORVAL_PortClose(portHandle_);
     portHandle_ = 0;
@@ -137,15 +138,11 @@ bool CAnalyserApp::PortGone(uint32_t result) {
     if (loss == PortLoss::kNone) {
         return false;
     }
-    // Every request on the handle fails from now on: polling it would only spin. The frame
-    // buffers stay until the next selection, as a poll step may still hold them.
-    if (capturing_) {
-        ToggleCapture();
-    }
-    (void)QORVAL_PortClose(portHandle_);
-    portHandle_ = 0;
-    portSelected_ = false;
+    // Every request on the handle fails from now on: polling it would only spin. The capture
+    // ends as Start/Stop ends it; the frame buffers stay until the next selection, as a poll
+    // step may still hold them.
     lostPort_ = loss;
+    ClosePortAfterFailure();
     RefreshMenu();
     ShowMessage(PortLossMessage(loss, selectedPort_.portNumber));
     return true;
