@@ -206,6 +206,19 @@ TEST_F(QorvalPortTest, NoFreeTransmitBufferGivesUpAfterFiveSeconds) {
     EXPECT_EQ(fake.TakeSentFrames(kDriver, 1).size(), 1u);
 }
 
+// Counting free buffers on a handle whose host has died fails at once; waiting for a count that
+// never comes spun for 5 seconds per byte and then reported a full ring instead.
+TEST_F(QorvalPortTest, ATransmitBufferWaitEndsAtOnceWhenTheCountFails) {
+    OpenPort();
+    fake.SetAutoAdvanceMs(10);
+    fake.KillHost();
+    const uint32_t before = fake.NowMs();
+    EXPECT_EQ(port.PutByte(0x18), QORVAL_GENERAL_ERROR);
+    const uint8_t block[40] = {};
+    EXPECT_EQ(port.PutBlock(block, sizeof block), QORVAL_GENERAL_ERROR);
+    EXPECT_LT(fake.NowMs() - before, 1000u);
+}
+
 TEST_F(QorvalPortTest, PurgeEndsAfterAQuietSecondOrReportsABusyLine) {
     OpenPort();
     fake.SetAutoAdvanceMs(10);
