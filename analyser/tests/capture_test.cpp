@@ -185,52 +185,50 @@ TEST_F(CaptureTest, SendFileStepShowsWhyABlockDidNotGoOut) {
 TEST_F(CaptureTest, APortThatGoesStopsCaptureAndIsSaidOnce) {
     enum class Mode { Receive, MacroSend, SendFile };
     for (const Mode mode : {Mode::Receive, Mode::MacroSend, Mode::SendFile}) {
-        for (const bool removed : {false, true}) {
-            SCOPED_TRACE(::testing::Message() << int(mode) << (removed ? " removed" : " killed"));
-            Fake().Reset();
-            Fake().AddPort(PortSpec(1));
-            app_ = std::make_unique<CAnalyserApp>(ui_, dir_ / "lombex32.ini");
-            ui_.user.shown.clear();
-            OpenPort();
-            if (mode == Mode::MacroSend) {
-                RunMacroProgram("A: SEND 1\nGOTO A\n");
-                Fake().SetTxBuffersFree(kDriver, 1, 0);
-            } else if (mode == Mode::SendFile) {
-                app_->SetSendOptions({"", false, WriteFile("send.txt", "DATA\n").string(), true});
-                app_->ToggleTransmit();
-                StartCapture();
-            } else {
-                StartCapture();
-                Queue("before");
-                PollFrames(1);
-            }
-            const uint64_t shown = app_->FramesShown();
-            if (removed) {
-                Fake().RemovePort(kDriver, 1);
-            } else {
-                Fake().KillHost();
-            }
-            for (int i = 0; i < 5; ++i) {
-                app_->PollStep();
-            }
-            EXPECT_FALSE(app_->Capturing());
-            EXPECT_FALSE(ui_.windowOpen);
-            EXPECT_EQ(ui_.LastStatus(), "Stopping capture of link data.");
-            EXPECT_EQ(app_->FramesShown(), shown) << ui_.view.text_;
-            EXPECT_EQ(app_->LostPort(), removed ? PortLoss::kPortRemoved : PortLoss::kHostGone);
-            ASSERT_EQ(ui_.user.shown.size(), 1u);
-            EXPECT_EQ(ui_.user.shown[0].caption, "Lombex for NT");
-            EXPECT_NE(ui_.LastMessage().find("\"wyvel32 run\""), std::string::npos);
-            EXPECT_FALSE(app_->PortSelected());
-
-            Fake().RestartHost();
-            Fake().AddPort(PortSpec(1));
-            ASSERT_TRUE(app_->SelectDriverPort());
-            EXPECT_EQ(app_->LostPort(), PortLoss::kNone);
-            app_->ToggleCapture();
-            EXPECT_TRUE(app_->Capturing());
-            app_->ToggleCapture();
+        const bool removed = mode == Mode::MacroSend;  // the host killed in the others
+        SCOPED_TRACE(int(mode));
+        Fake().Reset();
+        Fake().AddPort(PortSpec(1));
+        app_ = std::make_unique<CAnalyserApp>(ui_, dir_ / "lombex32.ini");
+        ui_.user.shown.clear();
+        OpenPort();
+        if (mode == Mode::MacroSend) {
+            RunMacroProgram("A: SEND 1\nGOTO A\n");
+            Fake().SetTxBuffersFree(kDriver, 1, 0);
+        } else if (mode == Mode::SendFile) {
+            app_->SetSendOptions({"", false, WriteFile("send.txt", "DATA\n").string(), true});
+            app_->ToggleTransmit();
+            StartCapture();
+        } else {
+            StartCapture();
+            Queue("before");
+            PollFrames(1);
         }
+        const uint64_t shown = app_->FramesShown();
+        if (removed) {
+            Fake().RemovePort(kDriver, 1);
+        } else {
+            Fake().KillHost();
+        }
+        for (int i = 0; i < 5; ++i) {
+            app_->PollStep();
+        }
+        EXPECT_FALSE(app_->Capturing());
+        EXPECT_FALSE(ui_.windowOpen);
+        EXPECT_EQ(ui_.LastStatus(), "Stopping capture of link data.");
+        EXPECT_EQ(app_->FramesShown(), shown) << ui_.view.text_;
+        EXPECT_EQ(app_->LostPort(), removed ? PortLoss::kPortRemoved : PortLoss::kHostGone);
+        ASSERT_EQ(ui_.user.shown.size(), 1u);
+        EXPECT_EQ(ui_.user.shown[0].caption, "Lombex for NT");
+        EXPECT_NE(ui_.LastMessage().find("\"wyvel32 run\""), std::string::npos);
+
+        Fake().RestartHost();
+        Fake().AddPort(PortSpec(1));
+        ASSERT_TRUE(app_->SelectDriverPort());
+        EXPECT_EQ(app_->LostPort(), PortLoss::kNone);
+        app_->ToggleCapture();
+        EXPECT_TRUE(app_->Capturing());
+        app_->ToggleCapture();
     }
 }
 

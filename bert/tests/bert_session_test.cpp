@@ -156,35 +156,4 @@ TEST_F(BertSessionTest, ClosingUnchecksDiskThreadAndStopsItsWorker) {
     }
 }
 
-// The window's side of a lost port: the tick that finds it closes the port as "Close" does
-// and hands the message over once; the port opens again when the host is back.
-TEST_F(BertSessionTest, ALostPortIsClosedReportedOnceAndCanBeOpenedAgain) {
-    ASSERT_EQ(session.OpenPort(), QORVAL_OK);
-    ASSERT_FALSE(session.StartStop().has_value());
-    ASSERT_TRUE(WaitFor([&] { return session.Counters().txFrames.load() > 0; }));
-    fake.KillHost();
-    std::optional<std::string> message;
-    ASSERT_TRUE(WaitFor([&] {
-        Ticks(1);
-        message = session.TakePortLossMessage();
-        return message.has_value();
-    }));
-    EXPECT_NE(message->find("\"wyvel32 run\""), std::string::npos) << *message;
-    EXPECT_FALSE(session.IsPortOpen());
-    EXPECT_EQ(session.PortButtonCaption(), text::kOpen);
-    EXPECT_EQ(session.TransmitButtonCaption(), text::kStart);
-    EXPECT_FALSE(session.StartEnabled() || session.StateEnabled() || session.DiskEnabled());
-    EXPECT_EQ(session.Display().status, text::kNoData);
-    Ticks(3);
-    EXPECT_FALSE(session.TakePortLossMessage().has_value()) << "said once";
-
-    fake.RestartHost();
-    ASSERT_EQ(session.OpenPort(), QORVAL_OK);
-    ASSERT_FALSE(session.StartStop().has_value());
-    const uint32_t before = session.Counters().txFrames.load();
-    EXPECT_TRUE(WaitFor([&] { return session.Counters().txFrames.load() > before; }));
-    Ticks(2);
-    EXPECT_FALSE(session.TakePortLossMessage().has_value());
-}
-
 }  // namespace

@@ -177,39 +177,6 @@ TEST_F(SessionTest, APortThatGoesIsClosedAndSaidOnceAndOpensAgainLater) {
     EXPECT_FALSE(session.PortLost());
 }
 
-// A transfer whose port goes stops at once, as after a Cancel, but says why: one box, the
-// window given back with its timer, the port closed.
-TEST_F(SessionTest, ATransferWhosePortGoesStopsAtOnceAndSaysWhy) {
-    for (const bool sending : {true, false}) {
-        SCOPED_TRACE(sending ? "send" : "receive");
-        OpenPort();
-        messages.shown.clear();
-        WriteBytes(dir.File("s.bin"), Pattern(5000));
-        auto& fake = fake::FakeLibrary::Instance();
-        uint32_t gone_at = 0;
-        int dispatches = 0;
-        on_dispatch = [&] {
-            if (++dispatches == 3) {
-                fake.RemovePort(kDriver, 1);
-                gone_at = fake.NowMs();
-            }
-        };
-        const TransferOutcome outcome =
-            sending ? session.SendBinFile(Protocol::Ymodem, dir.File("s.bin"))
-                    : session.ReceiveBinFile(Protocol::Ymodem, "");
-        on_dispatch = nullptr;
-        EXPECT_EQ(outcome, TransferOutcome::Failed);
-        ASSERT_NE(gone_at, 0u);
-        EXPECT_LT(fake.NowMs() - gone_at, 1000u) << "the transfer ran on after the port went";
-        ASSERT_EQ(messages.shown.size(), 1u) << messages.shown.back().text;
-        EXPECT_NE(messages.shown[0].text.find("was removed"), std::string::npos);
-        EXPECT_FALSE(session.Port().IsOpen());
-        EXPECT_FALSE(progress.open);
-        EXPECT_TRUE(window.enabled);
-        EXPECT_TRUE(window.timer_running);
-    }
-}
-
 TEST_F(SessionTest, NoDriverHostIsSaidWithHowToStartIt) {
     EXPECT_TRUE(session.CheckDriverHost());
     EXPECT_TRUE(messages.shown.empty());
