@@ -1,6 +1,7 @@
 #include "analyser/analyser_app.h"
 
 #include <new>
+#include <utility>
 
 #include "analyser/port_lists.h"
 #include "analyser/string_printf.h"
@@ -84,9 +85,7 @@ void CAnalyserApp::Shutdown(bool saveSettings) {
         WriteParms(profile, parms_);
         WriteChangedViewSettings(profile, view_, viewLoaded_);
     }
-    (void)QORVAL_PortClose(portHandle_);
-    portHandle_ = 0;
-    portSelected_ = false;
+    ClosePortHandle();
 }
 
 bool CAnalyserApp::CheckPortSelected() {
@@ -113,10 +112,20 @@ void CAnalyserApp::ClearFrameBuffers() {
 // open (and, being exclusive, unusable) without a handle anybody knows of; so is the handle of
 // a port that has gone.
 void CAnalyserApp::ClosePortAfterFailure() {
-    (void)QORVAL_PortClose(portHandle_);
-    portHandle_ = 0;
-    portSelected_ = false;
+    ClosePortHandle();
     StopCaptureWithoutPort();
+}
+
+// The engine holds no port from the moment the close begins, so that what the close runner
+// lets happen meanwhile (a poll tick, a repaint) finds none.
+void CAnalyserApp::ClosePortHandle() {
+    const QORVAL_HANDLE closing = std::exchange(portHandle_, 0);
+    portSelected_ = false;
+    if (closing == 0) {
+        (void)QORVAL_PortClose(closing);  // nothing to wait for
+        return;
+    }
+    RunPortClose(closeRunner_, [closing] { (void)QORVAL_PortClose(closing); });
 }
 
 // A capture needs a port: when a reselection leaves none, the capture of the port that was
@@ -158,9 +167,7 @@ bool CAnalyserApp::SelectDriverPort() {
         return portSelected_;
     }
     if (portSelected_ && portHandle_ != 0) {
-        (void)QORVAL_PortClose(portHandle_);
-        portSelected_ = false;
-        portHandle_ = 0;
+        ClosePortHandle();
     }
     QORVAL_HANDLE handle = 0;
     const uint32_t status = QORVAL_PortOpen(choice->driverType, choice->portNumber, &handle);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analyser/frame_observer.h"
@@ -16,6 +17,7 @@
 #include "analyser/settings.h"
 #include "analyser/text_file.h"
 #include "analyser/user_interface.h"
+#include "portaccess/port_close_runner.h"
 #include "portaccess/port_loss.h"
 #include "portaccess/qorval32.h"
 
@@ -98,6 +100,9 @@ class CAnalyserApp {
 
     // --- Observers and state for the front ends and tests ---
     void SetFrameObserver(FrameObserver* observer) { frameObserver_ = observer; }
+    // How a reselection and Shutdown run the port's close, which may take seconds while the
+    // frames queued leave the card; empty (at first): on the calling thread.
+    void SetCloseRunner(PortCloseRunner run) { closeRunner_ = std::move(run); }
     const ParmsSettings& Parms() const { return parms_; }
     ParmsSettings& MutableParms() { return parms_; }
     ViewSettings& View() { return view_; }
@@ -133,6 +138,8 @@ class CAnalyserApp {
     void RefreshMenu();
     void ClearFrameBuffers();
     void ClosePortAfterFailure();
+    // Gives the port's handle back (the close runs through the close runner).
+    void ClosePortHandle();
     void StopCaptureWithoutPort();
     // Capture off: the capture window closes (nothing is saved) and the status says so.
     void StopCapture();
@@ -156,6 +163,7 @@ class CAnalyserApp {
 
     SystemInfo systemInfo_{};
     QORVAL_HANDLE portHandle_ = 0;
+    PortCloseRunner closeRunner_;
     bool portSelected_ = false;
     PortChoice selectedPort_{};
     PortLoss lostPort_ = PortLoss::kNone;

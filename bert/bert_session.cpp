@@ -115,11 +115,12 @@ void BertSession::StopAll() {
 void BertSession::ClosePort() {
     diskChecked_ = false;
     StopAll();
-    port_.Close();
     transmitting_ = false;
     startEnabled_ = stateEnabled_ = diskEnabled_ = false;
     display_.status = text::kNoData;
     display_.txBufferBar = display_.rxBufferBar = 0;
+    // Last, so that whatever the runner lets happen meanwhile sees a closed port throughout.
+    port_.Close(closeRunner_);
 }
 
 void BertSession::ClosePortLost(PortLoss loss) {
@@ -195,7 +196,7 @@ void BertSession::SetDiskThread(bool on) {
 void BertSession::Shutdown() {
     StopAll();
     if (IsPortOpen()) {
-        port_.Close();
+        port_.Close(closeRunner_);
     }
 }
 

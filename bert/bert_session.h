@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "bert/bert_counters.h"
 #include "bert/bert_texts.h"
@@ -51,6 +52,9 @@ class BertSession {
     [[nodiscard]] uint32_t OpenPort();
     // "Close": stops every worker, unchecks "Disk Thread" and closes the port.
     void ClosePort();
+    // How "Close" and "Exit" run the port's close, which may take seconds while the frames
+    // queued leave the card; empty (at first): on the calling thread.
+    void SetCloseRunner(PortCloseRunner run) { closeRunner_ = std::move(run); }
     // "Start" / "Stop": the message to show, if any.
     std::optional<std::string_view> StartStop();
     // "State ...": stops the workers, runs the dialog, reads the port again and restarts them.
@@ -96,6 +100,7 @@ class BertSession {
     std::atomic<uint32_t> repeatMode_{0};
     SharedPortLoss portLoss_{PortLoss::kNone};
     std::optional<std::string> portLossMessage_;
+    PortCloseRunner closeRunner_;
     uint32_t dataBits_ = 8;
     uint32_t statsStartMs_ = 0;
     uint32_t rateTick_ = 0;

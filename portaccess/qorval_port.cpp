@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 #include <thread>
+#include <utility>
 
 #include "portaccess/tick_count.h"
 
@@ -78,13 +79,18 @@ uint32_t Qorval_Port::Open() {
 }
 
 uint32_t Qorval_Port::Close() {
+    return Close(PortCloseRunner{});
+}
+
+uint32_t Qorval_Port::Close(const PortCloseRunner& run) {
     ReleaseBuffer();
     rxCount = 0;
     rxIndex = 0;
     rxBufferSize = 0;
     txFrameSize = 0;
-    uint32_t result = QORVAL_PortClose(handle);
-    handle = 0;
+    const QORVAL_HANDLE closing = std::exchange(handle, 0);
+    uint32_t result = 0;
+    RunPortClose(run, [&] { result = QORVAL_PortClose(closing); });
     return result;
 }
 

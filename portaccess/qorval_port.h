@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "portaccess/port_close_runner.h"
 #include "portaccess/qorval32.h"
 
 // Result codes of the wrapper's own, beside the library's codes 1 to 18.
@@ -44,6 +45,10 @@ class Qorval_Port {
     [[nodiscard]] uint32_t Open();
     // Frees the buffer and calls QORVAL_PortClose even with handle 0; returns its result.
     uint32_t Close();
+    // Close with the library's close run by `run` (empty: on this thread): the object is closed
+    // already (IsOpen false, buffer freed) when `run` is called, so whatever runs meanwhile
+    // sees a closed port.
+    uint32_t Close(const PortCloseRunner& run);
     bool IsOpen() const { return handle != 0; }
     QORVAL_HANDLE GetHandle() const { return handle; }
     // Largest receive / transmit frame taken from PortInfo at Open; 0 while closed.

@@ -50,8 +50,8 @@ void TerminalSession::Dispatch() {
 
 void TerminalSession::PortOpenCommand() {
     if (port_.IsOpen()) {
-        port_.Close();
         tx_frame_ = 0;
+        port_.Close(close_runner_);
         return;
     }
     if (window_.ShowOpenPortDialog(port_)) {
@@ -318,7 +318,7 @@ TransferOutcome TerminalSession::ReceiveBinFile(Protocol protocol, const std::st
 void TerminalSession::Shutdown() {
     window_.StopPollTimer();
     if (port_.IsOpen()) {
-        port_.Close();
+        port_.Close(close_runner_);
     }
     CloseLog();
 }

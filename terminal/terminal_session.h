@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "portaccess/qorval_port.h"
@@ -56,6 +57,9 @@ class TerminalSession {
 
     // "Port Open..." / "Port Close": closes an open port; else the dialog, then Open.
     void PortOpenCommand();
+    // How "Port Close" and "Exit" run the port's close, which may take seconds while the frames
+    // queued leave the card; empty (at first): on the calling thread.
+    void SetCloseRunner(PortCloseRunner run) { close_runner_ = std::move(run); }
     // Opens the selected port and reads its PortInfo and PortState; false when it did not open.
     bool OpenSelectedPort();
     uint16_t LargestTransmitFrame() const { return tx_frame_; }
@@ -137,6 +141,7 @@ class TerminalSession {
     CancelFlag cancel_{false};
     PortWatch watch_{port_, cancel_};
     uint16_t tx_frame_ = 0;
+    PortCloseRunner close_runner_;
     ReceiveLosses losses_;
     std::string download_dir_ = ".";
     bool echo_ = false;

@@ -9,6 +9,7 @@
 
 #include "bert/bert_texts.h"
 #include "dialogs/orvane.h"
+#include "platform/window/responsive_call.h"
 #include "portaccess/driver_host_hint.h"
 
 namespace qorval::bert::window {
@@ -48,12 +49,17 @@ KessupWindow::KessupWindow(std::filesystem::path diskDirectory, QWidget* parent)
     about_->setShortcutContext(Qt::WindowShortcut);
     addAction(about_);
     setContextMenuPolicy(Qt::ActionsContextMenu);
+    // Closing a port with a full ring waits for its frames to leave; the window goes on
+    // painting meanwhile.
+    session_.SetCloseRunner(ui::RunKeepingWindowsAlive);
     Connect();
     ShowControls();
     ShowDisplay();
 }
 
 KessupWindow::~KessupWindow() {
+    // No events for a window being destroyed: a port still open is closed right here.
+    session_.SetCloseRunner(nullptr);
     session_.Shutdown();
 }
 

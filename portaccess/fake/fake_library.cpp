@@ -1,6 +1,7 @@
 #include "portaccess/fake/fake_library.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "portaccess/fake/fake_state.h"
 #include "portaccess/tick_count.h"
@@ -67,6 +68,7 @@ void FakeState::Reset() {
     reportedDriverCount.reset();
     hostGone = false;
     deadHandles.clear();
+    closeWait = nullptr;
     callLog.clear();
 }
 
@@ -166,6 +168,11 @@ void FakeLibrary::SetPortInfo(uint16_t driver, uint16_t port, const PortInfo& in
     if (FakePort* p = state_->ByKey({driver, port}); p != nullptr) {
         p->info = info;
     }
+}
+
+void FakeLibrary::SetCloseWait(std::function<void()> wait) {
+    std::lock_guard lock(state_->mutex);
+    state_->closeWait = std::move(wait);
 }
 
 void FakeLibrary::KillHost() {

@@ -27,6 +27,7 @@
 // ("QORVAL_SetModemControl(1,17)").
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -93,6 +94,9 @@ class FakeLibrary {
     // The port's device is surprise-removed: its open handle fails every call with 7 (closing
     // it succeeds), SystemInfo no longer lists it and an open gives 10. AddPort brings it back.
     void RemovePort(uint16_t driver, uint16_t port);
+    // QORVAL_PortClose runs `wait` first (on the caller's thread, outside the fake's lock), as
+    // the real library waits for the frames a port queued to leave the card; empty: no wait.
+    void SetCloseWait(std::function<void()> wait);
     // The whole PortState as the port reports it from now on, settings and counters.
     void SetPortState(uint16_t driver, uint16_t port, const PortState& state);
     // The record last given to QORVAL_SetPortState, byte for byte; nullopt when none was.

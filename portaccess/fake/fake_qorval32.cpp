@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "portaccess/fake/fake_state.h"
@@ -193,6 +194,14 @@ uint32_t QORVAL_PortOpen(uint16_t driverType, uint16_t portNumber, QORVAL_HANDLE
 }
 
 uint32_t QORVAL_PortClose(QORVAL_HANDLE handle) {
+    std::function<void()> wait;
+    {
+        std::lock_guard lock(State().mutex);
+        wait = State().closeWait;
+    }
+    if (wait) {
+        wait();
+    }
     {
         // A handle whose host or device has gone still closes, as with the real library.
         FakeState& s = State();

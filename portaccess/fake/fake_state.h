@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -54,6 +55,7 @@ struct FakeState {
     std::optional<uint16_t> reportedDriverCount;  // SystemInfo's count in place of 4
     bool hostGone = false;                        // KillHost until RestartHost
     std::set<QORVAL_HANDLE> deadHandles;          // handles a dead host served
+    std::function<void()> closeWait;              // run by QORVAL_PortClose before it acts
     std::deque<std::string> callLog;  // newest kLogLimit calls
     static constexpr size_t kLogLimit = 1 << 16;
 

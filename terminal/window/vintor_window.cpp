@@ -8,6 +8,7 @@
 
 #include "dialogs/orvane.h"
 #include "platform/window/qt_progress_window.h"
+#include "platform/window/responsive_call.h"
 #include "terminal/menu_rules.h"
 #include "terminal/window/options_dialog.h"
 #include "terminal/window/protocol_selection_dialog.h"
@@ -38,6 +39,9 @@ VintorWindow::VintorWindow(QWidget* parent)
     session_ = std::make_unique<TerminalSession>(
         messages_, *progress_proxy_, *this, *text_,
         [] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+    // Closing a port with a full ring waits for its frames to leave; the window goes on
+    // painting meanwhile.
+    session_->SetCloseRunner(ui::RunKeepingWindowsAlive);
     progress_ = new ui::QtProgressWindow(session_->Cancel(), this);
     progress_proxy_->target = progress_;
     messages_.SetStatusBar(statusBar());
@@ -57,6 +61,8 @@ VintorWindow::VintorWindow(QWidget* parent)
 
 VintorWindow::~VintorWindow() {
     poll_timer_.stop();
+    // No events for a window being destroyed: a port still open is closed right here.
+    session_->SetCloseRunner(nullptr);
     session_->Shutdown();
 }
 

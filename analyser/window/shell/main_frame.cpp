@@ -19,6 +19,7 @@
 #include "analyser/window/shell/window_placement.h"
 #include "platform/profile.h"
 #include "platform/window/qt_user_messages.h"
+#include "platform/window/responsive_call.h"
 #include "portaccess/driver_host_hint.h"
 
 namespace qorval::analyser {
@@ -58,6 +59,9 @@ CMainFrame::CMainFrame(std::filesystem::path profile, ui::UserMessages* messages
     statusBar()->showMessage(QStringLiteral("Ready"));
     app_.SetDriverInfoHint(kNoDriverHost);
     app_.SetFrameObserver(&record_);
+    // Closing a port with a full ring waits for its frames to leave; the windows go on
+    // painting meanwhile.
+    app_.SetCloseRunner(ui::RunKeepingWindowsAlive);
     {
         const platform::ProfileFile file(profilePath_);
         recent_.Load(file);
@@ -90,6 +94,8 @@ CMainFrame::~CMainFrame() {
     for (const QPointer<CChildFrame>& child : madeChildren_) {
         delete child.data();  // also those closed and waiting to be deleted
     }
+    // No events for a window being destroyed: a port still open is closed right here.
+    app_.SetCloseRunner(nullptr);
     Shutdown();
     app_.SetFrameObserver(nullptr);
 }

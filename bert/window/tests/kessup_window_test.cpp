@@ -22,6 +22,7 @@
 #include "host/testing/in_process_host.h"
 #include "platform/testing/temporary_directory.h"
 #include "platform/window/testing/modal_driver.h"
+#include "platform/window/testing/repaint_watch.h"
 #include "platform/window/testing/screenshot.h"
 #include "portaccess/qorval_port.h"
 
@@ -234,6 +235,21 @@ TEST_F(KessupWindowTest, CloseStopsEveryWorkerAndFreesThePort) {
     ASSERT_TRUE(OpenThroughDialog(tester, kPort1));
     Click(tester, "startButton");
     EXPECT_TRUE(WaitForStatus(tester, "In Sync"));
+}
+
+// "Close" right after "Start" on a slow line: the close waits while the full ring's frames
+// leave the card (a second or more at 4 kbit/s, one 511-byte frame a second), and the window
+// goes on painting meanwhile. A window whose thread the close held would paint only after it.
+TEST_F(KessupWindowTest, CloseOfAFullRingOnASlowLineKeepsTheWindowPainting) {
+    ASSERT_TRUE(host.SetPortValue(1, "Divisor", 4999));
+    ASSERT_TRUE(OpenThroughDialog(tester, kPort1));
+    Click(tester, "startButton");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return TxFrames() >= 2; }, 10000));
+    ui::testing::RepaintWatch watch(&tester);
+    Click(tester, "portButton");
+    EXPECT_GE(watch.Paints(), 5) << "20 ms apart while the close takes a second or more";
+    EXPECT_EQ(Shown(tester, "portButton"), "Open ...");
+    EXPECT_TRUE(PortIsFree(1));
 }
 
 TEST_F(KessupWindowTest, ClosingTheWindowWhileATestRunsStopsItAndClosesThePort) {

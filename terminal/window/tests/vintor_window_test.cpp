@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "platform/window/testing/modal_driver.h"
+#include "platform/window/testing/repaint_watch.h"
 #include "platform/window/testing/screenshot.h"
 #include "portaccess/driver_host_hint.h"
 #include "terminal/window/terminal_text_area.h"
@@ -130,6 +131,22 @@ TEST_F(VintorWindowTest, MenusToolbarsAndWhatIsEnabledFollowThePortAndTheLog) {
     EXPECT_FALSE(window->statusBar()->isVisible());
     Trigger("modemControl");
     EXPECT_TRUE(window->findChild<QToolBar*>("modemToolbar")->isVisible());
+}
+
+// Closing a port waits while the frames it queued leave the card, seconds on a slow line. The
+// close is held here until the window has painted: a window that froze for it never paints.
+TEST_F(VintorWindowTest, APortCloseThatWaitsForQueuedFramesKeepsTheWindowPainting) {
+    OpenPortFromMenu();
+    ui::testing::RepaintWatch watch(window.get());
+    bool painted_while_closing = false;
+    fake.SetCloseWait(
+        [&] { painted_while_closing = watch.WaitForPaints(3, std::chrono::seconds(10)); });
+    Trigger("portOpen");  // "&Port Close"
+    fake.SetCloseWait(nullptr);
+    EXPECT_TRUE(painted_while_closing);
+    EXPECT_FALSE(window->Session().Port().IsOpen());
+    EXPECT_EQ(Item("portOpen")->text(), "Port &Open...");
+    OpenPortFromMenu();  // the port was given back
 }
 
 TEST_F(VintorWindowTest, ALargeBurstIsShownWholeAndInOrderAndLogged) {

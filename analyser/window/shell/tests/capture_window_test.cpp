@@ -8,6 +8,7 @@
 #include "analyser/window/document/capture_feed.h"
 #include "analyser/window/shell/tests/shell_test_fixture.h"
 #include "platform/window/testing/modal_driver.h"
+#include "platform/window/testing/repaint_watch.h"
 #include "platform/window/testing/screenshot.h"
 
 namespace qorval::analyser::testing {
@@ -163,6 +164,24 @@ TEST_F(CaptureWindow, AFailedReselectionEndsTheCaptureOfThePortItClosed) {
     Trigger(frame_->Actions().capture);
     EXPECT_EQ(messages_.LastText().rfind("Driver and Port have not been selected!", 0), 0u);
     EXPECT_FALSE(frame_->App().Capturing());
+}
+
+// A reselection first closes the port, which waits while the frames it queued leave the card
+// (seconds on a slow line). The close is held here until the main window has painted: a
+// window that froze for it never paints.
+TEST_F(CaptureWindow, AReselectionWhoseCloseWaitsForQueuedFramesKeepsTheWindowPainting) {
+    StartCapture();
+    frame_->show();
+    ui::testing::RepaintWatch watch(frame_.get());
+    bool painted_while_closing = false;
+    Fake().SetCloseWait(
+        [&] { painted_while_closing = watch.WaitForPaints(3, std::chrono::seconds(10)); });
+    SelectPort1();
+    Fake().SetCloseWait(nullptr);
+    EXPECT_TRUE(painted_while_closing);
+    SendFromFarEnd("A");  // the port chosen again captures
+    WaitForFrames(1);
+    EXPECT_EQ(CaptureText(), "0001 0000 A\n");
 }
 
 TEST_F(CaptureWindow, AClosedCaptureWindowIsDroppedAndCaptureGoesOnIntoTheLog) {
