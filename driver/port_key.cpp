@@ -68,8 +68,12 @@ qorval::platform::RegResult WriteDefault(Registry& registry, std::string_view ke
 
 }  // namespace
 
-NTSTATUS CheckPortKey(Registry& registry, std::string_view key_path, PortConfig& config) {
+NTSTATUS CheckPortKey(Registry& registry, std::string_view key_path, PortConfig& config,
+                      std::string_view* failed_value) {
     for (const CheckValue& value : PortCheckValues()) {
+        if (failed_value != nullptr) {
+            *failed_value = value.name;
+        }
         if (value.text) {
             const NTSTATUS status = CheckTextValue(registry, key_path, value.name);
             if (!NT_SUCCESS(status)) {
@@ -88,6 +92,9 @@ NTSTATUS CheckPortKey(Registry& registry, std::string_view key_path, PortConfig&
             // A stored code that does not fit the 8-bit field cannot be the PCI card.
             config.Card = number > 0xFF ? 0xFF : static_cast<uint8_t>(number);
         }
+    }
+    if (failed_value != nullptr) {
+        *failed_value = {};
     }
     return STATUS_SUCCESS;
 }
@@ -115,6 +122,24 @@ NTSTATUS WriteDefaultPortKey(Registry& registry, std::string_view key_path,
     return RegistryStatus(registry.Flush());
 }
 
+PortKeyVerdict JudgePortKey(Registry& registry, std::string_view key_path,
+                            const std::optional<PciLocation>& location, PortConfig& config) {
+    PortKeyVerdict verdict;
+    verdict.check_status = CheckPortKey(registry, key_path, config, &verdict.missing_value);
+    if (!NT_SUCCESS(verdict.check_status)) {
+        verdict.rewrite = PortKeyRewrite::Incomplete;
+    } else if (config.Card != kCardTypePci) {
+        verdict.rewrite = PortKeyRewrite::NotPciCard;
+    } else if (location.has_value()) {
+        const PciLocation stored = config.Location();
+        if (stored.BusNum != location->BusNum || stored.PCIDevice != location->PCIDevice ||
+            stored.PCIFunction != location->PCIFunction) {
+            verdict.rewrite = PortKeyRewrite::MovedCard;
+        }
+    }
+    return verdict;
+}
+
 NTSTATUS LoadPortConfig(Registry& registry, std::string_view service_key,
                         const std::optional<PciLocation>& location, PortConfig& config) {
     const std::string key_path = PortKeyPath(service_key, config.PortNumber);
@@ -123,16 +148,9 @@ NTSTATUS LoadPortConfig(Registry& registry, std::string_view service_key,
     const uint32_t bus_type = config.BusType;
     const PciLocation current = location.value_or(config.Location());
 
-    const NTSTATUS status = CheckPortKey(registry, key_path, config);
-    bool rewrite = !NT_SUCCESS(status) || config.Card != kCardTypePci;
-    if (location.has_value()) {
-        const PciLocation stored = config.Location();
-        rewrite = rewrite || stored.BusNum != location->BusNum ||
-                  stored.PCIDevice != location->PCIDevice ||
-                  stored.PCIFunction != location->PCIFunction;
-    }
-    if (!rewrite) {
-        return status;
+    const PortKeyVerdict verdict = JudgePortKey(registry, key_path, location, config);
+    if (verdict.rewrite == PortKeyRewrite::None) {
+        return verdict.check_status;
     }
     // The rewritten key records where the card is now, not where the stale key said it was;
     // otherwise the next start would find a mismatch again and discard the administrator's

@@ -21,14 +21,33 @@ inline constexpr size_t kOscillatorCheckLimit = 14;
 // into the record (so Card, BusType and the location hold the stored values afterwards); the
 // first value that is missing or unusable (wrong type, an Oscillator over 14 characters) ends
 // the pass with a failure, leaving what was read before it in the record.
+// `failed_value`, when given, gets the name of that value.
 NTSTATUS CheckPortKey(qorval::platform::Registry& registry, std::string_view key_path,
-                      PortConfig& config);
+                      PortConfig& config, std::string_view* failed_value = nullptr);
 
 // Deletes the port key when it exists, creates Parameters and the port key, writes the default
 // set in order with the resources and location from `config`, and flushes. The first failing
 // step ends the pass with its status.
 NTSTATUS WriteDefaultPortKey(qorval::platform::Registry& registry, std::string_view key_path,
                              const PortConfig& config);
+
+// Why the driver rewrites a port key with its default set, discarding every value in it.
+enum class PortKeyRewrite {
+    None,        // the key is kept
+    Incomplete,  // a value is missing or unusable
+    NotPciCard,  // its Card is not the PCI card
+    MovedCard,   // it records another PCI location than the card's
+};
+struct PortKeyVerdict {
+    PortKeyRewrite rewrite = PortKeyRewrite::None;
+    NTSTATUS check_status = STATUS_SUCCESS;  // of the completeness check
+    std::string_view missing_value;          // Incomplete: the first value missing or unusable
+};
+
+// The driver's rule for keeping a port key: the completeness check (which fills `config` as
+// CheckPortKey does), then the card type and, when a location is given, the card's location.
+PortKeyVerdict JudgePortKey(qorval::platform::Registry& registry, std::string_view key_path,
+                            const std::optional<PciLocation>& location, PortConfig& config);
 
 // Checks the port key of config.PortNumber below `service_key` and rewrites it with defaults
 // when it is incomplete, its Card is not the PCI card, or (when a location is given) it records

@@ -1,28 +1,19 @@
 #pragma once
-// Reading a port's values with their defaults, and validating them in the driver's fixed order.
+// Validating a port's values in the driver's fixed order, with the events the driver logs.
+// The rules themselves are in port_value_rules.h, which the configuration tool shares.
 
 #include <string_view>
 
 #include "driver/driver_context.h"
 #include "driver/ntstatus.h"
 #include "driver/port_config.h"
+#include "driver/port_value_rules.h"
 
 namespace wyvel32 {
 
-// Card memory shared by the lists and buffers of a port.
-inline constexpr uint64_t kCardMemoryBytes = 262144;
-// Most list entries the card memory and the entry count allow together.
-inline constexpr uint64_t kMaxTotalBuffers = 8192;
-inline constexpr uint32_t kListEntryBytes = 16;
-inline constexpr uint32_t kMinBuffSize = 16;
-inline constexpr uint32_t kMaxBuffSize = 65535;
-
-// Card memory taken by the lists and buffers of a configuration.
-uint64_t CardMemoryNeeded(const PortConfig& config);
-
 // Validates `config` in order; the first rejected value logs one event and gives
 // STATUS_UNSUCCESSFUL. Also completes the record: window lengths, TXCMode, Protocol 0 and the
-// buffer sizes rounded up to even.
+// buffer sizes rounded up to even. A port with Enabled 0 is logged and still accepted.
 NTSTATUS ValidatePortConfig(const DriverContext& driver, PortConfig& config);
 
 // Reads Parameters\PortNNN below `service_key` with the defaults (resource values are not read
