@@ -10,7 +10,7 @@ namespace {
 constexpr size_t kMaxProfileSize = 16 * 1024 * 1024;
 constexpr std::string_view kErrTooLarge = ": file larger than 16 MiB; not rewritten";
 
-ProfileDocument Load(const std::filesystem::path& file) {
+ProfileDocument LoadDocument(const std::filesystem::path& file) {
     std::string text;
     std::string error;
     if (ReadWholeFile(file, kMaxProfileSize, text, error) != FileReadStatus::Ok) {
@@ -24,30 +24,30 @@ ProfileDocument Load(const std::filesystem::path& file) {
 ProfileFile::ProfileFile(std::filesystem::path file) : file_(std::move(file)) {}
 
 int32_t ProfileFile::GetInt(std::string_view section, std::string_view key, int32_t def) const {
-    const auto value = Load(file_).Find(section, key);
+    const auto value = LoadDocument(file_).Find(section, key);
     return value ? ParseProfileInt(UnquoteProfileValue(*value)) : def;
 }
 
 std::string ProfileFile::GetString(std::string_view section, std::string_view key,
                                    std::string_view def) const {
-    const auto value = Load(file_).Find(section, key);
+    const auto value = LoadDocument(file_).Find(section, key);
     return value ? UnquoteProfileValue(*value) : std::string(def);
 }
 
 bool ProfileFile::HasKey(std::string_view section, std::string_view key) const {
-    return Load(file_).Find(section, key).has_value();
+    return LoadDocument(file_).Find(section, key).has_value();
 }
 
 std::vector<std::string> ProfileFile::SectionNames() const {
-    return Load(file_).SectionNames();
+    return LoadDocument(file_).SectionNames();
 }
 
 std::vector<std::string> ProfileFile::KeyNames(std::string_view section) const {
-    return Load(file_).KeyNames(section);
+    return LoadDocument(file_).KeyNames(section);
 }
 
 std::vector<std::string> ProfileFile::ReadSection(std::string_view section) const {
-    return Load(file_).SectionLines(section);
+    return LoadDocument(file_).SectionLines(section);
 }
 
 // Reads the file under its lock, applies `edit` and writes the result back when it changed.
@@ -111,6 +111,33 @@ bool ProfileFile::DeleteSection(std::string_view section) {
         return false;
     }
     return Rewrite([&](ProfileDocument& doc) { return doc.RemoveSection(section); });
+}
+
+bool ProfileFile::Load(ProfileDocument& doc) {
+    last_error_.clear();
+    std::string text;
+    switch (ReadWholeFile(file_, kMaxProfileSize, text, last_error_)) {
+        case FileReadStatus::Ok:
+        case FileReadStatus::Missing:
+            doc = ProfileDocument::Parse(text);
+            return true;
+        case FileReadStatus::TooLarge:
+            last_error_ = file_.string() + std::string(kErrTooLarge);
+            return false;
+        case FileReadStatus::Error:
+            break;
+    }
+    return false;
+}
+
+bool ProfileFile::Transact(const std::function<bool(ProfileDocument& doc)>& edit) {
+    bool proceed = true;
+    const bool written = Rewrite([&](ProfileDocument& doc) {
+        const std::string before = doc.Write();
+        proceed = edit(doc);
+        return proceed && doc.Write() != before;
+    });
+    return proceed && written;
 }
 
 const std::string& ProfileFile::LastError() const {

@@ -9,12 +9,15 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace qorval::platform {
+
+class ProfileDocument;
 
 class ProfileFile {
   public:
@@ -39,6 +42,15 @@ class ProfileFile {
     [[nodiscard]] bool WriteSection(std::string_view section,
                                     const std::vector<std::string>& lines);
     [[nodiscard]] bool DeleteSection(std::string_view section);
+    // The whole file as it is now (an empty document when it does not exist); false, with
+    // LastError, when it cannot be read.
+    [[nodiscard]] bool Load(ProfileDocument& doc);
+    // Reads the file under its lock (waiting at most kLockWait for another writer), runs `edit`
+    // on its text and, when `edit` returns true and changed something, writes the result back in
+    // one atomic rewrite: every change of `edit` reaches the file or none does. Returns false
+    // when `edit` did (nothing is written) or when the file cannot be read or written (then
+    // LastError says why).
+    [[nodiscard]] bool Transact(const std::function<bool(ProfileDocument& doc)>& edit);
     // Why the last write failed; empty after a write that succeeded.
     [[nodiscard]] const std::string& LastError() const;
 

@@ -377,6 +377,25 @@ RegResult Registry::Transact(const std::function<RegResult(Registry& batch)>& ed
     });
 }
 
+RegResult Registry::Snapshot(Registry& copy) {
+    return impl_->Read([&](const RegResult& state, const RegKey& root) {
+        if (state.ok()) {
+            copy = Registry();
+            copy.impl_->root = root;
+        }
+        return state;
+    });
+}
+
+RegResult Registry::ExportText(std::string& text) {
+    return impl_->Read([&](const RegResult& state, const RegKey& root) {
+        if (state.ok()) {
+            text = WriteRegFile(root);
+        }
+        return state;
+    });
+}
+
 std::optional<RegResult> Registry::TakeFileFailure() {
     std::lock_guard guard(impl_->mutex);
     return std::exchange(impl_->last_failure, std::nullopt);

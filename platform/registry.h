@@ -96,6 +96,13 @@ class Registry {
     // returned; so is a damaged or unwritable file.
     [[nodiscard]] RegResult Transact(const std::function<RegResult(Registry& batch)>& edit);
 
+    // Makes `copy` an in-memory registry holding this store's current tree, so that changes can
+    // be tried out on it without touching the file. Fails (leaving `copy` alone) when the file
+    // cannot be read.
+    [[nodiscard]] RegResult Snapshot(Registry& copy);
+    // The current tree as the file holds it (REGEDIT4 text), so two states can be compared.
+    [[nodiscard]] RegResult ExportText(std::string& text);
+
     // The latest Corrupt or IoError result of any call since the last time it was taken, and
     // forgets it, so a caller that only saw a failed status (the driver) can say why.
     [[nodiscard]] std::optional<RegResult> TakeFileFailure();
