@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "host/protocol/control_protocol.h"
 #include "host/server/control_socket_server.h"
@@ -32,6 +33,22 @@ std::string NotAnswered(std::string_view what, std::chrono::milliseconds wait,
                         const std::string& path) {
     return "error: the driver host did not " + std::string(what) + " within " + Seconds(wait) +
            " (" + path + "); it may be stopped or stalled\n";
+}
+
+// Why ports the listing shows as disabled are not started, or an empty string.
+std::string DisabledNote(const std::string& listing) {
+    std::vector<qorval::protocol::PortListing> ports;
+    if (!qorval::protocol::ParsePortList(listing, ports).empty()) {
+        return {};
+    }
+    for (const auto& port : ports) {
+        if (port.state == qorval::protocol::kDisabledState) {
+            return "ports shown disabled are not started: " +
+                   std::string(qorval::protocol::kDriverDisabled) +
+                   "; the configuration tool's \"Driver is enabled\" enables it\n";
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -97,6 +114,9 @@ int RunControlClientCommand(std::string_view name, std::span<const std::string_v
     if (answer.rfind("ok", 0) == 0) {
         const size_t body = answer.find('\n');
         out << (body == std::string::npos ? "" : answer.substr(body + 1));
+        if (name == "status") {
+            out << DisabledNote(answer);
+        }
         return 0;
     }
     err << "wyvel32: " << answer;

@@ -5,6 +5,7 @@
 #include "driver/driver_context.h"
 #include "driver/registry_values.h"
 #include "host/driver_loader.h"
+#include "host/driver_service.h"
 #include "host/prefix_check.h"
 #include "host/registry_failure_report.h"
 #include "host/protocol/control_protocol.h"
@@ -29,13 +30,20 @@ std::string DriverHost::Start(std::string* warnings) {
     }
     registry_ = std::make_unique<platform::Registry>(platform::RegistryFile());
     event_log_ = std::make_unique<platform::FileEventLog>(platform::LogDir());
+    command_events_ = std::make_unique<CommandEventLog>(*event_log_);
+    *warnings = PrefixExposureWarning(platform::Prefix());
+    if (const std::string problem = InstallDriverService(*registry_); !problem.empty()) {
+        *warnings += "wyvel32: " + problem + "\n";
+    }
     kernel_ = std::make_unique<qorval::kernel::IoManager>();
-    if (std::string problem = LoadWyvel32(*kernel_, *registry_, *event_log_); !problem.empty()) {
+    if (std::string problem = LoadWyvel32(*kernel_, *registry_, *command_events_);
+        !problem.empty()) {
         return problem;
     }
     sockets_ = std::make_unique<qorval::host::DeviceSocketServer>(*kernel_, platform::RunDir());
     sockets_->Start();
     options_.largest_receive_frame = [this](unsigned port) { return LargestReceiveFrame(port); };
+    options_.start_refusal = [this] { return DriverStartRefusal(*registry_); };
     bus_ = std::make_unique<qorval::host::SimulatedBus>(*kernel_, options_, [this] {
         std::string sync_error;
         if (!sockets_->SyncWithLinks(&sync_error)) {
@@ -52,7 +60,9 @@ std::string DriverHost::Start(std::string* warnings) {
         return error;
     }
     (void)registry_->TakeFileFailure();  // a failure before the boot stopped no port
-    *warnings = PrefixExposureWarning(platform::Prefix());
+    if (const std::string refusal = DriverStartRefusal(*registry_); !refusal.empty()) {
+        *warnings += "wyvel32: " + refusal + "; its ports are not started\n";
+    }
     if (const std::string failures = bus_->Boot(); !failures.empty()) {
         *warnings += failures;
         if (const std::string reason = ReportRegistryFailure(*registry_, *event_log_);
@@ -65,10 +75,12 @@ std::string DriverHost::Start(std::string* warnings) {
 
 std::string DriverHost::AnswerControlCommand(const std::string& command) {
     (void)registry_->TakeFileFailure();  // only what this command meets counts
+    const CommandEventLog::Capture events;
     std::string answer = qorval::host::RunControlCommand(*bus_, command);
     if (answer.rfind("error", 0) != 0) {
         return answer;
     }
+    answer.insert(answer.find_last_not_of('\n') + 1, DescribeErrorEvents(events.Entries()));
     if (const std::string reason = ReportRegistryFailure(*registry_, *event_log_);
         !reason.empty()) {
         std::cerr << "wyvel32: " << reason << "\n";
@@ -117,6 +129,7 @@ void DriverHost::Stop() {
     bus_.reset();
     sockets_.reset();
     kernel_.reset();
+    command_events_.reset();
 }
 
 }  // namespace wyvel32::host

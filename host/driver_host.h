@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host/bus/simulated_bus.h"
+#include "host/command_events.h"
 #include "host/server/control_socket_server.h"
 #include "host/server/device_socket_server.h"
 #include "kernel/io_manager.h"
@@ -25,8 +26,9 @@ class DriverHost {
 
     // Loads the driver, opens the sockets and boots the bus. Returns an empty string on
     // success; ports that failed to start are reported through `warnings` (with the reason
-    // when the registry file was the cause, which also goes to the event log), and so is a
-    // prefix open to every user; the host still runs.
+    // when the registry file was the cause, which also goes to the event log), and so are a
+    // prefix open to every user and a disabled driver, whose ports are not started; the host
+    // still runs.
     [[nodiscard]] std::string Start(std::string* warnings);
     // Clients first (their handles are cleaned up and closed, which stops the channels), then
     // the devices, then the driver.
@@ -39,12 +41,14 @@ class DriverHost {
 
   private:
     size_t LargestReceiveFrame(unsigned port);
-    // Runs one control command; a failure the registry file caused carries its reason.
+    // Runs one control command; a failure carries the reason the registry file caused and the
+    // error events the driver logged meanwhile.
     std::string AnswerControlCommand(const std::string& command);
 
     qorval::host::BusOptions options_;
     std::unique_ptr<qorval::platform::Registry> registry_;
     std::unique_ptr<qorval::platform::FileEventLog> event_log_;
+    std::unique_ptr<CommandEventLog> command_events_;  // what the driver logs goes through it
     std::unique_ptr<qorval::kernel::IoManager> kernel_;
     std::unique_ptr<qorval::host::DeviceSocketServer> sockets_;
     std::unique_ptr<qorval::host::SimulatedBus> bus_;

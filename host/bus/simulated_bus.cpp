@@ -107,6 +107,10 @@ void SimulatedBus::CardEntered() {
     (void)kernel::DispatchScope::PutOff(&clock_, [this] { clock_.StepIfDue(); });
 }
 
+std::string SimulatedBus::StartRefusal() const {
+    return options_.start_refusal ? options_.start_refusal() : std::string();
+}
+
 std::string SimulatedBus::AddFunction(unsigned* slot_out) {
     auto function = std::make_unique<Function>();
     function->slot = next_slot_++;
@@ -123,7 +127,8 @@ std::string SimulatedBus::AddFunction(unsigned* slot_out) {
     ReplaceLinesOf({added.slot});
     std::string failure =
         Checked(kernel_.AddPhysicalDevice(DescribeFunction(added), &added.id), "add device");
-    if (failure.empty()) {
+    // A disabled driver's device arrives (it has its port number) but is not started.
+    if (failure.empty() && StartRefusal().empty()) {
         failure = Checked(kernel_.StartDevice(added.id), "start");
     }
     links_changed_();
@@ -368,6 +373,7 @@ std::vector<protocol::PortListing> SimulatedBus::List() {
     std::lock_guard guard(lock_);
     std::vector<protocol::PortListing> ports;
     const auto links = kernel_.SymbolicLinks();
+    const bool disabled = !StartRefusal().empty();
     for (auto& [slot, function] : functions_) {
         const unsigned port = PortOf(*function);
         if (port == 0) {
@@ -382,6 +388,7 @@ std::vector<protocol::PortListing> SimulatedBus::List() {
         ports.push_back({port,
                          !function->present ? "surprise-removed"
                          : linked           ? "started"
+                         : disabled         ? std::string(protocol::kDisabledState)
                                             : "stopped",
                          socket});
     }
@@ -404,6 +411,9 @@ std::string SimulatedBus::Start(unsigned port) {
     Function* function = FunctionOfPort(port);
     if (function == nullptr) {
         return NoSuchPort(port);
+    }
+    if (std::string refusal = StartRefusal(); !refusal.empty()) {
+        return refusal;
     }
     const std::string failure = Checked(kernel_.StartDevice(function->id), "start");
     links_changed_();

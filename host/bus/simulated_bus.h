@@ -40,6 +40,9 @@ struct BusOptions {
     // The largest frame a port receives (its RxBuffSize), where the byte stream from a peer is
     // cut into frames; null: 1024.
     std::function<size_t(unsigned port)> largest_receive_frame;
+    // Asked before a device is started: why devices must not be started now (the driver is
+    // disabled), or an empty string; null: they may.
+    std::function<std::string()> start_refusal;
 };
 
 class SimulatedBus final : public HostControl {
@@ -133,6 +136,7 @@ class SimulatedBus final : public HostControl {
     void ApplyLineSettings();
     void Configure(sim::Line& line, unsigned slot);
     std::string Checked(kernel::NTSTATUS status, const char* what);
+    std::string StartRefusal() const;
 
     kernel::IoManager& kernel_;
     BusOptions options_;

@@ -5,7 +5,8 @@
 // "list" or "stop 2", and answers with one message: "ok" followed by result lines, or
 // "error: <what went wrong>". "list" answers one line per device:
 //   port <number> <state> <socket name>
-// where state is the Plug and Play state of the device ("started", "stopped", ...).
+// where state is the Plug and Play state of the device ("started", "stopped", ...), or
+// "disabled" for a device not started because its driver is disabled.
 
 #include <string>
 #include <string_view>
@@ -19,6 +20,12 @@ inline constexpr std::string_view kControlSocketName = "wyvel32.control";
 // port 10 is "Wyvel32_0010". Every device socket's name starts with the prefix.
 inline constexpr std::string_view kDeviceSocketPrefix = "Wyvel32_";
 std::string DeviceSocketName(unsigned port_number);
+
+// The state "list" gives a port that is not started because its driver is disabled (the
+// driver's service key holds Start 4), and the reason a start of such a port is refused with.
+inline constexpr std::string_view kDisabledState = "disabled";
+inline constexpr std::string_view kDriverDisabled =
+    "the Wyvel32 driver is disabled (Start is 4 in its service key)";
 
 struct PortListing {
     unsigned number = 0;
