@@ -26,8 +26,11 @@ double ComputeDataRate(const ConfigModel& model, int32_t driver, int32_t port) {
     const PortEntry& p = model.port(driver, port);
     const double f = OscillatorMhz(p.Oscillator) * 1000000.0;
 
+    // The drivers read the divisor as the unsigned 32-bit value stored, so a negative entry is
+    // a very large divisor, never a negative rate.
+    const double divisor = static_cast<double>(static_cast<uint32_t>(p.Divisor));
     if (entry.driver_type == kWyvel32) {
-        const double divide = static_cast<double>(p.Divisor) + 1.0;
+        const double divide = divisor + 1.0;
         return divide == 0.0 ? 0.0 : f / divide;
     }
 
@@ -39,7 +42,7 @@ double ComputeDataRate(const ConfigModel& model, int32_t driver, int32_t port) {
             m = 16;
         }
     }
-    const double d = static_cast<double>(p.Divisor) + 2.0;
+    const double d = divisor + 2.0;
     const double divide = p.BRGSource == 0 ? m * d * 2.0 : m;
     return divide == 0.0 ? 0.0 : f / divide;
 }

@@ -1,10 +1,7 @@
 #include "applet/driver_restart.h"
 
-#include <cerrno>
 #include <string_view>
-#include <vector>
 
-#include "applet/text_util.h"
 #include "host/control_client_command.h"
 #include "host/protocol/control_protocol.h"
 
@@ -13,82 +10,106 @@ namespace qorval::applet {
 namespace {
 
 constexpr std::string_view kNoHost = "error: no driver host is running";
-constexpr std::string_view kNotAnswered = "error: the driver host did not";
-constexpr std::string_view kStatusMark = "status 0x";
+constexpr std::string_view kErrorMark = "error: ";
+constexpr const char* kNoHostText =
+    "No driver host is running, so no port needs restarting.\n"
+    "The new settings take effect when it is started (wyvel32 run).";
+constexpr const char* kErrorCaption = "Error";
 
-// The error number of a failed command: the kernel status the host reports for a device it
-// could not stop or start, ETIMEDOUT for a host that did not answer, EIO for anything else.
-int ErrorNumber(const std::string& answer) {
-    if (const size_t at = answer.find(kStatusMark); at != std::string::npos) {
-        uint32_t status = 0;
-        if (TryReadHex(std::string_view(answer).substr(at + kStatusMark.size()), status)) {
-            return static_cast<int>(status & 0x7FFFFFFFu);
+// The host's reason without "error: " and the line end.
+std::string Reason(std::string_view answer) {
+    if (answer.starts_with(kErrorMark)) {
+        answer.remove_prefix(kErrorMark.size());
+    }
+    while (!answer.empty() && answer.back() == '\n') {
+        answer.remove_suffix(1);
+    }
+    return std::string(answer);
+}
+
+PortRestart RestartPort(const DriverHostAsk& ask, const protocol::PortListing& port) {
+    const std::string number = std::to_string(port.number);
+    if (port.started()) {
+        if (const std::string answer = ask("stop " + number); !answer.starts_with("ok")) {
+            return {port.number, PortRestartResult::Failed, "stopping it: " + Reason(answer)};
         }
     }
-    return answer.starts_with(kNotAnswered) ? ETIMEDOUT : EIO;
+    const std::string answer = ask("start " + number);
+    if (answer.starts_with("ok")) {
+        return {port.number, PortRestartResult::Restarted, {}};
+    }
+    const std::string reason = Reason(answer);
+    return {port.number,
+            reason.starts_with(protocol::kDriverDisabled) ? PortRestartResult::Disabled
+                                                          : PortRestartResult::Failed,
+            reason};
 }
 
-std::string Reason(const std::string& answer) {
-    std::string text = answer.starts_with("error: ") ? answer.substr(7) : answer;
-    while (!text.empty() && text.back() == '\n') {
-        text.pop_back();
+std::string Describe(const PortRestart& port) {
+    const std::string name = "Port " + std::to_string(port.number) + ": ";
+    if (port.result == PortRestartResult::Restarted) {
+        return name + "restarted with the new settings.\n";
     }
-    return text;
+    std::string_view reason = port.reason;
+    if (reason.ends_with('.')) {
+        reason.remove_suffix(1);
+    }
+    return name + "not started: " + std::string(reason) + ".\n";
 }
 
-RestartOutcome Failed(ui::UserMessages& user, const std::string& what, const std::string& answer) {
-    ui::ShowError(user,
-                  Format("Unable to restart Windows.  ExitWindowsEx Error #%d.",
-                         ErrorNumber(answer)) +
-                      "\n\n" + what + ": " + Reason(answer),
-                  "Error");
-    return RestartOutcome::Failed;
-}
-
-RestartOutcome RestartPorts(ui::UserMessages& user, const DriverHostAsk& ask) {
-    const std::string listing = ask("list");
-    if (listing.starts_with(kNoHost)) {
-        ui::ShowWarning(user,
-                        "No driver host is running, so no port needs restarting.\n"
-                        "The new settings take effect when it is started (wyvel32 run).",
-                        kRestartCaption);
-        return RestartOutcome::NoDriverHost;
-    }
-    std::vector<protocol::PortListing> ports;
-    if (!listing.starts_with("ok")) {
-        return Failed(user, "listing the ports", listing);
-    }
-    if (const std::string bad = protocol::ParsePortList(listing, ports); !bad.empty()) {
-        return Failed(user, "listing the ports", "error: " + bad);
-    }
+void Compose(RestartReport& report) {
     std::string restarted;
-    for (const protocol::PortListing& port : ports) {
-        if (!port.started()) {
-            continue;  // a stopped port reads its settings when it is started
+    std::string lines;
+    bool all_restarted = true;
+    for (const PortRestart& port : report.ports) {
+        lines += Describe(port);
+        if (port.result == PortRestartResult::Restarted) {
+            restarted += (restarted.empty() ? "" : ", ") + std::to_string(port.number);
+        } else {
+            all_restarted = false;
         }
-        const std::string number = std::to_string(port.number);
-        for (const char* verb : {"stop", "start"}) {
-            const std::string answer = ask(std::string(verb) + " " + number);
-            if (!answer.starts_with("ok")) {
-                return Failed(user, std::string(verb == std::string_view("stop") ? "stopping"
-                                                                                 : "starting") +
-                                        " port " + number,
-                              answer);
-            }
+        if (port.result == PortRestartResult::Failed) {
+            report.outcome = RestartOutcome::Failed;
         }
-        restarted += (restarted.empty() ? "" : ", ") + number;
     }
-    ui::ShowInformation(user,
-                        restarted.empty()
-                            ? std::string("The driver host has no started port; the new settings "
-                                          "take effect when a port is started.")
-                            : "The driver host restarted port " + restarted +
-                                  " with the new settings.",
-                        kRestartCaption);
-    return RestartOutcome::Restarted;
+    if (report.ports.empty()) {
+        report.text = "The driver host has no port to restart.";
+    } else if (all_restarted) {
+        report.text = "The driver host restarted port " + restarted + " with the new settings.";
+    } else if (report.outcome == RestartOutcome::Failed) {
+        report.text =
+            "The driver host could not start every port with the new settings:\n\n" + lines;
+    } else {
+        report.text = "The driver host applied the new settings:\n\n" + lines;
+    }
 }
 
 }  // namespace
+
+RestartReport RestartDriverHost(const DriverHostAsk& ask) {
+    RestartReport report;
+    const std::string listing = ask("list");
+    if (listing.starts_with(kNoHost)) {
+        report.outcome = RestartOutcome::NoDriverHost;
+        report.text = kNoHostText;
+        return report;
+    }
+    std::vector<protocol::PortListing> ports;
+    std::string bad =
+        listing.starts_with("ok") ? protocol::ParsePortList(listing, ports) : Reason(listing);
+    if (!bad.empty()) {
+        report.outcome = RestartOutcome::Failed;
+        report.text = "The driver host could not list its ports: " + bad;
+        return report;
+    }
+    for (const protocol::PortListing& port : ports) {
+        if (port.state != "surprise-removed") {  // a card that is gone has nothing to restart
+            report.ports.push_back(RestartPort(ask, port));
+        }
+    }
+    Compose(report);
+    return report;
+}
 
 RestartOutcome RunRestartPrompt(ui::UserMessages& user, const DriverHostAsk& ask) {
     const ui::MessageAnswer answer =
@@ -97,7 +118,20 @@ RestartOutcome RunRestartPrompt(ui::UserMessages& user, const DriverHostAsk& ask
     if (answer != ui::MessageAnswer::Yes) {
         return RestartOutcome::Declined;
     }
-    return RestartPorts(user, ask);
+    const RestartReport report = RestartDriverHost(ask);
+    switch (report.outcome) {
+        case RestartOutcome::Failed:
+            ui::ShowError(user, report.text, kErrorCaption);
+            break;
+        case RestartOutcome::NoDriverHost:
+            ui::ShowWarning(user, report.text, kRestartCaption);
+            break;
+        case RestartOutcome::Restarted:
+        case RestartOutcome::Declined:
+            ui::ShowInformation(user, report.text, kRestartCaption);
+            break;
+    }
+    return report.outcome;
 }
 
 DriverHostAsk ControlSocketAsk() {

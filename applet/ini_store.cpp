@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "applet/text_util.h"
+#include "platform/profile_format.h"
 
 namespace qorval::applet {
 
@@ -22,10 +23,17 @@ constexpr size_t kSectionTooLarge = kSectionBuffer - 2;
 constexpr const char* kTrue = "TRUE";
 constexpr const char* kFalse = "FALSE";
 
+// A value as the profile functions return it: quotes removed; `def` when missing.
+std::string Value(const platform::ProfileDocument& ini, std::string_view section,
+                  std::string_view key, std::string_view def) {
+    const std::optional<std::string> value = ini.Find(section, key);
+    return value ? platform::UnquoteProfileValue(*value) : std::string(def);
+}
+
 // A profile value as the reader compares it: at most 30 characters, lowered.
-std::string Text(const platform::ProfileFile& ini, const std::string& section, const char* key,
+std::string Text(const platform::ProfileDocument& ini, const std::string& section, const char* key,
                  const char* def) {
-    std::string value = ini.GetString(section, key, def);
+    std::string value = Value(ini, section, key, def);
     if (value.size() > kTextLimit) {
         value.resize(kTextLimit);
     }
@@ -33,14 +41,14 @@ std::string Text(const platform::ProfileFile& ini, const std::string& section, c
 }
 
 // A decimal number; a value that holds no number takes the default.
-int32_t Decimal(const platform::ProfileFile& ini, const std::string& section, const char* key,
+int32_t Decimal(const platform::ProfileDocument& ini, const std::string& section, const char* key,
                 int32_t def) {
     int32_t value = def;
     return TryReadDecimal(Text(ini, section, key, ""), value) ? value : def;
 }
 
 // A hexadecimal number; a value that holds no number takes the default.
-int32_t Hex(const platform::ProfileFile& ini, const std::string& section, const char* key,
+int32_t Hex(const platform::ProfileDocument& ini, const std::string& section, const char* key,
             uint32_t def) {
     uint32_t value = def;
     return static_cast<int32_t>(TryReadHex(Text(ini, section, key, ""), value) ? value : def);
@@ -104,7 +112,7 @@ std::string CardText(int32_t code) {
     return IsKnownCard(code) ? std::string(CardModelName(code)) : "Hazel";
 }
 
-void ReadPort(const platform::ProfileFile& ini, const std::string& section, PortEntry& p) {
+void ReadPort(const platform::ProfileDocument& ini, const std::string& section, PortEntry& p) {
     const auto text = [&](const char* key, const char* def) {
         return Text(ini, section, key, def);
     };
@@ -135,7 +143,7 @@ void ReadPort(const platform::ProfileFile& ini, const std::string& section, Port
     p.LoopBack = text("LoopBack", kFalse) == "true" ? 1 : 0;
     p.TxClock = ClockCode(text("TxClock", "BRG"));
     p.RxClock = ClockCode(text("RxClock", "BRG"));
-    p.Oscillator = ini.GetString(section, "Osc", "");
+    p.Oscillator = Value(ini, section, "Osc", "");
     if (p.Oscillator.size() > kTextLimit) {
         p.Oscillator.resize(kTextLimit);
     }
@@ -176,9 +184,22 @@ void ReadPort(const platform::ProfileFile& ini, const std::string& section, Port
     p.DPLLDivisor = kNotSet;
 }
 
-void WritePort(platform::ProfileFile& ini, const std::string& section, const PortEntry& p) {
+// Sets one value; a value that cannot be stored as written (a line break in it) is recorded in
+// `problem` and leaves the document as it was.
+void Put(platform::ProfileDocument& ini, std::string_view section, std::string_view key,
+         std::string_view value, std::string& problem) {
+    if (const std::optional<std::string> bad = platform::ProfileValueProblem(value)) {
+        problem += (problem.empty() ? "" : "; ") + std::string(section) + "\\" + std::string(key) +
+                   ": " + *bad;
+        return;
+    }
+    (void)ini.SetValue(section, key, value);
+}
+
+void WritePort(platform::ProfileDocument& ini, const std::string& section, const PortEntry& p,
+               std::string& problem) {
     const auto put = [&](const char* key, const std::string& value) {
-        (void)ini.WriteString(section, key, value);
+        Put(ini, section, key, value, problem);
     };
     const auto flag = [](int32_t value) { return std::string(value == 1 ? kTrue : kFalse); };
     const auto hex = [](int32_t value) { return Format("%X", static_cast<unsigned>(value)); };
@@ -217,8 +238,8 @@ void WritePort(platform::ProfileFile& ini, const std::string& section, const Por
 }
 
 // The "386Enh" lines, or false when they would not fit the section buffer.
-bool Read386Enh(const platform::ProfileFile& ini, std::vector<std::string>& lines) {
-    lines = ini.ReadSection(k386Enh);
+bool Read386Enh(const platform::ProfileDocument& ini, std::vector<std::string>& lines) {
+    lines = ini.SectionLines(k386Enh);
     size_t size = 0;
     for (const std::string& line : lines) {
         size += line.size() + 1;
@@ -237,7 +258,7 @@ int32_t DriverTypeOfSection(std::string_view section) {
 
 }  // namespace
 
-bool HasDeviceLine(const platform::ProfileFile& ini, int32_t driver_type) {
+bool HasDeviceLine(const platform::ProfileDocument& ini, int32_t driver_type) {
     std::vector<std::string> lines;
     if (!Read386Enh(ini, lines)) {
         return false;
@@ -248,7 +269,7 @@ bool HasDeviceLine(const platform::ProfileFile& ini, int32_t driver_type) {
     });
 }
 
-bool SetDeviceLine(platform::ProfileFile& ini, int32_t driver_type, bool present) {
+bool SetDeviceLine(platform::ProfileDocument& ini, int32_t driver_type, bool present) {
     std::vector<std::string> lines;
     if (!Read386Enh(ini, lines)) {
         return false;
@@ -266,10 +287,16 @@ bool SetDeviceLine(platform::ProfileFile& ini, int32_t driver_type, bool present
     if (present && !found) {
         rebuilt.push_back(kDevicePrefix + std::string(file));
     }
-    return ini.WriteSection(k386Enh, rebuilt);
+    for (const std::string& line : rebuilt) {
+        if (platform::ProfileSectionLineProblem(line)) {
+            return false;  // a stored line that cannot be written back: leave the section alone
+        }
+    }
+    (void)ini.ReplaceSection(k386Enh, rebuilt);
+    return true;
 }
 
-int32_t ReadIniConfig(ConfigModel& model, const platform::ProfileFile& ini) {
+int32_t ReadIniConfig(ConfigModel& model, const platform::ProfileDocument& ini) {
     ClearModel(model);
     for (const std::string& section : ini.SectionNames()) {
         const int32_t type = DriverTypeOfSection(section);
@@ -297,8 +324,10 @@ int32_t ReadIniConfig(ConfigModel& model, const platform::ProfileFile& ini) {
     return model.driver_count;
 }
 
-void WriteIniConfig(const ConfigModel& model, int32_t driver_count, platform::ProfileFile& ini) {
+std::string WriteIniConfig(const ConfigModel& model, int32_t driver_count,
+                           platform::ProfileDocument& ini) {
     driver_count = std::clamp(driver_count, 0, kMaxDrivers);
+    std::string problem;
     for (const std::string& section : ini.SectionNames()) {
         const int32_t type = DriverTypeOfSection(section);
         if (type < 0) {
@@ -309,19 +338,20 @@ void WriteIniConfig(const ConfigModel& model, int32_t driver_count, platform::Pr
             in_model = in_model || model.driver(d).driver_type == type;
         }
         if (!in_model) {
-            (void)ini.DeleteSection(section);
+            (void)ini.RemoveSection(section);
             (void)SetDeviceLine(ini, type, false);
         }
     }
     for (int32_t d = 0; d < driver_count; ++d) {
         const DriverEntry& entry = model.driver(d);
         const std::string section(DriverInfo(entry.driver_type).name);
-        (void)ini.WriteString(section, kLogFileKey, kLogFileValue);
+        Put(ini, section, kLogFileKey, kLogFileValue, problem);
         (void)SetDeviceLine(ini, entry.driver_type, entry.Start == kStartEnabled);
         if (entry.port_count > 0) {
-            WritePort(ini, section, entry.ports[0]);
+            WritePort(ini, section, entry.ports[0], problem);
         }
     }
+    return problem;
 }
 
 }  // namespace qorval::applet

@@ -29,7 +29,8 @@ constexpr TypeDefaults kTypeDefaults[kDriverTypeCount] = {
      kNotSet, kNotSet, kNotSet},
     {"7.37280", 16, 1, kClockBrg, kModeAutoInit, kHazel, 0x238, 5, 3, 1, 50, 2048, 100, 2048, 0,
      kNotSet, kNotSet, kNotSet},
-    {"16.000", 1, 0, kClockRxc, kModeInterrupt, kPine, 0x300, 3, kNotSet, kNotSet, 100, 1024, 100,
+    // A 16C32 card runs from a 20 MHz oscillator, as the driver's own default says.
+    {"20.000", 1, 0, kClockRxc, kModeInterrupt, kPine, 0x300, 3, kNotSet, kNotSet, 100, 1024, 100,
      1024, 1, 0xD0000, 1, 8},
 };
 

@@ -27,6 +27,8 @@ struct CheckResult {
     bool proceed = true;
     SheetPage page = SheetPage::Current;  // where the sheet goes when `proceed` is false
     FocusField field = FocusField::None;
+    bool reloaded = false;       // the model was read from the store again: show it afresh
+    bool store_changed = false;  // the store changed since it was read and nothing was saved
 };
 
 // Each check works on the whole model; on abort the offending port is selected.

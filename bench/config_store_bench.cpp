@@ -83,9 +83,12 @@ void BM_OkLargeConfig(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         std::filesystem::remove(scratch.paths.registry_file);
+        ConfigStore store(StoreKind::Registry, scratch.paths);
+        ConfigModel empty;
+        (void)store.Load(empty);
         ConfigModel edited = model;
         state.ResumeTiming();
-        benchmark::DoNotOptimize(CommitConfig(edited, StoreKind::Registry, scratch.paths, user));
+        benchmark::DoNotOptimize(CommitConfig(edited, store, user));
     }
     state.counters["values"] = 4 * 4 * 41;
 }

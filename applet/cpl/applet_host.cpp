@@ -55,7 +55,9 @@ int RunAppletHost(const std::string& library, std::ostream& err) {
             NewCplInfo info{};
             (void)entry(nullptr, kCplInquire, applet, reinterpret_cast<intptr_t>(&info));
             (void)entry(nullptr, kCplNewInquire, applet, reinterpret_cast<intptr_t>(&info));
-            (void)entry(nullptr, kCplDblClk, applet, info.lData);
+            if (entry(nullptr, kCplDblClk, applet, info.lData) != 0) {
+                status = 1;  // the applet could not run (it said why)
+            }
             (void)entry(nullptr, kCplStop, applet, info.lData);
         }
         (void)entry(nullptr, kCplExit, 0, 0);

@@ -11,6 +11,7 @@
 #include "applet/model_edits.h"
 #include "applet/tests/full_model.h"
 #include "applet/tests/temp_dir.h"
+#include "platform/atomic_file.h"
 #include "platform/testing/recording_user_messages.h"
 #include "platform/tests/damaged_registry.h"
 
@@ -75,12 +76,14 @@ TEST(ConfigSave, ASaveThatFailsPartWayLeavesTheFileByteForByte) {
 TEST(ConfigSave, AFailedOkSaysSoKeepsTheSheetOpenAndWritesNoLog) {
     TempDir dir;
     const StorePaths paths = PathsIn(dir);
-    std::filesystem::create_directories(paths.registry_file);  // nothing can replace a folder
+    ConfigStore store(StoreKind::Registry, paths);
     ConfigModel model;
+    ASSERT_EQ(store.Load(model), "");
+    std::filesystem::create_directories(paths.registry_file);  // nothing can replace a folder
     RecordingUserMessages add;
     ASSERT_TRUE(AddDriver(model, kFendar5, 0x280, kHazel, add, nullptr));
     RecordingUserMessages user;
-    EXPECT_FALSE(CommitConfig(model, StoreKind::Registry, paths, user).proceed);
+    EXPECT_FALSE(CommitConfig(model, store, user).proceed);
     ASSERT_EQ(user.shown.size(), 1u);
     EXPECT_EQ(user.shown[0].caption, "Error");
     EXPECT_EQ(user.shown[0].text,
@@ -89,6 +92,67 @@ TEST(ConfigSave, AFailedOkSaysSoKeepsTheSheetOpenAndWritesNoLog) {
                   "you can press OK again or Cancel.");
     EXPECT_FALSE(std::filesystem::exists(paths.config_log));
     EXPECT_EQ(model.driver_count, 1);
+}
+
+// The "System.ini" store as the registry store: one locked rewrite with every value or none,
+// a lock that is not released costs one bounded wait, and every failure is said.
+ConfigModel OneIniDriver() {
+    ConfigModel model;
+    model.platform_win9x = true;
+    RecordingUserMessages add;
+    EXPECT_TRUE(AddDriver(model, kFendar5, 0x280, kHazel, add, nullptr));
+    return model;
+}
+
+TEST(ConfigSave, IniSaveWithTheLockHeldElsewhereSaysSoAndWritesNothing) {
+    TempDir dir;
+    const StorePaths paths = PathsIn(dir);
+    const std::string before = "[boot]\r\nshell=Explorer.exe\r\n";
+    dir.Write("System.ini", before);
+    ConfigStore store(StoreKind::Ini, paths);
+    ConfigModel model;
+    ASSERT_EQ(store.Load(model), "");
+    model = OneIniDriver();
+    std::string error;
+    auto held = platform::FileLock::Acquire(paths.system_ini, error);
+    ASSERT_TRUE(held.has_value()) << error;
+    RecordingUserMessages user;
+    EXPECT_FALSE(CommitConfig(model, store, user).proceed);
+    ASSERT_EQ(user.shown.size(), 1u);
+    EXPECT_EQ(user.shown[0].caption, "Error");
+    EXPECT_TRUE(user.shown[0].text.starts_with("The configuration could not be saved: "))
+        << user.shown[0].text;
+    EXPECT_NE(user.shown[0].text.find("System.ini.lock"), std::string::npos) << user.shown[0].text;
+    EXPECT_EQ(TempDir::Read(paths.system_ini), before);
+    EXPECT_FALSE(std::filesystem::exists(paths.config_log));
+}
+
+TEST(ConfigSave, IniSaveThatCannotBeWrittenSaysSoAndLogsNothing) {
+    TempDir dir;
+    const StorePaths paths = PathsIn(dir);
+    const std::string before = "[boot]\r\nshell=Explorer.exe\r\n";
+    dir.Write("System.ini", before);
+    ConfigStore store(StoreKind::Ini, paths);
+    ConfigModel model;
+    ASSERT_EQ(store.Load(model), "");
+    model = OneIniDriver();
+    RecordingUserMessages user;
+    {
+        FileSizeLimit limit(before.size() + 100);  // room for a few values, not for a driver
+        EXPECT_FALSE(CommitConfig(model, store, user).proceed);
+    }
+    ASSERT_EQ(user.shown.size(), 1u);
+    EXPECT_NE(user.shown[0].text.find("cannot write"), std::string::npos) << user.shown[0].text;
+    EXPECT_EQ(TempDir::Read(paths.system_ini), before);
+    EXPECT_FALSE(std::filesystem::exists(paths.config_log));
+
+    // Once it can be written, the same OK stores every value in one go.
+    RecordingUserMessages again;
+    ASSERT_TRUE(CommitConfig(model, store, again).proceed);
+    ConfigModel stored;
+    ASSERT_EQ(LoadConfig(stored, StoreKind::Ini, paths), "");
+    EXPECT_EQ(stored.driver_count, 1);
+    EXPECT_EQ(stored.port(0, 0).BaseIO, 0x280);
 }
 
 // `qorval log` in a prefix, with its exit status and what it wrote where.

@@ -34,13 +34,14 @@ TEST(ConfigStore, OkStoresTheModelAndWritesTheLog) {
         TempDir dir;
         const StorePaths paths = PathsIn(dir);
         ConfigModel model;
-        LoadConfig(model, kind, paths);
+        ConfigStore store(kind, paths);
+        EXPECT_EQ(store.Load(model), "");
         EXPECT_EQ(model.driver_count, 0);
         RecordingUserMessages user;
         ASSERT_TRUE(AddDriver(model, kFendar5, 0x280, kHazel, user, nullptr));
         model.port(0, 0).Mode = kModeHalfDuplex;
         model.port(0, 0).RxDMA = 3;
-        ASSERT_TRUE(CommitConfig(model, kind, paths, user).proceed);
+        ASSERT_TRUE(CommitConfig(model, store, user).proceed);
 
         ConfigModel loaded;
         LoadConfig(loaded, kind, paths);
@@ -60,7 +61,10 @@ TEST(ConfigStore, AbortedOkStoresNothing) {
     ASSERT_TRUE(AddDriver(model, kFendar5, 0x280, kHazel, add, nullptr));
     model.port(0, 0).Mode = kModeInterrupt;  // refused for Fendar5
     RecordingUserMessages user;
-    EXPECT_FALSE(CommitConfig(model, StoreKind::Registry, paths, user).proceed);
+    ConfigStore store(StoreKind::Registry, paths);
+    ConfigModel empty;
+    ASSERT_EQ(store.Load(empty), "");
+    EXPECT_FALSE(CommitConfig(model, store, user).proceed);
     EXPECT_FALSE(std::filesystem::exists(paths.config_log));
     ConfigModel loaded;
     LoadConfig(loaded, StoreKind::Registry, paths);

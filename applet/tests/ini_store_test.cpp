@@ -3,26 +3,28 @@
 #include <gtest/gtest.h>
 
 #include "applet/model_edits.h"
-#include "applet/tests/temp_dir.h"
+#include "platform/profile_format.h"
 #include "platform/testing/recording_user_messages.h"
 
 namespace qorval::applet {
 namespace {
 
-using platform::ProfileFile;
-using testing::TempDir;
+using platform::ProfileDocument;
 using ui::testing::RecordingUserMessages;
+
+// A stored value as the profile functions return it, or "" when missing.
+std::string Get(const ProfileDocument& ini, const char* section, const char* key) {
+    return platform::UnquoteProfileValue(ini.Find(section, key).value_or(""));
+}
 
 constexpr const char* kBaseIni =
     "[boot]\r\nshell=Explorer.exe\r\n\r\n[386Enh]\r\ndevice=*vmm\r\nkeyboard=*vkd\r\n";
 
 TEST(IniStore, SectionsNamedAfterDriversLoadWithTheirDeviceLine) {
-    TempDir dir;
-    const auto file = dir.Write("System.ini",
-                                "[386Enh]\r\ndevice=C:\\windows\\system32\\drivers\\FENDAR5.VXD\r\n"
-                                "[fendar5]\r\nCARD=Larch\r\nIRQ=7\r\n[Wyvel32]\r\nCARD=JuniperB\r\n"
-                                "[Unrelated]\r\nCARD=Elm\r\n");
-    ProfileFile ini(file);
+    const ProfileDocument ini = ProfileDocument::Parse(
+        "[386Enh]\r\ndevice=C:\\windows\\system32\\drivers\\FENDAR5.VXD\r\n"
+        "[fendar5]\r\nCARD=Larch\r\nIRQ=7\r\n[Wyvel32]\r\nCARD=JuniperB\r\n"
+        "[Unrelated]\r\nCARD=Elm\r\n");
     ConfigModel model;
     ASSERT_EQ(ReadIniConfig(model, ini), 2);
     const DriverEntry& fendar = model.driver(0);
@@ -42,12 +44,11 @@ TEST(IniStore, SectionsNamedAfterDriversLoadWithTheirDeviceLine) {
 }
 
 TEST(IniStore, MissingAndDamagedValuesTakeTheirDefaults) {
-    TempDir dir;
-    const auto file = dir.Write("System.ini",
-                                "[Hestabe5]\r\nBase=zz\r\nIRQ=abc\r\nCARD=Nonesuch\r\n"
-                                "Divisor=\r\nMode=HALF\r\nDPLL=bogus\r\n");
+    const ProfileDocument ini =
+        ProfileDocument::Parse("[Hestabe5]\r\nBase=zz\r\nIRQ=abc\r\nCARD=Nonesuch\r\n"
+                               "Divisor=\r\nMode=HALF\r\nDPLL=bogus\r\n");
     ConfigModel model;
-    ASSERT_EQ(ReadIniConfig(model, ProfileFile(file)), 1);
+    ASSERT_EQ(ReadIniConfig(model, ini), 1);
     const PortEntry& p = model.driver(0).ports[0];
     EXPECT_EQ(p.BaseIO, 0x238);
     EXPECT_EQ(p.Interrupt, 5);
@@ -72,8 +73,6 @@ TEST(IniStore, MissingAndDamagedValuesTakeTheirDefaults) {
 }
 
 TEST(IniStore, RoundTripKeepsTheStoredValues) {
-    TempDir dir;
-    const auto file = dir.Write("System.ini", kBaseIni);
     ConfigModel model;
     model.platform_win9x = true;
     RecordingUserMessages user;
@@ -93,11 +92,11 @@ TEST(IniStore, RoundTripKeepsTheStoredValues) {
     p.Memory = 0xC8000;
     p.TxDMA = kNotSet;
 
-    ProfileFile ini(file);
-    WriteIniConfig(model, 1, ini);
-    EXPECT_EQ(ini.GetString("Fendar5", "CARD", ""), "JuniperA");
-    EXPECT_EQ(ini.GetString("Fendar5", "NodeAddress", ""), "1A");
-    EXPECT_EQ(ini.GetString("Fendar5", "LogFile", ""), "c:\\fendar5.txt");
+    ProfileDocument ini = ProfileDocument::Parse(kBaseIni);
+    EXPECT_EQ(WriteIniConfig(model, 1, ini), "");
+    EXPECT_EQ(Get(ini, "Fendar5", "CARD"), "JuniperA");
+    EXPECT_EQ(Get(ini, "Fendar5", "NodeAddress"), "1A");
+    EXPECT_EQ(Get(ini, "Fendar5", "LogFile"), "c:\\fendar5.txt");
 
     ConfigModel read;
     ASSERT_EQ(ReadIniConfig(read, ini), 1);
@@ -124,51 +123,47 @@ TEST(IniStore, RoundTripKeepsTheStoredValues) {
 }
 
 TEST(IniStore, DeviceLinesFollowTheDriversStartAndRemoval) {
-    TempDir dir;
-    const auto file = dir.Write("System.ini", kBaseIni);
-    ProfileFile ini(file);
+    ProfileDocument ini = ProfileDocument::Parse(kBaseIni);
     ConfigModel model;
     model.platform_win9x = true;
     RecordingUserMessages user;
     ASSERT_TRUE(AddDriver(model, kFendar5, 0x238, kHazel, user, nullptr));
     ASSERT_TRUE(AddDriver(model, kHestabe5, 0x300, kHazel, user, nullptr));
-    WriteIniConfig(model, 2, ini);
+    EXPECT_EQ(WriteIniConfig(model, 2, ini), "");
     EXPECT_TRUE(HasDeviceLine(ini, kFendar5));
     EXPECT_TRUE(HasDeviceLine(ini, kHestabe5));
-    const auto lines = ini.ReadSection("386Enh");
+    const auto lines = ini.SectionLines("386Enh");
     EXPECT_NE(
         std::find(lines.begin(), lines.end(), "device=C:\\windows\\system32\\drivers\\FENDAR5.VXD"),
         lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), "device=*vmm"), lines.end());
 
     // Writing again adds no second line.
-    WriteIniConfig(model, 2, ini);
-    EXPECT_EQ(ini.ReadSection("386Enh").size(), lines.size());
+    EXPECT_EQ(WriteIniConfig(model, 2, ini), "");
+    EXPECT_EQ(ini.SectionLines("386Enh").size(), lines.size());
 
     model.driver(0).Start = kStartDisabled;
     model.driver_count = 1;  // Hestabe5 removed
-    WriteIniConfig(model, 1, ini);
+    EXPECT_EQ(WriteIniConfig(model, 1, ini), "");
     EXPECT_FALSE(HasDeviceLine(ini, kFendar5));
     EXPECT_FALSE(HasDeviceLine(ini, kHestabe5));
-    EXPECT_TRUE(ini.HasKey("Fendar5", "CARD"));
-    EXPECT_FALSE(ini.HasKey("Hestabe5", "CARD"));
-    EXPECT_EQ(ini.GetString("boot", "shell", ""), "Explorer.exe");
+    EXPECT_TRUE(ini.Find("Fendar5", "CARD").has_value());
+    EXPECT_FALSE(ini.Find("Hestabe5", "CARD").has_value());
+    EXPECT_EQ(Get(ini, "boot", "shell"), "Explorer.exe");
 }
 
 TEST(IniStore, OversizedDeviceSectionIsLeftUntouched) {
-    TempDir dir;
     std::string text = "[386Enh]\r\n";
     for (int i = 0; i < 60; ++i) {
         text += "device=C:\\windows\\system\\filler" + std::to_string(i) + ".386\r\n";
     }
     text += "device=C:\\windows\\system32\\drivers\\HESTABE5.VXD\r\n";
-    const auto file = dir.Write("System.ini", text);
-    ProfileFile ini(file);
-    const auto before = ini.ReadSection("386Enh");
+    ProfileDocument ini = ProfileDocument::Parse(text);
+    const auto before = ini.SectionLines("386Enh");
     EXPECT_FALSE(HasDeviceLine(ini, kHestabe5));
     EXPECT_FALSE(SetDeviceLine(ini, kHestabe5, false));
     EXPECT_FALSE(SetDeviceLine(ini, kFendar5, true));
-    EXPECT_EQ(ini.ReadSection("386Enh"), before);
+    EXPECT_EQ(ini.SectionLines("386Enh"), before);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ TEST(NewPortDefaults, DifferByDriverType) {
         {kHestabe5, "7.37280", 16, 0, 2, 4, kHazel, 0x238, 5, 3, 25, 0, kNotSet},
         {kFendar5, "7.37280", 1, 0, 0, 4, kHazel, 0x238, 5, 3, 50, 2, kNotSet},
         {kGorlin5, "7.37280", 16, 1, 2, 4, kHazel, 0x238, 5, 3, 50, 0, kNotSet},
-        {kWyvel32, "16.000", 1, 0, 0, 2, kPine, 0x300, 3, kNotSet, 100, 1, 0xD0000},
+        {kWyvel32, "20.000", 1, 0, 0, 2, kPine, 0x300, 3, kNotSet, 100, 1, 0xD0000},
     };
     for (const Case& c : cases) {
         PortEntry port;

@@ -1,10 +1,9 @@
 // The restart prompt: its question, and what Yes does with the driver host's answers.
-#include "applet/driver_restart.h"
-
 #include <gtest/gtest.h>
 
 #include <deque>
 
+#include "applet/driver_restart.h"
 #include "platform/testing/recording_user_messages.h"
 
 namespace qorval::applet {
@@ -21,7 +20,8 @@ struct ScriptedHost {
         return [this](const std::string& command) {
             commands.push_back(command);
             std::string answer = answers.empty() ? "ok\n" : answers.front();
-            if (!answers.empty()) answers.pop_front();
+            if (!answers.empty())
+                answers.pop_front();
             return answer;
         };
     }
@@ -41,15 +41,17 @@ TEST(RestartPrompt, NoAsksNothingOfTheHostAndNoIsTheDefault) {
     EXPECT_TRUE(host.commands.empty());
 }
 
-TEST(RestartPrompt, YesStopsAndStartsEveryStartedPortOnly) {
+TEST(RestartPrompt, YesStartsEveryPortAlsoOnesAnEarlierFailureLeftStopped) {
     RecordingUserMessages user({MessageAnswer::Yes});
     ScriptedHost host;
-    host.answers = {"ok\nport 1 started Wyvel32_001\nport 2 stopped Wyvel32_002\n"
-                    "port 3 started Wyvel32_003\n"};
+    host.answers = {
+        "ok\nport 1 started Wyvel32_001\nport 2 stopped Wyvel32_002\n"
+        "port 3 started Wyvel32_003\nport 4 surprise-removed Wyvel32_004\n"};
     EXPECT_EQ(RunRestartPrompt(user, host.Ask()), RestartOutcome::Restarted);
-    EXPECT_EQ(host.commands,
-              (std::vector<std::string>{"list", "stop 1", "start 1", "stop 3", "start 3"}));
-    EXPECT_EQ(user.shown.back().text, "The driver host restarted port 1, 3 with the new settings.");
+    EXPECT_EQ(host.commands, (std::vector<std::string>{"list", "stop 1", "start 1", "start 2",
+                                                       "stop 3", "start 3"}));
+    EXPECT_EQ(user.shown.back().text,
+              "The driver host restarted port 1, 2, 3 with the new settings.");
 }
 
 TEST(RestartPrompt, NoDriverHostIsSaidPlainly) {
@@ -61,18 +63,38 @@ TEST(RestartPrompt, NoDriverHostIsSaidPlainly) {
     EXPECT_NE(user.shown.back().text.find("wyvel32 run"), std::string::npos);
 }
 
-TEST(RestartPrompt, AFailureShowsTheMessageWithItsErrorNumberAndStops) {
+TEST(RestartPrompt, APortTheDriverRefusesIsNamedWithTheValueAndTheOthersStillStart) {
     RecordingUserMessages user({MessageAnswer::Yes});
     ScriptedHost host;
     host.answers = {"ok\nport 1 started a\nport 2 started b\n", "ok\n",
-                    "error: start failed with status 0xC0000001\n"};
+                    "error: start failed with status 0xC0000001; the driver logged event "
+                    "0xE007000C \"SyncNodeAddress\": Registry value SyncNodeAddress is out of "
+                    "range.\n"};
     EXPECT_EQ(RunRestartPrompt(user, host.Ask()), RestartOutcome::Failed);
-    EXPECT_EQ(host.commands, (std::vector<std::string>{"list", "stop 1", "start 1"}));
+    EXPECT_EQ(host.commands,
+              (std::vector<std::string>{"list", "stop 1", "start 1", "stop 2", "start 2"}));
     EXPECT_EQ(user.shown.back().caption, "Error");
     EXPECT_EQ(user.shown.back().icon, ui::MessageIcon::Stop);
     EXPECT_EQ(user.shown.back().text,
-              "Unable to restart Windows.  ExitWindowsEx Error #1073741825.\n\n"
-              "starting port 1: start failed with status 0xC0000001");
+              "The driver host could not start every port with the new settings:\n\n"
+              "Port 1: not started: start failed with status 0xC0000001; the driver logged "
+              "event 0xE007000C \"SyncNodeAddress\": Registry value SyncNodeAddress is out of "
+              "range.\nPort 2: restarted with the new settings.\n");
+}
+
+TEST(RestartPrompt, PortsOfADisabledDriverAreReportedButAreNoFailure) {
+    ScriptedHost host;
+    host.answers = {"ok\nport 1 started a\nport 2 disabled b\n", "ok\n",
+                    "error: the Wyvel32 driver is disabled (Start is 4 in its service key)\n",
+                    "error: the Wyvel32 driver is disabled (Start is 4 in its service key)\n"};
+    const RestartReport report = RestartDriverHost(host.Ask());
+    EXPECT_EQ(report.outcome, RestartOutcome::Restarted);
+    EXPECT_EQ(host.commands, (std::vector<std::string>{"list", "stop 1", "start 1", "start 2"}));
+    EXPECT_EQ(report.text,
+              "The driver host applied the new settings:\n\n"
+              "Port 1: not started: the Wyvel32 driver is disabled (Start is 4 in its service "
+              "key).\nPort 2: not started: the Wyvel32 driver is disabled (Start is 4 in its "
+              "service key).\n");
 }
 
 TEST(RestartPrompt, AHostThatDoesNotAnswerIsAFailure) {
@@ -80,7 +102,9 @@ TEST(RestartPrompt, AHostThatDoesNotAnswerIsAFailure) {
     ScriptedHost host;
     host.answers = {"error: the driver host did not answer within 5 s (x); it may be stopped\n"};
     EXPECT_EQ(RunRestartPrompt(user, host.Ask()), RestartOutcome::Failed);
-    EXPECT_NE(user.shown.back().text.find("Error #110."), std::string::npos);
+    EXPECT_EQ(user.shown.back().text,
+              "The driver host could not list its ports: the driver host did not answer within "
+              "5 s (x); it may be stopped");
 }
 
 }  // namespace

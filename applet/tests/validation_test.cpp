@@ -288,7 +288,15 @@ TEST(AddRules, NutmegAddressFromPcCardServices) {
 
 TEST(DataRate, FollowsTheClockChain) {
     ConfigModel model = OneDriver(kWyvel32, kPine);
+    // A new 16C32 port shows the rate the card runs at: 20 MHz / (126 + 1).
+    EXPECT_DOUBLE_EQ(ComputeDataRate(model, 0, 0), 20000000.0 / 127.0);
+    model.port(0, 0).Oscillator = "16.000";
     EXPECT_DOUBLE_EQ(ComputeDataRate(model, 0, 0), 16000000.0 / 127.0);  // 125984.25
+    // The driver reads the divisor as an unsigned 32-bit value: -5 is 4294967291, never a
+    // negative rate.
+    model.port(0, 0).Divisor = -5;
+    EXPECT_GE(ComputeDataRate(model, 0, 0), 0.0);
+    EXPECT_LT(ComputeDataRate(model, 0, 0), 0.5);
 
     ConfigModel scc = OneDriver(kHestabe5, kHazel);
     PortEntry& p = scc.port(0, 0);
@@ -310,9 +318,6 @@ TEST(DataRate, FollowsTheClockChain) {
     EXPECT_DOUBLE_EQ(ComputeDataRate(fendar, 0, 0), 7372800.0 / 4);
     fendar.port(0, 0).Oscillator = "none";
     EXPECT_EQ(ComputeDataRate(fendar, 0, 0), 0.0);
-    // A chain that divides by zero has no rate.
-    model.port(0, 0).Divisor = -1;
-    EXPECT_EQ(ComputeDataRate(model, 0, 0), 0.0);
 }
 
 // A Hestabe5 port at `divisor` on a 7.3728 MHz oscillator with X16 and `buffers` bytes.

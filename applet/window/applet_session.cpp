@@ -7,26 +7,31 @@
 
 namespace qorval::applet::window {
 
-void RunConfigSession(QWidget* parent, std::optional<StoreKind> store, const StorePaths& paths,
+bool RunConfigSession(QWidget* parent, std::optional<StoreKind> store, const StorePaths& paths,
                       const DriverHostAsk& ask) {
+    if (!store) {
+        return false;  // ChooseStore said why; there is nowhere to load from or store to
+    }
     bool stored = false;
     {
-        CConfigSheet sheet(parent, store, paths);
+        CConfigSheet sheet(parent, *store, paths);
         stored = sheet.exec() == QDialog::Accepted;
     }
     if (stored) {
         ui::QtUserMessages user(parent);
         (void)RunRestartPrompt(user, ask);
     }
+    return true;
 }
 
-void RunConfigSession(QWidget* parent) {
+bool RunConfigSession(QWidget* parent) {
     ui::QtUserMessages user(parent);
     std::optional<std::string_view> option;
     if (const char* value = std::getenv("QORVAL_STORE"); value != nullptr) {
         option = value;
     }
-    RunConfigSession(parent, ChooseStore(option, user), DefaultStorePaths(), ControlSocketAsk());
+    return RunConfigSession(parent, ChooseStore(option, user), DefaultStorePaths(),
+                            ControlSocketAsk());
 }
 
 }  // namespace qorval::applet::window

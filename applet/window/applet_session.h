@@ -10,11 +10,12 @@
 namespace qorval::applet::window {
 
 // The store chosen by QORVAL_STORE ("registry", the default, or "ini"), the prefix's paths
-// and the running driver host's control socket.
-void RunConfigSession(QWidget* parent);
+// and the running driver host's control socket. A QORVAL_STORE that names no store is said so
+// and opens no sheet: the session fails (false), and the tool ends with a non-zero status.
+bool RunConfigSession(QWidget* parent);
 
 // The same with everything given, for tests.
-void RunConfigSession(QWidget* parent, std::optional<StoreKind> store, const StorePaths& paths,
+bool RunConfigSession(QWidget* parent, std::optional<StoreKind> store, const StorePaths& paths,
                       const DriverHostAsk& ask);
 
 }  // namespace qorval::applet::window

@@ -1,6 +1,7 @@
 #include "applet/window/config_sheet.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -37,17 +38,14 @@ int PageIndex(SheetPage page) {
 
 }  // namespace
 
-CConfigSheet::CConfigSheet(QWidget* parent, std::optional<StoreKind> store, StorePaths paths,
+CConfigSheet::CConfigSheet(QWidget* parent, StoreKind store, StorePaths paths,
                            ui::UserMessages* messages)
-    : QDialog(parent), store_(store), paths_(std::move(paths)), user_(this),
+    : QDialog(parent), store_(store, std::move(paths)), user_(this),
       messages_(messages != nullptr ? messages : &user_), tabs_(new QTabWidget(this)) {
     setObjectName("configSheet");
     setWindowTitle(kSheetCaption);
     setModal(true);
-    std::string problem;
-    if (store_) {
-        problem = LoadConfig(model_, *store_, paths_);
-    }
+    const std::string problem = store_.Load(model_);
     system_resources_ = new CSystemResourcesPage(*this);
     pages_ = {new CDriverInfoPage(*this), system_resources_, new CBufferInfoPage(*this),
               new CCommSettingsPage(*this), new CClockingOptionsPage(*this),
@@ -73,7 +71,10 @@ CConfigSheet::CConfigSheet(QWidget* parent, std::optional<StoreKind> store, Stor
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(tabs_);
     layout->addWidget(buttons);
-    resize(700, 560);  // every tab visible
+    // Every tab stays in view: the tab bar takes the width of all its tabs rather than hiding
+    // some behind scroll arrows, and the sheet opens at least that wide.
+    tabs_->setUsesScrollButtons(false);
+    resize(std::max(700, sizeHint().width()), 560);
 
     if (!problem.empty()) {
         // Told once the sheet is up, so the box has a window to stand over.
@@ -123,13 +124,13 @@ void CConfigSheet::accept() {
         focused->clearFocus();
     }
     tabs_->setCurrentIndex(0);
-    if (!store_) {
-        reject();  // no platform was recognised: there is nowhere to store the model
-        return;
-    }
-    const CheckResult result = CommitConfig(model_, *store_, paths_, *messages_);
+    const CheckResult result = CommitConfig(model_, store_, *messages_);
     if (result.proceed) {
         QDialog::accept();
+        return;
+    }
+    if (result.reloaded) {
+        Page(tabs_->currentIndex())->Activate();  // the model was read again: show it afresh
         return;
     }
     if (const int index = PageIndex(result.page); index >= 0) {

@@ -5,7 +5,6 @@
 
 #include <QDialog>
 #include <array>
-#include <optional>
 
 #include "applet/config_model.h"
 #include "applet/config_store.h"
@@ -21,15 +20,14 @@ class CSystemResourcesPage;
 class CConfigSheet : public QDialog {
     Q_OBJECT
   public:
-    // Loads the model from `store` (nothing when no store could be chosen). Boxes are message
-    // boxes over the sheet unless `messages` is given.
-    CConfigSheet(QWidget* parent, std::optional<StoreKind> store, StorePaths paths,
+    // Loads the model from `store`. Boxes are message boxes over the sheet unless `messages` is
+    // given.
+    CConfigSheet(QWidget* parent, StoreKind store, StorePaths paths,
                  ui::UserMessages* messages = nullptr);
 
     ConfigModel& Model() { return model_; }
     ui::UserMessages& User() { return *messages_; }
-    std::optional<StoreKind> Store() const { return store_; }
-    const StorePaths& Paths() const { return paths_; }
+    const StorePaths& Paths() const { return store_.Paths(); }
 
     QTabWidget* Tabs() { return tabs_; }
     ConfigPage* Page(int index) { return pages_.at(static_cast<size_t>(index)); }
@@ -50,8 +48,7 @@ class CConfigSheet : public QDialog {
     void ShowPage(int index);
 
     ConfigModel model_;
-    std::optional<StoreKind> store_;
-    StorePaths paths_;
+    ConfigStore store_;
     ui::QtUserMessages user_;
     ui::UserMessages* messages_;
     QTabWidget* tabs_;

@@ -29,7 +29,10 @@ extern "C" __attribute__((visibility("default"))) long CPlApplet(void* window, u
             }
             break;
         case kCplDblClk:
-            window::RunConfigSession(static_cast<QWidget*>(window));
+            // A control panel takes any answer but 0 to a double click as a failure.
+            if (!window::RunConfigSession(static_cast<QWidget*>(window))) {
+                return 1;
+            }
             break;
         case kCplExit:
             g_application.reset();

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <dlfcn.h>
@@ -293,10 +294,61 @@ TEST(AppletLibrary, AnswersTheControlPanelMessages) {
     });
     EXPECT_EQ(entry(nullptr, kCplDblClk, 0, 0), 0);
     EXPECT_EQ(caption, "Qorval Drivers Configuration");
+    // A store name that names no store is said, opens no sheet and fails the double click, so
+    // the tool ends with a non-zero status.
+    ::setenv("QORVAL_STORE", "os2", 1);
+    SeenMessageBox seen;
+    AnswerNextMessageBox(QMessageBox::Ok, &seen);
+    EXPECT_EQ(entry(nullptr, kCplDblClk, 0, 0), 1);
+    ::unsetenv("QORVAL_STORE");
+    EXPECT_EQ(seen.text, "Operating system not recognized!");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_EQ(entry(nullptr, kCplStop, 0, 0), 1);
     EXPECT_EQ(entry(nullptr, kCplExit, 0, 0), 0);
     EXPECT_EQ(entry(nullptr, 99, 0, 0), 1);
     ::unsetenv("QORVAL_PREFIX");
+}
+
+TEST_F(SheetTest, EveryTabIsInViewAtTheSizeTheSheetOpensWith) {
+    Open(Quiet());
+    QTabBar* bar = sheet->Tabs()->tabBar();
+    ASSERT_EQ(bar->count(), 7);
+    for (int tab = 0; tab < bar->count(); ++tab) {
+        EXPECT_TRUE(bar->rect().contains(bar->tabRect(tab))) << bar->tabText(tab).toStdString();
+    }
+    EXPECT_EQ(bar->tabText(6), "Jumper Settings");
+}
+
+TEST_F(SheetTest, ANewSixteenC32PortShowsTheRateItsCardRunsAt) {
+    ConfigModel model;
+    ui::testing::RecordingUserMessages add;
+    ASSERT_TRUE(AddDriver(model, kWyvel32, 0x300, kPine, add, nullptr));
+    Open(model);
+    ShowPage(kCommSettings);
+    EXPECT_EQ(List("oscillator", kCommSettings)->placeholderText(), "20.000");
+    EXPECT_EQ(Find("dataRate", kCommSettings)->property("text").toString(),
+              "157480 bits per second");
+    TypeAndLeave(Edit("divisor", kCommSettings), "-5");
+    EXPECT_EQ(Find("dataRate", kCommSettings)->property("text").toString(), "0 bits per second");
+}
+
+TEST_F(SheetTest, OkOverAnotherWindowsSaveOffersToReadItAgainAndShowsWhatItHolds) {
+    Open(Quiet());
+    window::CConfigSheet other(nullptr, StoreKind::Registry, paths, &user);
+    other.Model().port(0, 0).TxBuffers = 12;
+    other.Model().port(0, 1).TxBuffers = 12;
+    other.accept();
+    ASSERT_EQ(other.result(), QDialog::Accepted);
+
+    ShowPage(kBufferInfo);
+    TypeAndLeave(Edit("rxBuffers", kBufferInfo), "40");
+    user.Answer(MessageAnswer::No);  // read it again
+    sheet->accept();
+    EXPECT_EQ(sheet->result(), QDialog::Rejected);  // still open
+    EXPECT_EQ(user.shown.back().caption, "Configuration Changed");
+    ShowPage(kBufferInfo);
+    EXPECT_EQ(Edit("txBuffers", kBufferInfo)->text(), "12");
+    EXPECT_EQ(Edit("rxBuffers", kBufferInfo)->text(), "50");
 }
 
 }  // namespace
