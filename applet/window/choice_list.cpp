@@ -4,8 +4,7 @@
 
 namespace qorval::applet::window {
 
-QComboBox* MakeChoiceList(QWidget* parent, const char* name,
-                          std::initializer_list<Choice> choices) {
+QComboBox* MakeChoiceList(QWidget* parent, const char* name, Choices choices) {
     auto* list = new QComboBox(parent);
     list->setObjectName(name);
     for (const Choice& choice : choices) {

@@ -4,18 +4,14 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <cstdint>
-#include <initializer_list>
 #include <string_view>
+
+#include "applet/page_choices.h"
 
 namespace qorval::applet::window {
 
-struct Choice {
-    const char* text;
-    int32_t code;
-};
-
 // A non-editable list of `choices` named `name` (for tests and the focus of the OK checks).
-QComboBox* MakeChoiceList(QWidget* parent, const char* name, std::initializer_list<Choice> choices);
+QComboBox* MakeChoiceList(QWidget* parent, const char* name, Choices choices);
 
 // Shows the item of `code`; a code the list does not hold shows `missing` (or nothing) with no
 // item chosen.

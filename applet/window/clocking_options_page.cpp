@@ -11,9 +11,7 @@ namespace qorval::applet::window {
 namespace {
 
 QComboBox* ClockList(QWidget* parent, const char* name) {
-    return MakeChoiceList(parent, name,
-                          {{"TXC", kClockTxc}, {"RXC", kClockRxc}, {"BRG", kClockBrg},
-                           {"DPLL", kClockDpll}});
+    return MakeChoiceList(parent, name, kClockChoices);
 }
 
 }  // namespace
@@ -22,20 +20,11 @@ CClockingOptionsPage::CClockingOptionsPage(CConfigSheet& sheet)
     : ConfigPage(sheet, "clockingOptionsPage", 135, true),
       tx_clock_(ClockList(this, "transmitClock")),
       rx_clock_(ClockList(this, "receiveClock")),
-      dpll_(MakeChoiceList(this, "dpll",
-                           {{"DiffBiPhaseLevel", kDpllDiffBiPhaseLevel},
-                            {"FM0", kDpllFm0},
-                            {"FM1", kDpllFm1},
-                            {"NRZ (ext clk)", kDpllNrz},
-                            {"NRZI", kDpllNrzi},
-                            {"NRZI Mark", kDpllNrziMark},
-                            {"NRZB", kDpllNrzb},
-                            {"Manchester", kDpllManchester}})),
-      brg_source_(MakeChoiceList(this, "brgSource", {{"PCLK", 0}, {"RTXC", 1}})),
-      dpll_source_(MakeChoiceList(this, "dpllSource", {{"BRG", 16}, {"RTXC", 32}, {"TRXC", 128}})),
-      dpll_divisor_(MakeChoiceList(this, "dpllDivisor", {{"8", 8}, {"16", 16}, {"32", 32}})),
-      txc_mode_(MakeChoiceList(this, "txcMode",
-                               {{"TxC Output", 0}, {"TxC Input", 1}, {"TxClock", -1}})) {
+      dpll_(MakeChoiceList(this, "dpll", kDpllChoices)),
+      brg_source_(MakeChoiceList(this, "brgSource", kBrgSourceChoices)),
+      dpll_source_(MakeChoiceList(this, "dpllSource", kDpllSourceChoices)),
+      dpll_divisor_(MakeChoiceList(this, "dpllDivisor", kDpllDivisorChoices)),
+      txc_mode_(MakeChoiceList(this, "txcMode", kTxcModeChoices)) {
     setWindowTitle("Clocking Options");
     AddRow("Transmit Clock", tx_clock_);
     AddRow("Receive Clock", rx_clock_);

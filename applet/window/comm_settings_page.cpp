@@ -15,26 +15,19 @@ namespace qorval::applet::window {
 
 namespace {
 
-constexpr const char* kOscillators[] = {
-    "1.00000",  "1.22880",  "1.84320",  "2.00000",  "2.45760",  "3.68640",  "4.00000",
-    "4.91520",  "5.00000",  "5.06880",  "6.00000",  "6.14400",  "7.37280",  "8.00000",
-    "9.21600",  "9.83040",  "10.00000", "11.05920", "12.00000", "14.31818", "14.74560",
-    "16.00000", "16.25700", "18.00000", "18.43200", "20.00000"};
-
 QComboBox* OnOffList(QWidget* parent, const char* name) {
-    return MakeChoiceList(parent, name, {{"On", 1}, {"Off", 0}});
+    return MakeChoiceList(parent, name, kOnOffChoices);
 }
 
 }  // namespace
 
 CCommSettingsPage::CCommSettingsPage(CConfigSheet& sheet)
     : ConfigPage(sheet, "commSettingsPage", 107, true),
-      data_bits_(MakeChoiceList(this, "dataBits", {{"5", 5}, {"6", 6}, {"7", 7}, {"8", 8}})),
-      stop_bits_(MakeChoiceList(this, "stopBits", {{"1", 1}, {"2", 2}})),
-      parity_(MakeChoiceList(this, "parity", {{"None", 0}, {"Even", 3}, {"Odd", 1}})),
+      data_bits_(MakeChoiceList(this, "dataBits", kDataBitsChoices)),
+      stop_bits_(MakeChoiceList(this, "stopBits", kStopBitsChoices)),
+      parity_(MakeChoiceList(this, "parity", kParityChoices)),
       rs485_(OnOffList(this, "rs485")),
-      clock_mode_(MakeChoiceList(this, "clockMode",
-                                 {{"X1", 1}, {"X16", 16}, {"X32", 32}, {"X64", 64}})),
+      clock_mode_(MakeChoiceList(this, "clockMode", kClockModeChoices)),
       node_addressing_(OnOffList(this, "nodeAddressing")),
       oscillator_(new QComboBox(this)),
       divisor_(new QLineEdit(this)),
@@ -42,7 +35,7 @@ CCommSettingsPage::CCommSettingsPage(CConfigSheet& sheet)
       data_rate_(new QLabel(this)) {
     setWindowTitle("Comm Settings");
     oscillator_->setObjectName("oscillator");
-    for (const char* value : kOscillators) {
+    for (const char* value : kOscillatorTexts) {
         oscillator_->addItem(value);
     }
     divisor_->setObjectName("divisor");

@@ -11,7 +11,7 @@ namespace qorval::applet::window {
 namespace {
 
 QComboBox* DmaList(QWidget* parent, const char* name) {
-    return MakeChoiceList(parent, name, {{"0", 0}, {"1", 1}, {"2", 2}, {"3", 3}, {"None", -1}});
+    return MakeChoiceList(parent, name, kDmaChoices);
 }
 
 }  // namespace
@@ -19,16 +19,10 @@ QComboBox* DmaList(QWidget* parent, const char* name) {
 CSystemResourcesPage::CSystemResourcesPage(CConfigSheet& sheet)
     : ConfigPage(sheet, "systemResourcesPage", 134, true),
       base_(new QLineEdit(this)),
-      interrupt_(MakeChoiceList(this, "interrupt",
-                                {{"2", 2}, {"3", 3}, {"4", 4}, {"5", 5}, {"7", 7}, {"9", 9},
-                                 {"10", 10}, {"11", 11}, {"12", 12}, {"15", 15}})),
+      interrupt_(MakeChoiceList(this, "interrupt", kInterruptChoices)),
       tx_dma_(DmaList(this, "transmitDma")),
       rx_dma_(DmaList(this, "receiveDma")),
-      port_mode_(MakeChoiceList(this, "portMode",
-                                {{"Interrupt", kModeInterrupt},
-                                 {"Half Duplex", kModeHalfDuplex},
-                                 {"Full Duplex", kModeFullDuplex},
-                                 {"Auto-Init", kModeAutoInit}})),
+      port_mode_(MakeChoiceList(this, "portMode", kPortModeChoices)),
       memory_(new QLineEdit(this)) {
     setWindowTitle("System Resources");
     base_->setObjectName("baseAddress");
