@@ -1,43 +1,52 @@
-// qorval: the configuration tool's command line.
-//
-//   qorval                               opens "Qorval Drivers Configuration"
-//   qorval log [--store registry|ini]
-//
-// With no arguments it does what a control panel does with the applet library
-// libqorval_applet.so (beside the program, or found by the run path).
-// prints the configuration log of the stored configuration (the text written to
-// c:\QLConfig.LOG on every OK) without changing anything, so an administrator can see the
-// jumpers each card needs from a shell.
-#include <cstdio>
+// qorval: the configuration tool. With no arguments it opens "Qorval Drivers Configuration" as
+// a control panel does with the applet library libqorval_applet.so (beside the program, or found
+// by the run path); the sub-commands run headless on the same engine and load no window system.
 #include <iostream>
-#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "applet/config_log.h"
+#include "applet/commands/command_support.h"
+#include "applet/commands/config_commands.h"
 #include "applet/cpl/applet_host.h"
-#include "applet/config_store.h"
-#include "platform/console_user_messages.h"
 #include "platform/program_info.h"
 
 namespace {
 
-using namespace qorval::applet;
+using namespace qorval::applet::commands;
 
-constexpr const char* kUsage = "usage: qorval | qorval log [--store registry|ini]\n";
+constexpr const char* kUsage =
+    "usage: qorval                                     open the configuration window\n"
+    "       qorval show [DRIVER [PORT]] [--store S]    print the stored values, Name=value\n"
+    "       qorval set DRIVER [PORT] Name=value... [--yes] [--store S]\n"
+    "                                                  change values as the window's OK does\n"
+    "       qorval apply                               restart the driver host's ports with\n"
+    "                                                  the stored values, port by port\n"
+    "       qorval log [--store S]                     print the configuration log\n"
+    "S is registry (the default) or ini; QORVAL_STORE names it too.\n";
 
-int Usage() {
-    std::cerr << kUsage;
-    return 2;
-}
+using Command = int (*)(std::span<const std::string_view>, std::ostream&, std::ostream&);
+
+struct SubCommand {
+    std::string_view name;
+    Command run;
+};
+
+constexpr SubCommand kCommands[] = {
+    {"show", RunShowCommand},
+    {"set", RunSetCommand},
+    {"apply", RunApplyCommand},
+    {"log", RunLogCommand},
+};
 
 }  // namespace
 
 constexpr qorval::platform::ProgramInfo kProgram{
     .name = "qorval",
     .summary = "The configuration tool of the Qorval suite. With no arguments it opens the "
-               "configuration\nwindow; `qorval log` prints the configuration log of the stored "
-               "configuration.",
+               "configuration\nwindow; `show`, `set` and `apply` read, change and apply the "
+               "stored configuration\nfrom a shell with the window's rules, and `log` prints "
+               "the configuration log.",
     .usage = kUsage};
 
 int main(int argc, char** argv) {
@@ -45,35 +54,15 @@ int main(int argc, char** argv) {
         return *status;
     }
     if (argc == 1) {
-        return RunAppletHost("libqorval_applet.so", std::cerr);
+        return qorval::applet::RunAppletHost("libqorval_applet.so", std::cerr);
     }
-    if (argc < 2 || std::string_view(argv[1]) != "log") {
-        return Usage();
-    }
-    std::optional<std::string_view> store_option;
-    for (int i = 2; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--store" && i + 1 < argc) {
-            store_option = argv[++i];
-        } else if (arg.starts_with("--store=")) {
-            store_option = arg.substr(8);
-        } else {
-            return Usage();
+    const std::string_view name = argv[1];
+    const std::vector<std::string_view> args(argv + 2, argv + argc);
+    for (const SubCommand& command : kCommands) {
+        if (command.name == name) {
+            return command.run(args, std::cout, std::cerr);
         }
     }
-    // Messages go to standard error; questions take their negative answer.
-    qorval::ui::ConsoleUserMessages user(std::cerr, /*withCaption=*/true);
-    ConfigModel model;
-    const std::optional<StoreKind> kind = ChooseStore(store_option, user);
-    if (!kind) {
-        return 1;
-    }
-    if (const std::string problem = LoadConfig(model, *kind, DefaultStorePaths(), {.tidy = false});
-        !problem.empty()) {
-        ShowError(user, ConfigUnreadableText(problem), "Error");
-        return 1;
-    }
-    const std::string text = ComposeConfigLog(model);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    return 0;
+    std::cerr << kUsage;
+    return kExitUsage;
 }
