@@ -38,6 +38,20 @@ std::optional<StoreKind> CommandStore(const CommandLine& line, std::ostream& err
     return ChooseStore(option, user);
 }
 
+bool ReadStoredModel(const CommandLine& line, ConfigModel& model, std::ostream& err,
+                     std::string_view prefix) {
+    const std::optional<StoreKind> kind = CommandStore(line, err);
+    if (!kind) {
+        return false;
+    }
+    if (const std::string problem = LoadConfig(model, *kind, DefaultStorePaths(), {.tidy = false});
+        !problem.empty()) {
+        err << prefix << ConfigUnreadableText(problem) << '\n';
+        return false;
+    }
+    return true;
+}
+
 int32_t FindDriver(const ConfigModel& model, std::string_view name) {
     for (int32_t d = 0; d < model.driver_count; ++d) {
         if (EqualsNoCase(model.driver(d).name, name)) {

@@ -34,6 +34,11 @@ bool ParseCommandLine(std::span<const std::string_view> args, bool takes_yes, Co
 // window chooses it; nullopt after telling `err` why there is none.
 std::optional<StoreKind> CommandStore(const CommandLine& line, std::ostream& err);
 
+// Reads the store the command line names into `model`, without changing it, as `show` and
+// `log` do; false after telling `err` why it cannot (each line after `prefix`).
+bool ReadStoredModel(const CommandLine& line, ConfigModel& model, std::ostream& err,
+                     std::string_view prefix);
+
 // The driver entry named `name` (its service key name, without regard to case), or -1.
 int32_t FindDriver(const ConfigModel& model, std::string_view name);
 // The port of `driver` given by its number ("1") or key name ("Port001"), or -1.

@@ -15,14 +15,8 @@ int RunLogCommand(std::span<const std::string_view> args, std::ostream& out, std
         err << "usage: qorval log [--store registry|ini]\n";
         return kExitUsage;
     }
-    const std::optional<StoreKind> kind = CommandStore(line, err);
-    if (!kind) {
-        return kExitFailed;
-    }
     ConfigModel model;
-    if (const std::string problem = LoadConfig(model, *kind, DefaultStorePaths(), {.tidy = false});
-        !problem.empty()) {
-        err << "Error: " << ConfigUnreadableText(problem) << '\n';
+    if (!ReadStoredModel(line, model, err, "Error: ")) {
         return kExitFailed;
     }
     out << ComposeConfigLog(model);

@@ -34,14 +34,8 @@ int RunShowCommand(std::span<const std::string_view> args, std::ostream& out, st
         err << "usage: qorval show [DRIVER [PORT]] [--store registry|ini]\n";
         return kExitUsage;
     }
-    const std::optional<StoreKind> kind = CommandStore(line, err);
-    if (!kind) {
-        return kExitFailed;
-    }
     ConfigModel model;
-    if (const std::string problem = LoadConfig(model, *kind, DefaultStorePaths(), {.tidy = false});
-        !problem.empty()) {
-        err << "qorval show: " << ConfigUnreadableText(problem) << '\n';
+    if (!ReadStoredModel(line, model, err, "qorval show: ")) {
         return kExitFailed;
     }
     if (line.words.empty()) {

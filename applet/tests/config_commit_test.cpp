@@ -7,6 +7,7 @@
 #include "applet/model_edits.h"
 #include "applet/registry_store.h"
 #include "applet/tests/host_made_ports.h"
+#include "applet/tests/scratch_store.h"
 #include "applet/tests/temp_dir.h"
 #include "driver/port_key.h"
 #include "platform/registry.h"
@@ -16,13 +17,10 @@ namespace qorval::applet {
 namespace {
 
 using testing::HostMadePorts;
+using testing::PathsIn;
 using testing::TempDir;
 using ui::MessageAnswer;
 using ui::testing::RecordingUserMessages;
-
-StorePaths PathsIn(const TempDir& dir) {
-    return {dir.path() / "system.reg", dir.path() / "System.ini", dir.path() / "QLConfig.LOG"};
-}
 
 TEST(DriverAcceptance, ValuesTheDriverRefusesAreNamedPortByPortBeforeAnythingIsWritten) {
     TempDir dir;

@@ -10,6 +10,7 @@
 #include "applet/config_store.h"
 #include "applet/model_edits.h"
 #include "applet/tests/full_model.h"
+#include "applet/tests/scratch_store.h"
 #include "applet/tests/temp_dir.h"
 #include "platform/atomic_file.h"
 #include "platform/testing/recording_user_messages.h"
@@ -19,12 +20,9 @@ namespace qorval::applet {
 namespace {
 
 using testing::FullModel;
+using testing::PathsIn;
 using testing::TempDir;
 using ui::testing::RecordingUserMessages;
-
-StorePaths PathsIn(const TempDir& dir) {
-    return {dir.path() / "system.reg", dir.path() / "System.ini", dir.path() / "QLConfig.LOG"};
-}
 
 // Files may not grow past `bytes` while the object lives: a write that would is refused with
 // EFBIG, as on a full disk, part-way through whatever was being written.
@@ -96,61 +94,53 @@ TEST(ConfigSave, AFailedOkSaysSoKeepsTheSheetOpenAndWritesNoLog) {
 
 // The "System.ini" store as the registry store: one locked rewrite with every value or none,
 // a lock that is not released costs one bounded wait, and every failure is said.
-ConfigModel OneIniDriver() {
-    ConfigModel model;
-    model.platform_win9x = true;
-    RecordingUserMessages add;
-    EXPECT_TRUE(AddDriver(model, kFendar5, 0x280, kHazel, add, nullptr));
-    return model;
-}
-
-TEST(ConfigSave, IniSaveWithTheLockHeldElsewhereSaysSoAndWritesNothing) {
-    TempDir dir;
-    const StorePaths paths = PathsIn(dir);
-    const std::string before = "[boot]\r\nshell=Explorer.exe\r\n";
-    dir.Write("System.ini", before);
-    ConfigStore store(StoreKind::Ini, paths);
-    ConfigModel model;
-    ASSERT_EQ(store.Load(model), "");
-    model = OneIniDriver();
-    std::string error;
-    auto held = platform::FileLock::Acquire(paths.system_ini, error);
-    ASSERT_TRUE(held.has_value()) << error;
-    RecordingUserMessages user;
-    EXPECT_FALSE(CommitConfig(model, store, user).proceed);
-    ASSERT_EQ(user.shown.size(), 1u);
-    EXPECT_EQ(user.shown[0].caption, "Error");
-    EXPECT_TRUE(user.shown[0].text.starts_with("The configuration could not be saved: "))
-        << user.shown[0].text;
-    EXPECT_NE(user.shown[0].text.find("System.ini.lock"), std::string::npos) << user.shown[0].text;
-    EXPECT_EQ(TempDir::Read(paths.system_ini), before);
-    EXPECT_FALSE(std::filesystem::exists(paths.config_log));
-}
-
-TEST(ConfigSave, IniSaveThatCannotBeWrittenSaysSoAndLogsNothing) {
-    TempDir dir;
-    const StorePaths paths = PathsIn(dir);
-    const std::string before = "[boot]\r\nshell=Explorer.exe\r\n";
-    dir.Write("System.ini", before);
-    ConfigStore store(StoreKind::Ini, paths);
-    ConfigModel model;
-    ASSERT_EQ(store.Load(model), "");
-    model = OneIniDriver();
-    RecordingUserMessages user;
-    {
-        FileSizeLimit limit(before.size() + 100);  // room for a few values, not for a driver
-        EXPECT_FALSE(CommitConfig(model, store, user).proceed);
+class IniSave : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_.Write("System.ini", before_);
+        ConfigModel empty;
+        ASSERT_EQ(store_.Load(empty), "");
+        model_.platform_win9x = true;
+        RecordingUserMessages add;
+        ASSERT_TRUE(AddDriver(model_, kFendar5, 0x280, kHazel, add, nullptr));
     }
-    ASSERT_EQ(user.shown.size(), 1u);
-    EXPECT_NE(user.shown[0].text.find("cannot write"), std::string::npos) << user.shown[0].text;
-    EXPECT_EQ(TempDir::Read(paths.system_ini), before);
-    EXPECT_FALSE(std::filesystem::exists(paths.config_log));
+    // The OK fails with one error box and leaves the file and the log as they were.
+    void ExpectNotSaved(const std::string& reason) {
+        RecordingUserMessages user;
+        EXPECT_FALSE(CommitConfig(model_, store_, user).proceed);
+        ASSERT_EQ(user.shown.size(), 1u);
+        EXPECT_EQ(user.shown[0].caption, "Error");
+        EXPECT_TRUE(user.shown[0].text.starts_with("The configuration could not be saved: "))
+            << user.shown[0].text;
+        EXPECT_NE(user.shown[0].text.find(reason), std::string::npos) << user.shown[0].text;
+        EXPECT_EQ(TempDir::Read(paths_.system_ini), before_);
+        EXPECT_FALSE(std::filesystem::exists(paths_.config_log));
+    }
 
+    TempDir dir_;
+    const StorePaths paths_ = PathsIn(dir_);
+    const std::string before_ = "[boot]\r\nshell=Explorer.exe\r\n";
+    ConfigStore store_{StoreKind::Ini, paths_};
+    ConfigModel model_;
+};
+
+TEST_F(IniSave, WithTheLockHeldElsewhereSaysSoAndWritesNothing) {
+    std::string error;
+    auto held = platform::FileLock::Acquire(paths_.system_ini, error);
+    ASSERT_TRUE(held.has_value()) << error;
+    ExpectNotSaved("System.ini.lock");
+}
+
+TEST_F(IniSave, ThatCannotBeWrittenSaysSoAndLogsNothing) {
+    {
+        FileSizeLimit limit(before_.size() + 100);  // room for a few values, not for a driver
+        ExpectNotSaved("cannot write");
+    }
     // Once it can be written, the same OK stores every value in one go.
     RecordingUserMessages again;
-    ASSERT_TRUE(CommitConfig(model, store, again).proceed);
+    ASSERT_TRUE(CommitConfig(model_, store_, again).proceed);
     ConfigModel stored;
-    ASSERT_EQ(LoadConfig(stored, StoreKind::Ini, paths), "");
+    ASSERT_EQ(LoadConfig(stored, StoreKind::Ini, paths_), "");
     EXPECT_EQ(stored.driver_count, 1);
     EXPECT_EQ(stored.port(0, 0).BaseIO, 0x280);
 }

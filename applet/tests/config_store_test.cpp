@@ -4,18 +4,16 @@
 
 #include "applet/config_log.h"
 #include "applet/model_edits.h"
+#include "applet/tests/scratch_store.h"
 #include "applet/tests/temp_dir.h"
 #include "platform/testing/recording_user_messages.h"
 
 namespace qorval::applet {
 namespace {
 
+using testing::PathsIn;
 using testing::TempDir;
 using ui::testing::RecordingUserMessages;
-
-StorePaths PathsIn(const TempDir& dir) {
-    return {dir.path() / "system.reg", dir.path() / "System.ini", dir.path() / "QLConfig.LOG"};
-}
 
 TEST(ConfigStore, StoreOptionChoosesThePlatform) {
     RecordingUserMessages user;
