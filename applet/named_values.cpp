@@ -271,9 +271,13 @@ std::optional<std::string> FieldText(const Row& row, std::string_view text) {
     return number ? std::optional(Format("%d", *number)) : std::nullopt;
 }
 
-std::vector<NamedValue> KeyValues(const ConfigModel& model, const std::string& key) {
+// The values of `key` as the registry store writes driver `d` of the model.
+std::vector<NamedValue> KeyValues(const ConfigModel& model, int32_t d, const std::string& key) {
+    ConfigModel one;
+    one.driver(0) = model.driver(d);
+    one.driver_count = 1;
     platform::Registry stored;
-    WriteRegistryConfig(model, model.driver_count, stored);
+    WriteRegistryConfig(one, one.driver_count, stored);
     std::vector<NamedValue> values;
     for (const std::string& name : stored.ValueNames(key)) {
         platform::RegValue value;
@@ -297,13 +301,14 @@ std::vector<NamedValue> KeyValues(const ConfigModel& model, const std::string& k
 }  // namespace
 
 std::vector<NamedValue> DriverValues(const ConfigModel& model, int32_t d) {
-    return KeyValues(model, ServiceKey(model.driver(d).driver_type));
+    return KeyValues(model, d, ServiceKey(model.driver(d).driver_type));
 }
 
 std::vector<NamedValue> PortValues(const ConfigModel& model, int32_t d, int32_t p) {
     const DriverEntry& driver = model.driver(d);
-    return KeyValues(model, ServiceKey(driver.driver_type) + "\\Parameters\\" +
-                                driver.ports.at(static_cast<size_t>(p)).name);
+    return KeyValues(model, d,
+                     ServiceKey(driver.driver_type) + "\\Parameters\\" +
+                         driver.ports.at(static_cast<size_t>(p)).name);
 }
 
 ValueChange SetNamedValue(ConfigModel& model, std::string_view name, std::string_view text) {
