@@ -318,6 +318,10 @@ TEST(DataRate, FollowsTheClockChain) {
     EXPECT_DOUBLE_EQ(ComputeDataRate(fendar, 0, 0), 7372800.0 / 4);
     fendar.port(0, 0).Oscillator = "none";
     EXPECT_EQ(ComputeDataRate(fendar, 0, 0), 0.0);
+    // An all-ones divisor is the slowest chain, never a division by zero.
+    model.port(0, 0).Divisor = -1;
+    EXPECT_GT(ComputeDataRate(model, 0, 0), 0.0);
+    EXPECT_LT(ComputeDataRate(model, 0, 0), 0.01);
 }
 
 // A Hestabe5 port at `divisor` on a 7.3728 MHz oscillator with X16 and `buffers` bytes.
