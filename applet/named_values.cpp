@@ -43,6 +43,19 @@ struct Row {
     bool hex = false;                     // typed and shown in hexadecimal
 };
 
+// A "Buffer Info" edit field: usable where the page lets buffers change, checked by its rule.
+template <BufferField kField>
+constexpr Row BufferRow(const char* name) {
+    return {name,
+            [](const ConfigModel& m) { return BufferInfoEnablesOf(m).buffers; },
+            {},
+            nullptr,
+            nullptr,
+            [](ConfigModel& m, std::string_view text, ui::UserMessages& user) {
+                return ApplyBufferValue(m, kField, text, user);
+            }};
+}
+
 const Row kRows[] = {
     {"Start", [](const ConfigModel& m) { return DriverInfoEnablesOf(m).driver_enabled; },
      kStartChoices, nullptr,
@@ -80,38 +93,10 @@ const Row kRows[] = {
      nullptr,
      ApplyMemoryAddress,
      true},
-    {"TxBuffSize",
-     [](const ConfigModel& m) { return BufferInfoEnablesOf(m).buffers; },
-     {},
-     nullptr,
-     nullptr,
-     [](ConfigModel& m, std::string_view t, ui::UserMessages& u) {
-         return ApplyBufferValue(m, BufferField::TxBuffSize, t, u);
-     }},
-    {"TxBuffers",
-     [](const ConfigModel& m) { return BufferInfoEnablesOf(m).buffers; },
-     {},
-     nullptr,
-     nullptr,
-     [](ConfigModel& m, std::string_view t, ui::UserMessages& u) {
-         return ApplyBufferValue(m, BufferField::TxBuffers, t, u);
-     }},
-    {"RxBuffSize",
-     [](const ConfigModel& m) { return BufferInfoEnablesOf(m).buffers; },
-     {},
-     nullptr,
-     nullptr,
-     [](ConfigModel& m, std::string_view t, ui::UserMessages& u) {
-         return ApplyBufferValue(m, BufferField::RxBuffSize, t, u);
-     }},
-    {"RxBuffers",
-     [](const ConfigModel& m) { return BufferInfoEnablesOf(m).buffers; },
-     {},
-     nullptr,
-     nullptr,
-     [](ConfigModel& m, std::string_view t, ui::UserMessages& u) {
-         return ApplyBufferValue(m, BufferField::RxBuffers, t, u);
-     }},
+    BufferRow<BufferField::TxBuffSize>("TxBuffSize"),
+    BufferRow<BufferField::TxBuffers>("TxBuffers"),
+    BufferRow<BufferField::RxBuffSize>("RxBuffSize"),
+    BufferRow<BufferField::RxBuffers>("RxBuffers"),
     {"DataBits", [](const ConfigModel& m) { return CommSettingsEnablesOf(m).data_bits; },
      kDataBitsChoices, &PortEntry::DataBits},
     {"StopBits", [](const ConfigModel& m) { return CommSettingsEnablesOf(m).stop_bits; },
