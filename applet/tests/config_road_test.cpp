@@ -11,8 +11,8 @@
 
 #include "applet/config_store.h"
 #include "applet/model_edits.h"
+#include "applet/tests/program_runs.h"
 #include "host/tests/host_fixture.h"
-#include "host/tests/host_process.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/testing/recording_user_messages.h"
@@ -21,11 +21,10 @@
 namespace qorval::applet {
 namespace {
 
-using host::testing::HostProcess;
 using host::testing::LibraryPort;
-using host::testing::ProgramRun;
-using host::testing::RunProgram;
 using host::testing::TemporaryPrefix;
+using journeys::ChildProcess;
+using testing::ProgramRun;
 
 constexpr uint16_t kWyvel = QORVAL_DRIVER_WYVEL32;
 
@@ -54,20 +53,12 @@ PortView Look(uint16_t number) {
     return view;
 }
 
-class ConfigRoad : public ::testing::Test {
+class ConfigRoad : public ::testing::Test, protected testing::ProgramRuns {
   protected:
-    static ProgramRun Qorval(const std::vector<std::string>& args) {
-        return RunProgram(QORVAL_PROGRAM, args);
-    }
-    static ProgramRun Wyvel32(const std::vector<std::string>& args) {
-        return RunProgram(WYVEL32_PROGRAM, args);
-    }
     // `wyvel32 run` with two ports wired to each other, once it serves them.
-    std::unique_ptr<HostProcess> StartHost() {
-        auto host = std::make_unique<HostProcess>(
-            WYVEL32_PROGRAM, std::vector<std::string>{"run", "--ports", "2", "--wire", "pair",
-                                                      "--rate", "unlimited"});
-        EXPECT_TRUE(host->AwaitOutput("wyvel32: running")) << host->output();
+    std::unique_ptr<ChildProcess> StartHost() {
+        auto host = ProgramRuns::StartHost();
+        EXPECT_TRUE(Serving(*host)) << host->Describe();
         return host;
     }
     std::string RegistryBytes() const { return ReadFile(platform::RegistryFile()); }
@@ -138,7 +129,7 @@ TEST_F(ConfigRoad, BeforeTheFirstStartTheUserIsToldAndLaterValuesReachThePort) {
     // The host starts on its own defaults, as the user was told.
     auto host = StartHost();
     EXPECT_EQ(Look(1).state.divisor, 126);
-    EXPECT_EQ(host->Terminate(), 0);
+    EXPECT_EQ(Terminate(*host), 0);
 
     // Now the ports exist: values set while the host is down are there when it starts again.
     const ProgramRun set = Qorval({"set", "Wyvel32", "1", "Divisor=62", "SyncNodeAddress=5"});
@@ -216,7 +207,7 @@ TEST_F(ConfigRoad, ADisabledDriverIsNotStartedAndStatusSaysWhy) {
         << status.out;
 
     // A host started on a disabled driver leaves its ports alone and says so.
-    EXPECT_EQ(host->Terminate(), 0);
+    EXPECT_EQ(Terminate(*host), 0);
     host = StartHost();
     EXPECT_NE(Look(1).open, QORVAL_OK);
     EXPECT_EQ(Wyvel32({"start", "1"}).status, 1);

@@ -9,21 +9,16 @@
 #include "applet/config_store.h"
 #include "applet/model_edits.h"
 #include "applet/tests/host_made_ports.h"
+#include "applet/tests/program_runs.h"
 #include "host/tests/host_fixture.h"
-#include "host/tests/host_process.h"
 #include "platform/paths.h"
 #include "platform/testing/recording_user_messages.h"
 
 namespace qorval::applet {
 namespace {
 
-using host::testing::ProgramRun;
-using host::testing::RunProgram;
 using host::testing::TemporaryPrefix;
-
-ProgramRun Qorval(const std::vector<std::string>& args) {
-    return RunProgram(QORVAL_PROGRAM, args);
-}
+using testing::ProgramRun;
 
 std::string RegistryBytes() {
     std::ifstream in(platform::RegistryFile(), std::ios::binary);
@@ -33,7 +28,7 @@ std::string RegistryBytes() {
 }
 
 // Two SCC drivers on cards of their own, and the two 16C32 ports a driver host made.
-class SetCommand : public ::testing::Test {
+class SetCommand : public ::testing::Test, protected testing::ProgramRuns {
   protected:
     void SetUp() override {
         ConfigModel model;
@@ -140,12 +135,11 @@ TEST_F(SetCommand, ShowPrintsTheStoredValuesInTheRegistrysOrder) {
 
 TEST(ConfigCommandLine, AStoreNameThatNamesNoStoreEndsTheToolWithItsMessage) {
     TemporaryPrefix prefix;
-    ::setenv("QORVAL_STORE", "os2", 1);
-    const ProgramRun run = Qorval({"show"});
-    ::unsetenv("QORVAL_STORE");
+    testing::ProgramRuns runs;
+    const ProgramRun run = runs.Qorval({"show"}, {{"QORVAL_STORE", "os2"}});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Operating system not recognized!\n");
-    EXPECT_EQ(Qorval({"set", "Wyvel32"}).status, 2);
+    EXPECT_EQ(runs.Qorval({"set", "Wyvel32"}).status, 2);
 }
 
 }  // namespace
