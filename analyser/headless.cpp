@@ -191,8 +191,11 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     PcapngWriter pcap;
     std::optional<PcapngCapture> pcapCapture;
     if (options.pcapFile) {
-        if (!pcap.Open(*options.pcapFile)) {
-            err << StringPrintf(kPcapNotOpened, options.pcapFile->c_str());
+        std::string problem;
+        if (!pcap.Open(*options.pcapFile, &problem)) {
+            // The reason names the file; a failure after the open has none.
+            err << StringPrintf(kPcapNotOpened,
+                                (problem.empty() ? *options.pcapFile : problem).c_str());
             return finish(1);
         }
         pcapCapture.emplace(

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "analyser/get_data_errors.h"
+#include "platform/regular_file.h"
 
 namespace qorval::analyser {
 namespace {
@@ -40,10 +41,14 @@ PcapngWriter::~PcapngWriter() {
     Close();
 }
 
-bool PcapngWriter::Open(const std::filesystem::path& path) {
+bool PcapngWriter::Open(const std::filesystem::path& path, std::string* problem) {
     Close();
-    file_ = std::fopen(path.c_str(), "wb");
+    std::string why;
+    file_ = platform::OpenRegularStream(path, platform::FileUse::Truncate, &why);
     if (file_ == nullptr) {
+        if (problem != nullptr) {
+            *problem = std::move(why);
+        }
         return false;
     }
     std::string body;

@@ -28,8 +28,9 @@ class PcapngWriter {
     PcapngWriter(const PcapngWriter&) = delete;
     PcapngWriter& operator=(const PcapngWriter&) = delete;
 
-    // Creates (or truncates) the file and writes its section header.
-    [[nodiscard]] bool Open(const std::filesystem::path& path);
+    // Creates (or truncates) the file and writes its section header; a name that is not a
+    // regular file, or a symbolic link, is refused (`problem` says why, when given).
+    [[nodiscard]] bool Open(const std::filesystem::path& path, std::string* problem = nullptr);
     // False when the last data could not be written out.
     bool Close();
     // Describes one port; packets name it by the returned id.

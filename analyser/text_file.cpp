@@ -1,9 +1,9 @@
 #include "analyser/text_file.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/regular_file.h"
 
 namespace qorval::analyser {
 
@@ -13,15 +13,15 @@ ExclusiveFile::~ExclusiveFile() {
 
 bool ExclusiveFile::Open(const std::filesystem::path& path, Mode mode, bool text) {
     Close();
-    const int flags = mode == Mode::Read ? O_RDONLY : (O_WRONLY | O_CREAT | O_APPEND);
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    platform::OpenedFile opened = platform::OpenRegularFile(
+        path, mode == Mode::Read ? platform::FileUse::Read : platform::FileUse::Append, 0644);
+    if (opened.fd < 0) {
         return false;
     }
+    const int fd = opened.fd;
     // The lock is what the exclusive sharing of the original platform becomes: another
     // analyser (or any program that asks for the lock) cannot open the file meanwhile.
-    struct stat info {};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return false;
     }

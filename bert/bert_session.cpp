@@ -99,7 +99,17 @@ void BertSession::StartTransmit() {
 }
 
 void BertSession::StartDisk() {
-    disk_.Start([this] { DiskLoadWorker({&disk_.Running(), diskDirectory_}); });
+    disk_.Start([this] {
+        DiskLoadWorker({&disk_.Running(), diskDirectory_, [this](const std::string& problem) {
+                            std::lock_guard lock(diskProblemLock_);
+                            diskProblem_ = problem;
+                        }});
+    });
+}
+
+std::string BertSession::TakeDiskProblem() {
+    std::lock_guard lock(diskProblemLock_);
+    return std::exchange(diskProblem_, {});
 }
 
 void BertSession::StopAll() {

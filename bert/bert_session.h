@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -81,6 +82,8 @@ class BertSession {
     bool DiskEnabled() const { return diskEnabled_; }
     bool DiskChecked() const { return diskChecked_; }
     bool RepeatMode() const { return repeatMode_.load(std::memory_order_relaxed) != 0; }
+    // Why the disk load worker ended on its own since the last call (empty: it did not).
+    std::string TakeDiskProblem();
 
   private:
     void ReadPortFigures();
@@ -110,6 +113,9 @@ class BertSession {
     bool startEnabled_ = false, stateEnabled_ = false, diskEnabled_ = false;
     bool diskChecked_ = false;
     BertDisplay display_;
+    // The disk worker writes why it ended; the window's thread takes it.
+    std::mutex diskProblemLock_;
+    std::string diskProblem_;
     WorkerThread transmit_, receive_, disk_;
 };
 

@@ -21,7 +21,7 @@ extern "C" void OnInterrupt(int) {
     g_interrupted.store(true);
 }
 
-// The window's 100 ms timer in real time; SIGINT ends the run at the next tick.
+// The window's 100 ms timer in real time; SIGINT or SIGTERM ends the run at the next tick.
 class RealTimeTicker : public qorval::bert::KessupTicker {
   public:
     bool WaitTick(const qorval::bert::BertSession&) override {
@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
     RealTimeTicker ticker;
     return qorval::bert::RunKessup(*options, std::cout, ticker);
 }

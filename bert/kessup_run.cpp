@@ -11,6 +11,8 @@ namespace qorval::bert {
 namespace {
 
 constexpr uint32_t kTicksPerSecond = 10;
+// The window says nothing when the disk load ends on its own; a shell run says why.
+constexpr char kDiskLoadStopped[] = "kessup: no disk load: ";
 
 template <typename T>
 bool ParseNumber(const std::string& s, T& out, T min, T max) {
@@ -21,6 +23,12 @@ bool ParseNumber(const std::string& s, T& out, T min, T max) {
     }
     out = static_cast<T>(value);
     return true;
+}
+
+void ReportDiskProblem(BertSession& session, std::ostream& out) {
+    if (const std::string problem = session.TakeDiskProblem(); !problem.empty()) {
+        out << kDiskLoadStopped << problem << '\n' << std::flush;
+    }
 }
 
 }  // namespace
@@ -123,6 +131,7 @@ int RunKessup(const KessupOptions& options, std::ostream& out, KessupTicker& tic
             break;
         }
         session.Tick();
+        ReportDiskProblem(session, out);
         if (const auto lost = session.TakePortLossMessage()) {
             // The port has gone: the tick stopped the workers and closed it; say so and end.
             out << *lost << '\n' << KessupSummary(session) << '\n';
@@ -134,6 +143,7 @@ int RunKessup(const KessupOptions& options, std::ostream& out, KessupTicker& tic
     }
     // As the window closes: every worker stopped and awaited, then the final figures.
     session.Shutdown();
+    ReportDiskProblem(session, out);
     out << KessupSummary(session) << '\n';
     return 0;
 }

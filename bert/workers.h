@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <string>
 
 #include "bert/bert_counters.h"
 #include "bert/checker.h"
@@ -37,6 +39,8 @@ struct ReceiveParams {
 struct DiskLoadParams {
     std::atomic<uint16_t>* running;
     std::filesystem::path directory;  // where "testfile.dat" is written
+    // Told, on the worker's thread, why the worker ended on its own; may be empty.
+    std::function<void(const std::string& problem)> ended;
 };
 
 // Sends frames of the first 511 pattern bytes while a transmit buffer is free. The wait for a
@@ -54,7 +58,9 @@ void ReceiveWorker(ReceiveParams params);
 bool PortGone(Qorval_Port& port, uint32_t result, SharedPortLoss& loss);
 
 // Keeps the disk busy: writes 4088-byte zero blocks to "testfile.dat", going back to the start
-// after 10 MB. Ends when the file cannot be created or a write fails.
+// after 10 MB. Ends when the file cannot be created or a write fails. A name that is not a
+// regular file (a FIFO, a device) or that is a symbolic link is not opened for writing: the
+// folder may be shared, and a link planted there must not turn the zeros onto another file.
 void DiskLoadWorker(DiskLoadParams params);
 
 inline constexpr char kDiskLoadFileName[] = "testfile.dat";

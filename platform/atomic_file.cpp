@@ -15,6 +15,7 @@
 
 #include "platform/lock_holder.h"
 #include "platform/paths.h"
+#include "platform/regular_file.h"
 
 namespace qorval::platform {
 namespace {
@@ -86,20 +87,17 @@ void SyncFolder(const std::filesystem::path& file) {
 FileReadStatus ReadWholeFile(const std::filesystem::path& file, size_t max_size, std::string& out,
                              std::string& error) {
     out.clear();
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) {
+    OpenedFile opened = OpenRegularFile(file, FileUse::Read);
+    if (opened.fd < 0) {
+        if (opened.missing) {
             return FileReadStatus::Missing;
         }
-        error = Describe(file, "cannot open", errno);
+        error = std::move(opened.problem);
         return FileReadStatus::Error;
     }
+    const int fd = opened.fd;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = file.string() + ": not a regular file";
-        ::close(fd);
-        return FileReadStatus::Error;
-    }
+    (void)::fstat(fd, &st);
     // The size is only a hint (the file may grow while we read); the loop bounds the read.
     out.reserve(std::min(static_cast<size_t>(st.st_size), max_size) + 1);
     char buf[16384];

@@ -1,12 +1,13 @@
 #include "terminal/locked_file.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <utility>
+
+#include "platform/regular_file.h"
 
 namespace qorval::terminal {
 
@@ -34,29 +35,24 @@ void LockedFile::Close() {
 }
 
 std::optional<LockedFile> LockedFile::OpenForReading(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
+    const int fd = platform::OpenRegularFile(path, platform::FileUse::Read).fd;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
-        ::close(fd);
+    if (fd < 0 || ::fstat(fd, &st) != 0 || ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return std::nullopt;
     }
     return LockedFile(fd, static_cast<uint64_t>(st.st_size));
 }
 
-std::optional<LockedFile> LockedFile::CreateForWriting(const std::string& path, bool no_follow) {
-    // Not O_TRUNC: the file is emptied only once the lock is ours.
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (no_follow ? O_NOFOLLOW : 0);
-    const int fd = ::open(path.c_str(), flags, 0644);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-        ::ftruncate(fd, 0) != 0) {
-        ::close(fd);
+std::optional<LockedFile> LockedFile::CreateForWriting(const std::string& path) {
+    // Not emptied on opening: the file is emptied only once the lock is ours.
+    const int fd = platform::OpenRegularFile(path, platform::FileUse::Write, 0644).fd;
+    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return std::nullopt;
     }
     return LockedFile(fd, 0);

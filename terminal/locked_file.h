@@ -1,6 +1,7 @@
 #pragma once
 // A file opened for a transfer: read under a shared lock (nobody may write it meanwhile) or
-// created for writing under an exclusive lock. Closed when the object goes.
+// created for writing under an exclusive lock. Only a regular file is opened, never blocking on
+// a FIFO or device at the name (platform/regular_file.h). Closed when the object goes.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,9 +20,9 @@ class LockedFile {
 
     // An existing regular file, for reading.
     static std::optional<LockedFile> OpenForReading(const std::string& path);
-    // Created, or an existing file emptied. With `no_follow` a symbolic link at `path` is
-    // refused, so a name sent by the far end cannot reach outside its directory through one.
-    static std::optional<LockedFile> CreateForWriting(const std::string& path, bool no_follow);
+    // Created, or an existing file emptied. A symbolic link at `path` is refused, so neither a
+    // name sent by the far end nor a link planted in a shared folder leads the write elsewhere.
+    static std::optional<LockedFile> CreateForWriting(const std::string& path);
 
     uint64_t Size() const { return size_; }
     // Reads exactly `count` bytes; false on an error or a short read.

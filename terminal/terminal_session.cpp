@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/regular_file.h"
 #include "portaccess/port_loss.h"
 #include "terminal/xmodem_receiver.h"
 #include "terminal/xmodem_sender.h"
@@ -165,7 +166,8 @@ void TerminalSession::TypeChar(char c) {
 
 bool TerminalSession::OpenLog(const std::string& path) {
     CloseLog();
-    log_ = std::fopen(path.c_str(), "wb");
+    std::string problem;
+    log_ = platform::OpenRegularStream(path, platform::FileUse::Truncate, &problem);
     if (log_ == nullptr) {
         log_name_.clear();
         ShowError(kLogOpenFailed);

@@ -180,9 +180,8 @@ TransferOutcome XmodemReceiver::Fail(std::string_view message) {
     return TransferOutcome::Failed;
 }
 
-TransferOutcome XmodemReceiver::ReceiveFile(const std::string& path, std::optional<uint64_t> size,
-                                            bool from_header) {
-    auto opened = LockedFile::CreateForWriting(path, from_header);
+TransferOutcome XmodemReceiver::ReceiveFile(const std::string& path, std::optional<uint64_t> size) {
+    auto opened = LockedFile::CreateForWriting(path);
     if (!opened) {
         ui::ShowError(ui_.messages, kFileOpenFailed, kCaption);
         SendCancelBytes(port_, ui_);
@@ -295,7 +294,7 @@ TransferOutcome XmodemReceiver::Run(const std::string& target) {
         if (ui_.Cancelled()) {
             return TransferOutcome::Cancelled;
         }
-        const TransferOutcome outcome = ReceiveFile(path, size, IsYmodem(protocol_));
+        const TransferOutcome outcome = ReceiveFile(path, size);
         if (outcome != TransferOutcome::Succeeded || !IsYmodem(protocol_) || ui_.Cancelled()) {
             return outcome;
         }

@@ -36,8 +36,7 @@ class XmodemReceiver {
     bool ReadBlockBody(uint8_t number, size_t size, bool& duplicate);
     Step ReceiveHeader(YmodemHeader& header);
     // Receives one file into `path`; Succeeded when its EOT came.
-    TransferOutcome ReceiveFile(const std::string& path, std::optional<uint64_t> size,
-                                bool from_header);
+    TransferOutcome ReceiveFile(const std::string& path, std::optional<uint64_t> size);
     TransferOutcome Fail(std::string_view message);
 
     Qorval_Port& port_;

@@ -2,13 +2,16 @@
 #include "analyser/headless.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 
 #include "analyser/pcapng_writer.h"
 #include "analyser/tests/engine_fixture.h"
+#include "platform/testing/fifo_watchdog.h"
 
 namespace qorval::analyser::testing {
 namespace {
@@ -18,6 +21,9 @@ class HeadlessTest : public EngineTest {
     void SetUp() override {
         EngineTest::SetUp();
         Fake().SetAutoAdvanceMs(1);  // --seconds passes in virtual time
+        // What the run says about a missing driver host looks at this prefix: none runs here.
+        ::setenv("QORVAL_PREFIX", dir_.c_str(), 1);
+        profile_ = dir_ / "lombex32.ini";
     }
     int Run(std::vector<std::string> args) {
         args.insert(args.begin(), "--capture");
@@ -26,13 +32,14 @@ class HeadlessTest : public EngineTest {
             ADD_FAILURE() << *error;
             return -1;
         }
-        const HeadlessEnvironment environment{dir_ / "lombex32.ini", &stop_, {}};
+        const HeadlessEnvironment environment{profile_, &stop_, {}};
         return RunHeadless(std::get<HeadlessOptions>(parsed), environment, out_, err_);
     }
     std::string Path(const char* name) { return (dir_ / name).string(); }
 
     std::atomic<bool> stop_{false};
     std::ostringstream out_, err_;
+    std::filesystem::path profile_;
 };
 
 TEST(HeadlessArguments, RefusesWhatItDoesNotKnow) {
@@ -109,6 +116,51 @@ TEST_F(HeadlessTest, FailuresGiveANonZeroStatusWithTheMessage) {
     EXPECT_EQ(err_.str(),
               "Could not retrieve driver information, Exiting application!\n\n"
               "No driver host is running. Start it with \"wyvel32 run\" and try again.\n");
+}
+
+// Every file the analyser opens where the user says, named as a FIFO: the run ends at once with
+// the message for a file that cannot be opened (the profile alone is only read, and the run goes
+// on with the defaults), instead of waiting in the open for a writer that never comes.
+TEST_F(HeadlessTest, AFifoForAnyOfItsFilesEndsTheRunAtOnceWithItsMessage) {
+    const std::string fifo = Path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const platform::testing::FifoWatchdog watchdog(fifo);
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"--macro", fifo}, "Could not open macro file, aborting execution!\n"},
+        {{"--send", fifo}, "Could not open Send File for reading!\nMake sure Send file exists!\n"},
+        {{"--log", fifo}, "lombex32: could not open the log file " + fifo + "\n"},
+        {{"--pcap", fifo},
+         "lombex32: could not create the capture file " + fifo + ": not a regular file\n"},
+    };
+    for (const auto& c : cases) {
+        err_.str("");
+        EXPECT_NE(Run(c.args), 0) << c.args[0];
+        EXPECT_EQ(err_.str(), c.message) << c.args[0];
+    }
+    profile_ = fifo;
+    err_.str("");
+    EXPECT_EQ(Run({"--seconds", "1"}), 0);
+    EXPECT_FALSE(watchdog.Fired());
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+
+// The log and the capture file are created or appended to where the user says: a link planted
+// there is refused and what it points at is left as it was.
+TEST_F(HeadlessTest, ALinkPlantedAsTheLogOrCaptureFileIsNotWrittenThrough) {
+    const auto victim = WriteFile("victim", "keep");
+    std::filesystem::create_symlink(victim, dir_ / "planted");
+    EXPECT_NE(Run({"--log", Path("planted")}), 0);
+    EXPECT_EQ(err_.str(), "lombex32: could not open the log file " + Path("planted") + "\n");
+    err_.str("");
+    EXPECT_NE(Run({"--pcap", Path("planted")}), 0);
+    EXPECT_EQ(err_.str(), "lombex32: could not create the capture file " + Path("planted") +
+                              ": a symbolic link, which is not followed for writing\n");
+    std::string kept;
+    std::getline(std::ifstream(victim), kept);
+    EXPECT_EQ(kept, "keep");
 }
 
 TEST_F(HeadlessTest, StopsWhenInterrupted) {

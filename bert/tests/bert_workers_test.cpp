@@ -1,16 +1,19 @@
 // The workers over the fake library, on their own threads.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "bert/bert_session.h"
 #include "bert/pattern.h"
 #include "bert/tests/test_wait.h"
 #include "bert/workers.h"
+#include "platform/testing/fifo_watchdog.h"
 #include "platform/testing/temporary_directory.h"
 #include "portaccess/fake/fake_library.h"
 
@@ -225,6 +228,35 @@ TEST_F(DiskLoadTest, WritesZeroBlocksUntilStopped) {
     const auto size = std::filesystem::file_size(file);
     EXPECT_EQ(size % 4088, 0u) << "whole blocks, flushed at close";
     EXPECT_LE(size, 0xA00000u + 4088);
+}
+
+// testfile.dat in a shared folder may be a FIFO or a link another user planted: the worker must
+// neither wait on the FIFO nor turn the link's target into zeros, and says why it ended.
+TEST_F(DiskLoadTest, AFifoOrAPlantedLinkEndsTheWorkerAtOnceAndIsNotWrittenThrough) {
+    const auto file = dir / kDiskLoadFileName;
+    const auto victim = dir / "victim";
+    std::ofstream(victim) << "precious";
+    for (const bool fifo : {true, false}) {
+        std::filesystem::remove(file);
+        if (fifo) {
+            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+        } else {
+            std::filesystem::create_symlink(victim, file);
+        }
+        const qorval::platform::testing::FifoWatchdog watchdog(file);
+        std::atomic<uint16_t> running{1};
+        std::string problem;
+        std::thread worker(
+            DiskLoadWorker,
+            DiskLoadParams{&running, dir, [&](const std::string& why) { problem = why; }});
+        worker.join();  // ends by itself
+        EXPECT_FALSE(watchdog.Fired()) << "waited on the FIFO";
+        EXPECT_NE(problem.find(file.string() + ": "), std::string::npos) << problem;
+        EXPECT_EQ(std::filesystem::file_size(victim), 8u);
+        EXPECT_EQ(fifo ? std::filesystem::is_fifo(std::filesystem::symlink_status(file))
+                       : std::filesystem::is_symlink(file),
+                  true);
+    }
 }
 
 TEST_F(DiskLoadTest, EndsWhenTheFileCannotBeCreated) {

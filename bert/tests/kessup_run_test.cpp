@@ -3,12 +3,16 @@
 #include "bert/kessup_run.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <iostream>
 #include <sstream>
 
 #include "bert/bert_session.h"
 #include "bert/tests/test_wait.h"
+#include "bert/workers.h"
+#include "platform/testing/temporary_directory.h"
 #include "portaccess/fake/fake_library.h"
 
 namespace {
@@ -49,16 +53,30 @@ std::vector<std::string> Lines(const std::string& s) {
     return out;
 }
 
+// Ports 1 and 2 of the fake library back to back, a tester in repeat mode on port 2.
+class RepeaterOnPortTwo {
+  public:
+    RepeaterOnPortTwo() {
+        FakeLibrary& fake = FakeLibrary::Instance();
+        fake.Reset();
+        fake.AddPort({.port = 1});
+        fake.AddPort({.port = 2});
+        fake.ConnectPair(kDriver, 1, 2);
+        session_.Port().SelectPort(kDriver, 2);
+        session_.SetRepeatMode(true);
+        opened_ = session_.OpenPort() == QORVAL_OK;
+    }
+    bool opened() const { return opened_; }
+    void Shutdown() { session_.Shutdown(); }
+
+  private:
+    BertSession session_;
+    bool opened_ = false;
+};
+
 TEST(KessupRun, RunsAgainstARepeaterAndSummarises) {
-    FakeLibrary& fake = FakeLibrary::Instance();
-    fake.Reset();
-    fake.AddPort({.port = 1});
-    fake.AddPort({.port = 2});
-    fake.ConnectPair(kDriver, 1, 2);
-    BertSession repeater;
-    repeater.Port().SelectPort(kDriver, 2);
-    repeater.SetRepeatMode(true);
-    ASSERT_EQ(repeater.OpenPort(), QORVAL_OK);
+    RepeaterOnPortTwo repeater;
+    ASSERT_TRUE(repeater.opened());
 
     KessupOptions options;
     options.port = 1;
@@ -82,6 +100,34 @@ TEST(KessupRun, RunsAgainstARepeaterAndSummarises) {
         EXPECT_NE(summary.find(field), std::string::npos) << field << " in " << summary;
     }
     EXPECT_TRUE(summary.ends_with(" status=In Sync")) << summary;
+}
+
+// `kessup --disk` where testfile.dat is a FIFO: the run goes on for its time and says once why
+// there is no disk load.
+TEST(KessupRun, ADiskLoadFileThatIsAFifoIsReportedAndTheRunEndsOnTime) {
+    RepeaterOnPortTwo repeater;
+    ASSERT_TRUE(repeater.opened());
+    qorval::testing::TemporaryDirectory dir{"kessup"};
+    const auto fifo = dir.Path() / kDiskLoadFileName;
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    KessupOptions options;
+    options.port = 1;
+    options.seconds = 1;
+    options.disk = true;
+    options.diskDirectory = dir.Path();
+    FrameTicker ticker;
+    std::ostringstream out;
+    EXPECT_EQ(RunKessup(options, out, ticker), 0);
+    repeater.Shutdown();
+
+    EXPECT_EQ(ticker.ticks, 10);
+    const auto lines = Lines(out.str());
+    ASSERT_EQ(lines.size(), 3u) << out.str();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "kessup: no disk load: " + fifo.string() + ": not a regular file"),
+              1);
+    EXPECT_TRUE(lines[2].starts_with("tx_frames=")) << lines[2];
 }
 
 TEST(KessupRun, ReportsAPortThatCannotBeOpened) {

@@ -2,10 +2,13 @@
 // text files, the modem lines and the frame around binary transfers.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/testing/fifo_watchdog.h"
 #include "portaccess/fake/fake_library.h"
 #include "terminal/terminal_session.h"
 #include "terminal/tests/support/recording_ui.h"
@@ -283,6 +286,31 @@ TEST_F(SessionTest, TextFileFailures) {
     EXPECT_EQ(session.TransmitTextFile(dir.File("t.txt")), TransferOutcome::Cancelled);
     EXPECT_EQ(Sent().size(), 2u);
     EXPECT_TRUE(window.enabled);
+}
+
+// Every file the terminal opens where the user says: a FIFO ends the command at once with its
+// message, and the log, which the terminal creates, is never written through a planted link.
+TEST_F(SessionTest, AFifoOrAPlantedLinkEndsTheCommandWithItsMessage) {
+    OpenPort(64);
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const platform::testing::FifoWatchdog watchdog(fifo);
+    EXPECT_EQ(session.TransmitTextFile(fifo), TransferOutcome::Failed);
+    EXPECT_EQ(messages.CaptionTexts().back(), "Vintor|Unable to open file.");
+    EXPECT_EQ(session.SendBinFile(Protocol::Ymodem, fifo), TransferOutcome::Failed);
+    EXPECT_EQ(messages.CaptionTexts().back(), "Vintor|Unable to open file.");
+    EXPECT_FALSE(session.OpenLog(fifo));
+    EXPECT_EQ(messages.CaptionTexts().back(), "Vintor|Failed to open file!");
+    EXPECT_EQ(messages.CaptionTexts().size(), 3u);
+    EXPECT_FALSE(watchdog.Fired());
+    EXPECT_TRUE(Sent().empty());
+
+    WriteBytes(dir.File("victim"), Pattern(3));
+    std::filesystem::create_symlink(dir.File("victim"), dir.File("planted.log"));
+    EXPECT_FALSE(session.OpenLog(dir.File("planted.log")));
+    EXPECT_EQ(messages.CaptionTexts().back(), "Vintor|Failed to open file!");
+    EXPECT_EQ(ReadBytes(dir.File("victim")), Pattern(3));
+    EXPECT_FALSE(session.Logging());
 }
 
 TEST_F(SessionTest, TextFileGivesUpWhenNoTransmitBufferFrees) {

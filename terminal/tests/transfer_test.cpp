@@ -1,11 +1,13 @@
 // Sender and receiver against reference far ends on a fake pair, in virtual time.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/testing/fifo_watchdog.h"
 #include "terminal/tests/support/transfer_fixture.h"
 
 namespace qorval::terminal::testing {
@@ -375,6 +377,8 @@ INSTANTIATE_TEST_SUITE_P(Names, HeaderNames,
                                            NameCase{"sub/", nullptr},
                                            NameCase{"bell\x07.txt", nullptr}));
 
+// A name the far end sends, or the target the user chose, where a link was planted: the file
+// the link leads to is never created or emptied.
 TEST_F(TransferFaults, HeaderNameThroughASymlinkIsRefused) {
     std::filesystem::create_symlink(dir.File("outside.txt"), DownloadDir() + "/link.txt");
     ReferenceSender far;
@@ -385,6 +389,38 @@ TEST_F(TransferFaults, HeaderNameThroughASymlinkIsRefused) {
     EXPECT_TRUE(HasMessage("Unable to open file."));
     EXPECT_FALSE(std::filesystem::exists(dir.File("outside.txt")));
 }
+
+TEST_F(TransferFaults, XmodemTargetThatIsAPlantedLinkIsRefused) {
+    WriteBytes(dir.File("outside.txt"), Pattern(5));
+    std::filesystem::create_symlink(dir.File("outside.txt"), ReceivedPath());
+    ReferenceSender far;
+    far.file = Pattern(10);
+    EXPECT_EQ(ReceiveFrom(&far, Protocol::Xmodem), TransferOutcome::Failed);
+    EXPECT_TRUE(HasMessage("Unable to open file."));
+    EXPECT_EQ(ReadBytes(dir.File("outside.txt")), Pattern(5));
+}
+
+// A FIFO where the received file goes (the YMODEM name of an existing FIFO, or the XMODEM
+// target) ends the transfer at once with the message and the cancel bytes, instead of waiting
+// for a reader that never comes.
+class ReceivedFifo : public TransferFixture, public ::testing::WithParamInterface<Protocol> {};
+
+TEST_P(ReceivedFifo, EndsTheTransferWithTheMessage) {
+    const std::string fifo = IsYmodem(GetParam()) ? DownloadDir() + "/far.bin" : ReceivedPath();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const platform::testing::FifoWatchdog watchdog(fifo);
+    ReferenceSender far;
+    far.ymodem = IsYmodem(GetParam());
+    far.file = Pattern(10);
+    EXPECT_EQ(ReceiveFrom(&far, GetParam()), TransferOutcome::Failed);
+    EXPECT_FALSE(watchdog.Fired());
+    EXPECT_TRUE(HasMessage("Unable to open file."));
+    EXPECT_TRUE(EndsWithCancelBytes(far_heard));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+
+INSTANTIATE_TEST_SUITE_P(Protocols, ReceivedFifo,
+                         ::testing::Values(Protocol::Xmodem, Protocol::Ymodem));
 
 }  // namespace
 }  // namespace qorval::terminal::testing

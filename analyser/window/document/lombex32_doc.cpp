@@ -1,11 +1,14 @@
 #include "analyser/window/document/lombex32_doc.h"
 
+#include <unistd.h>
+
 #include <QByteArray>
 #include <QFile>
 #include <QSaveFile>
 #include <QTextDocument>
 
 #include "analyser/window/document/lombex32_view.h"
+#include "platform/regular_file.h"
 
 namespace qorval::analyser {
 namespace {
@@ -20,8 +23,14 @@ CLombex32Doc::CLombex32Doc(CLombex32View& view, std::string title)
     : view_(view), title_(std::move(title)) {}
 
 CLombex32Doc::LoadResult CLombex32Doc::Open(const std::filesystem::path& path) {
-    QFile file(QtPath(path));
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Opened without blocking and only as a regular file: a FIFO named on the command line
+    // would otherwise hang the window.
+    const int fd = platform::OpenRegularFile(path, platform::FileUse::Read).fd;
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return LoadResult::CannotRead;
     }
     // Whole bytes beyond the limit can only be more characters, never fewer than a quarter

@@ -83,8 +83,8 @@ std::vector<std::vector<uint8_t>> TransferFixture::SentFrames() {
 }
 
 bool TransferFixture::HasMessage(const std::string& text) const {
-    return std::find(messages.CaptionTexts().begin(), messages.CaptionTexts().end(),
-                     "Vintor|" + text) != messages.CaptionTexts().end();
+    const std::vector<std::string> shown = messages.CaptionTexts();
+    return std::find(shown.begin(), shown.end(), "Vintor|" + text) != shown.end();
 }
 
 }  // namespace qorval::terminal::testing
