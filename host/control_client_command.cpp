@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/protocol/control_protocol.h"
+#include "host/server/control_commands.h"
 #include "host/server/control_socket_server.h"
 #include "host/server/seqpacket_listener.h"
 #include "platform/paths.h"
@@ -53,10 +54,13 @@ std::string DisabledNote(const std::string& listing) {
 
 }  // namespace
 
-// Taking the connection, sending and answering are each bounded by `wait`.
+// Taking the connection, sending and answering are each bounded by `wait`. A command that
+// only reads goes to the status socket, which the group sharing the ports may use too.
 std::string AskDriverHost(const std::string& command, std::chrono::milliseconds wait) {
-    const std::string path =
-        (qorval::platform::RunDir() / std::string(qorval::protocol::kControlSocketName)).string();
+    const std::string_view socket_name = qorval::host::IsReadOnlyCommand(command)
+                                             ? qorval::protocol::kStatusSocketName
+                                             : qorval::protocol::kControlSocketName;
+    const std::string path = (qorval::platform::RunDir() / std::string(socket_name)).string();
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof(address.sun_path)) {
@@ -76,9 +80,14 @@ std::string AskDriverHost(const std::string& command, std::chrono::milliseconds 
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
         const int error = errno;
         ::close(fd);
-        return error == EAGAIN || error == EWOULDBLOCK
-                   ? NotAnswered("take the command", wait, path)
-                   : "error: no driver host is running (" + path + ")\n";
+        if (error == EAGAIN || error == EWOULDBLOCK) {
+            return NotAnswered("take the command", wait, path);
+        }
+        if (error == EACCES || error == EPERM) {
+            return "error: permission denied: you may not use " + path +
+                   " (it belongs to another user)\n";
+        }
+        return "error: no driver host is running (" + path + ")\n";
     }
     std::string answer;
     if (!qorval::host::SendMessage(fd, command.data(), command.size())) {
@@ -101,7 +110,7 @@ std::string AskDriverHost(const std::string& command, std::chrono::milliseconds 
 
 int RunControlClientCommand(std::string_view name, std::span<const std::string_view> args,
                             std::ostream& out, std::ostream& err, std::chrono::milliseconds wait) {
-    std::string command(name == "status" ? "list" : name);
+    std::string command(name);
     for (const std::string_view arg : args) {
         command += ' ';
         command += arg;

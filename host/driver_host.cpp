@@ -7,8 +7,8 @@
 #include "host/driver_loader.h"
 #include "host/driver_service.h"
 #include "host/prefix_check.h"
-#include "host/registry_failure_report.h"
 #include "host/protocol/control_protocol.h"
+#include "host/registry_failure_report.h"
 #include "host/server/control_commands.h"
 #include "platform/paths.h"
 
@@ -50,12 +50,18 @@ std::string DriverHost::Start(std::string* warnings) {
             std::cerr << "wyvel32: " << sync_error << "\n";
         }
     });
-    control_ =
-        std::make_unique<qorval::host::ControlSocketServer>([this](const std::string& command) {
-            return AnswerControlCommand(command);
-        });
+    using Door = qorval::host::ControlSocketServer::Door;
+    control_ = std::make_unique<qorval::host::ControlSocketServer>(
+        [this](const std::string& command) { return AnswerControlCommand(command); },
+        Door{.mode = 0600, .owner_only = true, .per_user = 4, .in_all = 4});
+    status_ = std::make_unique<qorval::host::ControlSocketServer>(
+        [this](const std::string& command) { return AnswerStatusCommand(command); },
+        Door{.mode = 0660, .owner_only = false, .per_user = 4, .in_all = 32});
     if (!control_->Start(platform::RunDir() / std::string(qorval::protocol::kControlSocketName),
-                         &error)) {
+                         &error) ||
+        !status_->Start(platform::RunDir() / std::string(qorval::protocol::kStatusSocketName),
+                        &error)) {
+        control_->Stop();
         sockets_->Stop();
         return error;
     }
@@ -89,6 +95,15 @@ std::string DriverHost::AnswerControlCommand(const std::string& command) {
     return answer;
 }
 
+std::string DriverHost::AnswerStatusCommand(const std::string& command) {
+    if (!qorval::host::IsReadOnlyCommand(command)) {
+        return "error: this socket only answers list and status; the driver host's own user "
+               "commands it through " +
+               std::string(qorval::protocol::kControlSocketName) + "\n";
+    }
+    return qorval::host::RunControlCommand(*bus_, command);
+}
+
 size_t DriverHost::LargestReceiveFrame(unsigned port) {
     // A receive buffer of RxBuffSize bytes holds the frame and its check, so the largest frame
     // a peer may send is RxBuffSize less the check bytes of CrcUsed (1 CRC-32, 2 CRC-16, else
@@ -113,6 +128,9 @@ size_t DriverHost::LargestReceiveFrame(unsigned port) {
 }
 
 void DriverHost::Stop() {
+    if (status_) {
+        status_->Stop();
+    }
     if (control_) {
         control_->Stop();
     }
@@ -125,6 +143,7 @@ void DriverHost::Stop() {
     if (kernel_) {
         kernel_->UnloadDriver();
     }
+    status_.reset();
     control_.reset();
     bus_.reset();
     sockets_.reset();

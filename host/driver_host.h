@@ -44,6 +44,8 @@ class DriverHost {
     // Runs one control command; a failure carries the reason the registry file caused and the
     // error events the driver logged meanwhile.
     std::string AnswerControlCommand(const std::string& command);
+    // The status socket's answer: a command that only reads, or why not.
+    std::string AnswerStatusCommand(const std::string& command);
 
     qorval::host::BusOptions options_;
     std::unique_ptr<qorval::platform::Registry> registry_;
@@ -52,7 +54,8 @@ class DriverHost {
     std::unique_ptr<qorval::kernel::IoManager> kernel_;
     std::unique_ptr<qorval::host::DeviceSocketServer> sockets_;
     std::unique_ptr<qorval::host::SimulatedBus> bus_;
-    std::unique_ptr<qorval::host::ControlSocketServer> control_;
+    std::unique_ptr<qorval::host::ControlSocketServer> control_;  // the owner's alone
+    std::unique_ptr<qorval::host::ControlSocketServer> status_;   // shared: lists only
 };
 
 }  // namespace wyvel32::host

@@ -59,6 +59,9 @@ int RunHostCommand(std::span<const std::string_view> args, std::ostream& out, st
     out << "control socket "
         << (qorval::platform::RunDir() / std::string(qorval::protocol::kControlSocketName)).string()
         << "\n";
+    out << "status socket "
+        << (qorval::platform::RunDir() / std::string(qorval::protocol::kStatusSocketName)).string()
+        << "\n";
     out << "wyvel32: running; stop with Ctrl-C" << std::endl;
 
     int signal_number = 0;

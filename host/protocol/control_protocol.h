@@ -14,7 +14,10 @@
 
 namespace qorval::protocol {
 
+// The owner's control socket (every command) and the status socket a group that shares the
+// ports may use too (list and status only).
 inline constexpr std::string_view kControlSocketName = "wyvel32.control";
+inline constexpr std::string_view kStatusSocketName = "wyvel32.status";
 
 // The device socket of a port carries the name of its symbolic link: port 1 is "Wyvel32_001",
 // port 10 is "Wyvel32_0010". Every device socket's name starts with the prefix.

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <system_error>
 
 #include "host/protocol/descriptor_passing.h"
 #include "host/protocol/spin_wait.h"
@@ -32,12 +33,9 @@ constexpr int kMessagesPerRound = 16;
 // is busy with the port submits again well within it.
 constexpr auto kSpinBudget = std::chrono::microseconds(50);
 
+// -1 when the host has no descriptor left; Start then refuses the connection.
 int MakeEvent() {
-    const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (fd < 0) {
-        std::abort();  // no descriptors left for a connection's own event: nothing sensible to do
-    }
-    return fd;
+    return ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
 
 }  // namespace
@@ -53,11 +51,21 @@ ClientConnection::ClientConnection(kernel::IoManager& kernel, int socket, std::s
 
 ClientConnection::~ClientConnection() {
     ::close(socket_);
-    ::close(wake_);
+    if (wake_ >= 0) {
+        ::close(wake_);
+    }
 }
 
-void ClientConnection::Start() {
-    thread_ = std::thread([this] { Run(); });
+bool ClientConnection::Start() {
+    if (wake_ < 0) {
+        return false;
+    }
+    try {
+        thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
 }
 
 void ClientConnection::RequestStop() {
@@ -172,6 +180,7 @@ bool ClientConnection::Create(bool& ring_asked) {
         outbox_.Post(protocol::EncodeReply(request.sequence, status, 0, {}));
         return false;
     }
+    opened_ = true;
     ring_asked = (request.control_code & protocol::kCreateRing) != 0;
     return ReplyToCreate(request.sequence, ring_asked);
 }

@@ -49,13 +49,18 @@ class ClientConnection : public std::enable_shared_from_this<ClientConnection> {
     ClientConnection(const ClientConnection&) = delete;
     ClientConnection& operator=(const ClientConnection&) = delete;
 
-    void Start();
+    // Starts the connection's thread; false when the host has no descriptor for the
+    // connection's event or no thread for it (the connection then only closes its socket).
+    [[nodiscard]] bool Start();
     // Ends the connection from outside (the host stops); Join waits for its thread.
     void RequestStop();
     void Join();
 
     const std::string& link() const { return link_; }
     bool Finished() const { return finished_.load(); }
+    // Whether the create request opened the handle (until then the connection is in the few
+    // seconds it has to send it).
+    bool Opened() const { return opened_.load(); }
     // Whether the client has closed its end, even before this connection's thread noticed.
     bool ClientHungUp() const;
     // Waits until the connection's handle is closed, at most `bound`.
@@ -85,6 +90,7 @@ class ClientConnection : public std::enable_shared_from_this<ClientConnection> {
     ConnectionDirectory& directory_;
     kernel::IoManager::Handle handle_ = 0;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> opened_{false};
 
     ReplyOutbox outbox_;
     std::unique_ptr<protocol::ring::RingRegion> ring_;

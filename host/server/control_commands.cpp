@@ -44,12 +44,18 @@ std::string Answer(const std::string& failure, const std::string& ok_text = "ok\
 }
 
 constexpr std::string_view kUsage =
-    "error: unknown command; commands: list, add, start N, stop N, surprise-remove N, remove N, "
+    "error: unknown command; commands: list, status, add, start N, stop N, surprise-remove N, "
+    "remove N, "
     "sleep N, wake N, wire pair A B, wire loopback N, wire open N, "
     "wire stream N unix:PATH|tcp:[ADDR:]PORT, ber P [N], drop P [N], "
     "rate unlimited|line\n";
 
 }  // namespace
+
+bool IsReadOnlyCommand(std::string_view command) {
+    const auto words = Words(command);
+    return words.size() == 1 && (words[0] == "list" || words[0] == "status");
+}
 
 std::string RunControlCommand(HostControl& host, std::string_view command) {
     const auto words = Words(command);
@@ -60,6 +66,14 @@ std::string RunControlCommand(HostControl& host, std::string_view command) {
     unsigned port = 0;
     if (verb == "list" && words.size() == 1) {
         return protocol::FormatPortList(host.List());
+    }
+    if (verb == "status" && words.size() == 1) {
+        std::string answer = protocol::FormatPortList(host.List());
+        for (const StreamListing& stream : host.Streams()) {
+            answer += "stream " + std::to_string(stream.port) + " " + stream.address +
+                      (stream.peer.empty() ? " no peer" : " peer " + stream.peer) + "\n";
+        }
+        return answer;
     }
     if (verb == "add" && words.size() == 1) {
         unsigned added = 0;

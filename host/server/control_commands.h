@@ -2,6 +2,8 @@
 // The control socket's commands, parsed and checked, then handed to the host.
 //
 //   list                              the devices: "port <n> <state> <socket>" per line
+//   status                            the same, then "stream <n> <address> peer <who>" (or
+//                                     "no peer") for each port wired to a byte stream
 //   add                               a new simulated PCI function arrives and is started
 //   start <n> | stop <n>              start a stopped device; query-stop and stop a device
 //   surprise-remove <n> | remove <n>  surprise removal; query-remove and remove
@@ -26,6 +28,12 @@ namespace qorval::host {
 enum class WireKind { Pair, Loopback, Open, Stream };
 enum class PowerAction { Sleep, Wake };
 
+struct StreamListing {
+    unsigned port = 0;
+    std::string address;  // as bound: "unix:/path", "tcp:127.0.0.1:4001"
+    std::string peer;     // who is connected; empty when nobody is
+};
+
 // What the commands act on. Each call returns an empty string on success, else the reason.
 class HostControl {
   public:
@@ -46,6 +54,7 @@ class HostControl {
         (void)bound;
         return "byte-stream wiring is not available";
     }
+    virtual std::vector<StreamListing> Streams() { return {}; }
     // port 0: every line
     virtual std::string SetBitErrorRate(double probability, unsigned port) = 0;
     virtual std::string SetDropRate(double probability, unsigned port) = 0;
@@ -53,5 +62,8 @@ class HostControl {
 };
 
 std::string RunControlCommand(HostControl& host, std::string_view command);
+
+// Whether a command only reads (list, status): all that the shared status socket answers.
+bool IsReadOnlyCommand(std::string_view command);
 
 }  // namespace qorval::host

@@ -9,12 +9,14 @@
 #include <cstdlib>
 
 #include "host/protocol/control_protocol.h"
+#include "host/server/peer_credentials.h"
 
 namespace qorval::host {
 
 namespace {
 
 constexpr std::string_view kLinkPrefix = "\\DOSDEVICES\\";
+constexpr int kAcceptsPerWake = 32;
 
 // "\DosDevices\Wyvel32_001" → "Wyvel32_001"; empty for links outside the DOS name space or
 // with names that are no safe file name.
@@ -68,24 +70,25 @@ void DeviceSocketServer::Stop() {
     if (thread_.joinable()) {
         thread_.join();
     }
-    std::vector<std::shared_ptr<ClientConnection>> connections;
+    std::vector<Served> connections;
     {
         std::lock_guard lock(mutex_);
         connections.swap(connections_);
         listeners_.clear();
     }
-    for (const auto& connection : connections) {
-        connection->RequestStop();
+    for (const Served& served : connections) {
+        served.connection->RequestStop();
     }
-    for (const auto& connection : connections) {
-        connection->Join();
+    for (const Served& served : connections) {
+        served.connection->Join();
     }
 }
 
 size_t DeviceSocketServer::Connections() const {
     std::lock_guard lock(mutex_);
-    return static_cast<size_t>(std::count_if(connections_.begin(), connections_.end(),
-                                              [](const auto& c) { return !c->Finished(); }));
+    return static_cast<size_t>(
+        std::count_if(connections_.begin(), connections_.end(),
+                      [](const Served& served) { return !served.connection->Finished(); }));
 }
 
 bool DeviceSocketServer::SyncWithLinks(std::string* error) {
@@ -122,14 +125,15 @@ void DeviceSocketServer::Loop() {
     while (!stopping_) {
         std::vector<pollfd> fds{{wake_[0], POLLIN, 0}};
         std::vector<std::string> listener_links;
+        const bool resting = backoff_.Resting();
         {
             std::lock_guard lock(mutex_);
             for (const auto& [link, listener] : listeners_) {
-                fds.push_back({listener->fd(), POLLIN, 0});
+                fds.push_back({resting ? -1 : listener->fd(), POLLIN, 0});
                 listener_links.push_back(link);
             }
         }
-        if (::poll(fds.data(), fds.size(), -1) < 0) {
+        if (::poll(fds.data(), fds.size(), backoff_.RestLeftMs()) < 0) {
             continue;
         }
         if (fds[0].revents != 0) {
@@ -146,37 +150,61 @@ void DeviceSocketServer::Loop() {
     }
 }
 
+bool DeviceSocketServer::Admits(uid_t uid) const {
+    size_t of_user = 0;
+    size_t awaiting_create = 0;
+    for (const Served& served : connections_) {
+        if (served.uid == uid && !served.connection->Finished()) {
+            ++of_user;
+            awaiting_create += served.connection->Opened() ? 0 : 1;
+        }
+    }
+    return connections_.size() < kMaxConnections && of_user < kMaxConnectionsPerUser &&
+           awaiting_create < kMaxAwaitingCreatePerUser;
+}
+
 void DeviceSocketServer::OnListenerReadable(const std::string& link) {
     std::lock_guard lock(mutex_);
     const auto it = listeners_.find(link);
     if (it == listeners_.end()) {
         return;
     }
-    const int fd = it->second->Accept();
-    if (fd < 0) {
-        return;
+    // Several per wake, so that a flood of connections the host closes at once drains quickly;
+    // bounded, so that the other ports' listeners get their turn.
+    for (int round = 0; round < kAcceptsPerWake; ++round) {
+        int error = 0;
+        const int fd = it->second->Accept(&error);
+        if (fd < 0) {
+            (void)backoff_.Failed(error);
+            return;
+        }
+        backoff_.Succeeded();
+        const auto peer = PeerCredentialsOf(fd);
+        if (!peer || !Admits(peer->uid)) {
+            ::close(fd);  // the client sees its connection end before any answer
+            continue;
+        }
+        ConnectionDirectory& directory = *this;
+        auto connection = std::make_shared<ClientConnection>(kernel_, fd, link, directory);
+        if (!connection->Start()) {
+            continue;  // no descriptor or thread for it: it closes with the object
+        }
+        connections_.push_back({std::move(connection), peer->uid});
     }
-    if (connections_.size() >= kMaxConnections) {
-        ::close(fd);  // the client sees its connection end before any answer
-        return;
-    }
-    ConnectionDirectory& directory = *this;
-    auto connection = std::make_shared<ClientConnection>(kernel_, fd, link, directory);
-    connection->Start();
-    connections_.push_back(std::move(connection));
 }
 
 void DeviceSocketServer::CollectFinished() {
-    std::vector<std::shared_ptr<ClientConnection>> finished;
+    std::vector<Served> finished;
     {
         std::lock_guard lock(mutex_);
-        const auto done = std::stable_partition(connections_.begin(), connections_.end(),
-                                                [](const auto& c) { return !c->Finished(); });
+        const auto done = std::stable_partition(
+            connections_.begin(), connections_.end(),
+            [](const Served& served) { return !served.connection->Finished(); });
         finished.assign(done, connections_.end());
         connections_.erase(done, connections_.end());
     }
-    for (const auto& connection : finished) {
-        connection->Join();
+    for (const Served& served : finished) {
+        served.connection->Join();
     }
 }
 
@@ -186,10 +214,10 @@ void DeviceSocketServer::AwaitDepartedClients(const std::string& link,
     std::vector<std::shared_ptr<ClientConnection>> departed;
     {
         std::lock_guard lock(mutex_);
-        for (const auto& connection : connections_) {
-            if (connection.get() != asking && connection->link() == link &&
-                connection->ClientHungUp()) {
-                departed.push_back(connection);
+        for (const Served& served : connections_) {
+            if (served.connection.get() != asking && served.connection->link() == link &&
+                served.connection->ClientHungUp()) {
+                departed.push_back(served.connection);
             }
         }
     }

@@ -23,11 +23,8 @@ bool MakeAddress(const std::filesystem::path& path, sockaddr_un& address) {
     return true;
 }
 
-// A socket file nobody listens on is left over from a host that died. The probe never waits:
-// a host whose queue is full (stopped, say) still counts as listening, and so does a socket
-// this process may not connect to.
-bool SomebodyListens(const sockaddr_un& address) {
-    const int probe = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+bool SomebodyListensAt(const sockaddr_un& address, int type) {
+    const int probe = ::socket(AF_UNIX, type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (probe < 0) {
         return true;
     }
@@ -40,11 +37,16 @@ bool SomebodyListens(const sockaddr_un& address) {
 
 }  // namespace
 
+bool SomebodyListens(const std::filesystem::path& path, int type) {
+    sockaddr_un address;
+    return !MakeAddress(path, address) || SomebodyListensAt(address, type);
+}
+
 SeqpacketListener::~SeqpacketListener() {
     Close();
 }
 
-bool SeqpacketListener::Listen(const std::filesystem::path& path, std::string* error) {
+bool SeqpacketListener::Listen(const std::filesystem::path& path, std::string* error, mode_t mode) {
     Close();
     sockaddr_un address;
     if (!MakeAddress(path, address)) {
@@ -57,7 +59,7 @@ bool SeqpacketListener::Listen(const std::filesystem::path& path, std::string* e
             *error = path.string() + " exists and is not a socket";
             return false;
         }
-        if (SomebodyListens(address)) {
+        if (SomebodyListensAt(address, SOCK_SEQPACKET)) {
             *error = path.string() + " is in use by another driver host";
             return false;
         }
@@ -69,12 +71,14 @@ bool SeqpacketListener::Listen(const std::filesystem::path& path, std::string* e
         return false;
     }
     // Bind under a restrictive umask so the socket never exists with wider rights.
-    const mode_t previous = ::umask(0117);
+    const mode_t previous = ::umask(~mode & 0777);
     const bool bound =
         ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
     const int bind_errno = errno;
     ::umask(previous);
-    if (!bound || ::chmod(path.c_str(), 0660) != 0 || ::listen(fd_, 16) != 0) {
+    // The longest queue the system allows: a client that keeps opening connections the host
+    // closes at once must not fill it before the host drains it, or others find no room.
+    if (!bound || ::chmod(path.c_str(), mode) != 0 || ::listen(fd_, SOMAXCONN) != 0) {
         *error = path.string() + ": " + std::strerror(bound ? errno : bind_errno);
         ::close(fd_);
         fd_ = -1;
@@ -92,11 +96,15 @@ void SeqpacketListener::Close() {
     }
 }
 
-int SeqpacketListener::Accept() {
+int SeqpacketListener::Accept(int* error) {
     if (fd_ < 0) {
         return -1;
     }
-    return ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0 && error != nullptr) {
+        *error = errno;
+    }
+    return fd;
 }
 
 Received ReceiveMessage(int fd, std::span<uint8_t> buffer, size_t& size) {
@@ -157,7 +165,7 @@ void RemoveStaleSockets(const std::filesystem::path& dir, std::string_view prefi
             !S_ISSOCK(info.st_mode) || !MakeAddress(entry.path(), address)) {
             continue;
         }
-        if (!SomebodyListens(address)) {
+        if (!SomebodyListensAt(address, SOCK_SEQPACKET)) {
             ::unlink(entry.path().c_str());
         }
     }

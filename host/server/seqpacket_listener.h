@@ -1,6 +1,9 @@
 #pragma once
-// A listening SOCK_SEQPACKET Unix socket at a path, created with mode 0660 (owner and group:
-// the driver host and the tools' users), removed again when the listener goes away.
+// A listening SOCK_SEQPACKET Unix socket at a path, created with the mode asked for (0660 for
+// the sockets the group that shares the ports may use, 0600 for the owner's alone), removed
+// again when the listener goes away.
+
+#include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -20,11 +23,13 @@ class SeqpacketListener {
 
     // Replaces a stale socket file left by a host that died; refuses a path that is something
     // else or that a running host still listens on.
-    [[nodiscard]] bool Listen(const std::filesystem::path& path, std::string* error);
+    [[nodiscard]] bool Listen(const std::filesystem::path& path, std::string* error,
+                              mode_t mode = 0660);
     void Close();
     int fd() const { return fd_; }
-    // Accepts one connection, non-blocking; -1 when none is waiting.
-    int Accept();
+    // Accepts one connection, non-blocking; -1 when none is waiting or accept failed (with
+    // `error`, when given, set to its errno).
+    int Accept(int* error = nullptr);
 
   private:
     int fd_ = -1;
@@ -47,6 +52,12 @@ bool ReceiveMessage(int fd, std::string& message, size_t max_size);
 // Sends one message without blocking and without SIGPIPE; false when it did not go whole at
 // once (the peer's queue is full or the peer is gone).
 bool SendMessage(int fd, const void* data, size_t size);
+
+// Whether a program listens on the Unix socket of `type` (SOCK_SEQPACKET, SOCK_STREAM) at
+// `path`: a socket file nobody listens on is left over from a program that died. The probe
+// never waits: a listener whose queue is full (stopped, say) still counts as listening, and so
+// does a socket this process may not connect to.
+bool SomebodyListens(const std::filesystem::path& path, int type);
 
 // Removes the sockets in `dir` whose names start with `prefix` and on which nobody listens:
 // those a driver host left when it died. Sockets a running host listens on stay.

@@ -24,8 +24,9 @@ namespace {
 
 constexpr auto kPollInterval = std::chrono::microseconds(200);
 
-// A connected SOCK_SEQPACKET socket to `path`, or -1.
-int ConnectTo(const std::filesystem::path& path) {
+}  // namespace
+
+int ConnectTo(const std::filesystem::path& path, int type) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const std::string text = path.string();
@@ -33,7 +34,7 @@ int ConnectTo(const std::filesystem::path& path) {
         return -1;
     }
     std::memcpy(address.sun_path, text.c_str(), text.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(AF_UNIX, type | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return -1;
     }
@@ -43,6 +44,8 @@ int ConnectTo(const std::filesystem::path& path) {
     }
     return fd;
 }
+
+namespace {
 
 // One message within the bound; false on timeout or error; an empty message when the peer
 // closed the connection.

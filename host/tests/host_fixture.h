@@ -4,6 +4,7 @@
 // sends) and the control socket.
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <filesystem>
@@ -40,6 +41,10 @@ class TemporaryPrefix {
   private:
     std::filesystem::path path_;
 };
+
+// A Unix socket of `type` (SOCK_SEQPACKET, SOCK_STREAM) connected to `path`, waiting for room in
+// its queue; -1 when it cannot connect.
+int ConnectTo(const std::filesystem::path& path, int type = SOCK_SEQPACKET);
 
 // Sends one command to the control socket of the prefix's host and returns its answer
 // ("ok..." or "error: ..."); an empty string when the host did not answer.

@@ -1,11 +1,5 @@
 // `wyvel32 run` as a program, stopped by SIGTERM as a service manager stops it: the test
 // spawns the real program on its own prefix and talks to it as a tool would.
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -13,10 +7,9 @@
 #include <thread>
 
 #include "host/protocol/control_protocol.h"
+#include "host/tests/child_process.h"
 #include "host/tests/host_fixture.h"
 #include "platform/paths.h"
-
-extern char** environ;
 
 namespace qorval::host::testing {
 namespace {
@@ -33,83 +26,10 @@ std::string ReadFile(const std::filesystem::path& path) {
     return text.str();
 }
 
-// The host program in a child process, its standard output on a pipe.
-class HostProcess {
-  public:
-    explicit HostProcess(std::vector<std::string> args) {
-        int out[2];
-        if (::pipe(out) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        args.insert(args.begin(), WYVEL32_PROGRAM);
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        if (::posix_spawn(&pid_, WYVEL32_PROGRAM, &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        out_ = out[0];
-    }
-    ~HostProcess() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        ::close(out_);
-    }
-
-    // Reads standard output until a line holds `text`; false at its end or past the bound.
-    bool AwaitOutput(const std::string& text) {
-        const auto deadline = std::chrono::steady_clock::now() + kGenerousBound;
-        while (output_.find(text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            pollfd readable{out_, POLLIN, 0};
-            char buffer[512];
-            if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0) {
-                return false;
-            }
-            const ssize_t got = ::read(out_, buffer, sizeof buffer);
-            if (got <= 0) {
-                return false;
-            }
-            output_.append(buffer, static_cast<size_t>(got));
-        }
-        return true;
-    }
-
-    // Sends SIGTERM and waits for the exit; the exit status, or -1 when it did not end.
-    int Terminate() {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        const bool ended = WaitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; });
-        if (!ended) {
-            return -1;
-        }
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-    bool started() const { return pid_ > 0; }
-    const std::string& output() const { return output_; }
-
-  private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    std::string output_;
-};
-
 TEST(SignalStop, SigtermFailsConnectedClientsAtOnceRemovesTheSocketsAndKeepsTheRegistry) {
     TemporaryPrefix prefix;
-    HostProcess host({"run", "--ports", "2", "--wire", "pair", "--rate", "unlimited"});
+    ChildProcess host(
+        {WYVEL32_PROGRAM, "run", "--ports", "2", "--wire", "pair", "--rate", "unlimited"});
     ASSERT_TRUE(host.started());
     ASSERT_TRUE(host.AwaitOutput("wyvel32: running")) << host.output();
     const std::string registry_while_running = ReadFile(platform::RegistryFile());
@@ -162,6 +82,8 @@ TEST(SignalStop, SigtermFailsConnectedClientsAtOnceRemovesTheSocketsAndKeepsTheR
     EXPECT_FALSE(std::filesystem::exists(platform::RunDir() / protocol::DeviceSocketName(2)));
     EXPECT_FALSE(std::filesystem::exists(platform::RunDir() /
                                          std::string(protocol::kControlSocketName)));
+    EXPECT_FALSE(
+        std::filesystem::exists(platform::RunDir() / std::string(protocol::kStatusSocketName)));
     EXPECT_EQ(ReadFile(platform::RegistryFile()), registry_while_running);
     QORVAL_HANDLE again = 0;
     EXPECT_NE(QORVAL_PortOpen(kWyvel, 1, &again), 0u);

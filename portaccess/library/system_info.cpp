@@ -37,7 +37,7 @@ void FillDriverEntries(SystemInfo& info) {
 uint32_t QuerySystemInfo(SystemInfo& info) {
     FillDriverEntries(info);
     SeqpacketClient control;
-    if (control.Connect(platform::RunDir() / std::string(protocol::kControlSocketName)) !=
+    if (control.Connect(platform::RunDir() / std::string(protocol::kStatusSocketName)) !=
         SeqpacketClient::ConnectResult::Connected) {
         return QORVAL_GENERAL_ERROR;
     }

@@ -42,6 +42,9 @@ class RecordingHost : public HostControl {
     std::string SetLineRate(bool unlimited) override {
         return Record(unlimited ? "unlimited" : "line");
     }
+    std::vector<StreamListing> Streams() override {
+        return {{1, "unix:/p/run/s1", "uid 1000 pid 7"}, {2, "tcp:127.0.0.1:4001", ""}};
+    }
 
   private:
     std::string Record(std::string call) {
@@ -54,6 +57,9 @@ TEST(ControlCommands, WellFormedCommandsReachTheHost) {
     RecordingHost host;
     EXPECT_EQ(RunControlCommand(host, "list"),
               "ok\nport 1 started Wyvel32_001\nport 2 stopped Wyvel32_002\n");
+    EXPECT_EQ(RunControlCommand(host, "status"),
+              "ok\nport 1 started Wyvel32_001\nport 2 stopped Wyvel32_002\n"
+              "stream 1 unix:/p/run/s1 peer uid 1000 pid 7\nstream 2 tcp:127.0.0.1:4001 no peer\n");
     EXPECT_EQ(RunControlCommand(host, "add\n"), "ok\nport 3\n");
     EXPECT_EQ(RunControlCommand(host, "  stop   2 "), "ok\n");
     EXPECT_EQ(RunControlCommand(host, "surprise-remove 1"), "ok\n");
@@ -76,6 +82,16 @@ TEST(ControlCommands, BadCommandsAreRefusedWithoutReachingTheHost) {
         EXPECT_EQ(RunControlCommand(host, bad).rfind("error: ", 0), 0u) << bad;
     }
     EXPECT_TRUE(host.calls.empty());
+}
+
+TEST(ControlCommands, OnlyListAndStatusAreReadOnly) {
+    for (const char* reading : {"list", " status\n"}) {
+        EXPECT_TRUE(IsReadOnlyCommand(reading)) << reading;
+    }
+    for (const char* changing :
+         {"", "list 1", "status x", "stop 1", "wire stream 1 tcp:0", "add"}) {
+        EXPECT_FALSE(IsReadOnlyCommand(changing)) << changing;
+    }
 }
 
 TEST(ControlCommands, HostFailuresComeBackAsErrors) {

@@ -59,7 +59,8 @@ int ScriptedHost::Listen(const std::filesystem::path& path) {
 
 void ScriptedHost::ServeControl(std::string list_reply) {
     list_reply_ = std::move(list_reply);
-    control_fd_ = Listen(prefix_ / "run" / "wyvel32.control");
+    // The library lists the ports through the status socket, which the group may share.
+    control_fd_ = Listen(prefix_ / "run" / "wyvel32.status");
     listeners_.emplace_back(control_fd_, 0);
 }
 

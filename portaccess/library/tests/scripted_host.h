@@ -28,6 +28,7 @@ class ScriptedHost {
     explicit ScriptedHost(bool offer_ring = false);
     ~ScriptedHost();
 
+    // Answers "list" with `list_reply` on the status socket, as a host does.
     void ServeControl(std::string list_reply);
     void ServeDevice(unsigned port);
     // Starts answering; call after the Serve* calls.
