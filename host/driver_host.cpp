@@ -4,6 +4,7 @@
 
 #include "driver/driver_context.h"
 #include "driver/registry_values.h"
+#include "host/bus/stream_token.h"
 #include "host/driver_loader.h"
 #include "host/driver_service.h"
 #include "host/prefix_check.h"
@@ -44,6 +45,10 @@ std::string DriverHost::Start(std::string* warnings) {
     sockets_->Start();
     options_.largest_receive_frame = [this](unsigned port) { return LargestReceiveFrame(port); };
     options_.start_refusal = [this] { return DriverStartRefusal(*registry_); };
+    options_.stream_policy.prefix = platform::Prefix();
+    options_.stream_policy.run_dir = platform::RunDir();
+    options_.stream_token_file =
+        platform::RunDir() / std::string(qorval::host::kStreamTokenFileName);
     bus_ = std::make_unique<qorval::host::SimulatedBus>(*kernel_, options_, [this] {
         std::string sync_error;
         if (!sockets_->SyncWithLinks(&sync_error)) {

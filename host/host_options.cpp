@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
 namespace wyvel32::host {
 
@@ -25,6 +26,10 @@ std::string ParseHostOptions(std::span<const std::string_view> args,
     using qorval::host::WireKind;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string_view option = args[i];
+        if (option == "--stream-remote") {
+            options.stream_policy.remote_tcp = true;
+            continue;
+        }
         if (i + 1 >= args.size()) {
             return "missing value after " + std::string(option);
         }
@@ -67,6 +72,14 @@ std::string ParseHostOptions(std::span<const std::string_view> args,
                 return "--stream takes <port>=unix:<path> or <port>=tcp:[addr:]<port>";
             }
             options.streams.emplace_back(port, std::string(value.substr(equals + 1)));
+        } else if (option == "--stream-dir") {
+            // A folder where Unix byte-stream sockets may be made besides the prefix.
+            const std::filesystem::path folder(value);
+            std::error_code error;
+            if (!folder.is_absolute() || !std::filesystem::is_directory(folder, error)) {
+                return "--stream-dir takes an existing folder, as an absolute path";
+            }
+            options.stream_policy.folders.push_back(folder);
         } else {
             return "unknown option " + std::string(option);
         }

@@ -32,7 +32,8 @@ int RunHostCommand(std::span<const std::string_view> args, std::ostream& out, st
         err << "wyvel32 run: " << problem << "\n"
             << "usage: wyvel32 run [--ports N] [--wire pair|loopback|open] "
                "[--rate unlimited|line] [--ber P] [--drop P] "
-               "[--stream N=unix:PATH|tcp:[ADDR:]PORT]...\n";
+               "[--stream N=unix:PATH|tcp:[ADDR:]PORT]... [--stream-dir DIR]... "
+               "[--stream-remote]\n";
         return 2;
     }
     const sigset_t stop_signals = BlockStopSignals();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "host/bus/stream_token.h"
 #include "kernel/device_object.h"
 #include "kernel/dispatch_scope.h"
 
@@ -514,6 +515,19 @@ std::string SimulatedBus::WireStream(unsigned port, const std::string& address,
     if (std::string problem = ParseStreamAddress(address, &where); !problem.empty()) {
         return problem;
     }
+    // Checked before the port's present wiring goes: a refused address changes nothing.
+    if (std::string problem = CheckStreamAddress(options_.stream_policy, &where);
+        !problem.empty()) {
+        return problem;
+    }
+    StreamWire::Settings settings;
+    if (where.kind == StreamAddress::Kind::Tcp) {
+        std::string problem;
+        settings.token = LoadOrCreateStreamToken(options_.stream_token_file, &problem);
+        if (settings.token.empty()) {
+            return problem;
+        }
+    }
     std::lock_guard guard(lock_);
     Function* function = FunctionOfPort(port);
     if (function == nullptr) {
@@ -527,7 +541,6 @@ std::string SimulatedBus::WireStream(unsigned port, const std::string& address,
     // A port wired again lets its old socket go first, so the same address can be bound.
     DropLinesOf(group);
     streams_.erase(function->slot);
-    StreamWire::Settings settings;
     if (options_.largest_receive_frame) {
         settings.largest_frame = std::max<size_t>(options_.largest_receive_frame(port), 1);
     }
@@ -553,6 +566,23 @@ std::string SimulatedBus::WireStream(unsigned port, const std::string& address,
     wiring.kind = WireKind::Stream;
     BuildLinesOf(group);
     return {};
+}
+
+std::vector<StreamListing> SimulatedBus::Streams() {
+    std::lock_guard guard(lock_);
+    std::vector<StreamListing> streams;
+    for (const auto& [slot, stream] : streams_) {
+        const auto function = functions_.find(slot);
+        if (function == functions_.end()) {
+            continue;
+        }
+        const StreamWire::Statistics stats = stream->Stats();
+        streams.push_back(
+            {PortOf(*function->second), FormatStreamAddress(stream->address()), stats.peer});
+    }
+    std::sort(streams.begin(), streams.end(),
+              [](const auto& a, const auto& b) { return a.port < b.port; });
+    return streams;
 }
 
 std::optional<StreamWire::Statistics> SimulatedBus::StreamStatsOfPort(unsigned port) {

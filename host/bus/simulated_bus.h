@@ -9,6 +9,7 @@
 // function through the name of the device object the driver created.
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -21,6 +22,7 @@
 #include "host/bus/card_clock.h"
 #include "host/bus/card_lock.h"
 #include "host/bus/locked_card.h"
+#include "host/bus/stream_policy.h"
 #include "host/bus/stream_wire.h"
 #include "host/server/control_commands.h"
 #include "kernel/io_manager.h"
@@ -37,6 +39,10 @@ struct BusOptions {
     double drop_rate = 0.0;
     // Byte-stream wirings made at boot: port number and "unix:<path>" / "tcp:[addr:]<port>".
     std::vector<std::pair<unsigned, std::string>> streams;
+    // Where byte-stream wirings may listen (the prefix and the run folder are filled in by the
+    // driver host), and the file of the secret TCP peers send first.
+    StreamPolicy stream_policy;
+    std::filesystem::path stream_token_file;
     // The largest frame a port receives (its RxBuffSize), where the byte stream from a peer is
     // cut into frames; null: 1024.
     std::function<size_t(unsigned port)> largest_receive_frame;
@@ -70,6 +76,7 @@ class SimulatedBus final : public HostControl {
     std::string Power(unsigned port, PowerAction action) override;
     std::string Wire(WireKind kind, unsigned a, unsigned b) override;
     std::string WireStream(unsigned port, const std::string& address, std::string* bound) override;
+    std::vector<StreamListing> Streams() override;
     std::string SetBitErrorRate(double probability, unsigned port) override;
     std::string SetDropRate(double probability, unsigned port) override;
     std::string SetLineRate(bool unlimited) override;

@@ -11,6 +11,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "host/server/seqpacket_listener.h"
+
 namespace qorval::host {
 namespace {
 
@@ -32,27 +34,36 @@ std::string SystemError(const std::string& what) {
     return what + ": " + std::strerror(errno);
 }
 
-int Fail(int fd, std::string* error, const std::string& what) {
+StreamListener Fail(int fd, std::string* error, const std::string& what) {
     *error = SystemError(what);
     if (fd >= 0) {
         ::close(fd);
     }
-    return -1;
+    return {};
 }
 
-int ListenUnix(const StreamAddress& address, std::string* error) {
+StreamListener Refuse(std::string* error, const std::string& why) {
+    *error = why;
+    return {};
+}
+
+StreamListener ListenUnix(const StreamAddress& address, std::string* error) {
     sockaddr_un where{};
     where.sun_family = AF_UNIX;
     if (address.path.size() >= sizeof(where.sun_path)) {
-        *error = "socket path too long: " + address.path;
-        return -1;
+        return Refuse(error, "socket path too long: " + address.path);
     }
     std::memcpy(where.sun_path, address.path.c_str(), address.path.size() + 1);
     struct stat existing {};
     if (::lstat(address.path.c_str(), &existing) == 0) {
         if (!S_ISSOCK(existing.st_mode)) {
-            *error = "not a socket, left alone: " + address.path;
-            return -1;
+            return Refuse(error, "not a socket, left alone: " + address.path);
+        }
+        if (existing.st_uid != ::geteuid()) {
+            return Refuse(error, "another user's socket, left alone: " + address.path);
+        }
+        if (SomebodyListens(address.path, SOCK_STREAM)) {
+            return Refuse(error, "a program listens on it, left alone: " + address.path);
         }
         ::unlink(address.path.c_str());  // a socket left behind by an earlier run
     }
@@ -60,22 +71,26 @@ int ListenUnix(const StreamAddress& address, std::string* error) {
     if (fd < 0) {
         return Fail(fd, error, "socket");
     }
+    // bind never replaces a file: one put at the path since the look above makes it fail.
     if (::bind(fd, reinterpret_cast<sockaddr*>(&where), sizeof(where)) != 0) {
         return Fail(fd, error, "bind " + address.path);
     }
-    if (::listen(fd, kBacklog) != 0) {
-        return Fail(fd, error, "listen " + address.path);
+    struct stat made {};
+    if (::lstat(address.path.c_str(), &made) != 0 || ::chmod(address.path.c_str(), 0600) != 0 ||
+        ::listen(fd, kBacklog) != 0) {
+        const StreamListener failed = Fail(fd, error, "socket " + address.path);
+        ::unlink(address.path.c_str());
+        return failed;
     }
-    return fd;
+    return {fd, made.st_dev, made.st_ino};
 }
 
-int ListenTcp(StreamAddress* address, std::string* error) {
+StreamListener ListenTcp(StreamAddress* address, std::string* error) {
     sockaddr_in where{};
     where.sin_family = AF_INET;
     where.sin_port = htons(address->port);
     if (::inet_pton(AF_INET, address->host.c_str(), &where.sin_addr) != 1) {
-        *error = "not an IPv4 address: " + address->host;
-        return -1;
+        return Refuse(error, "not an IPv4 address: " + address->host);
     }
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
@@ -93,7 +108,7 @@ int ListenTcp(StreamAddress* address, std::string* error) {
     if (::getsockname(fd, reinterpret_cast<sockaddr*>(&where), &length) == 0) {
         address->port = ntohs(where.sin_port);
     }
-    return fd;
+    return {fd, 0, 0};
 }
 
 }  // namespace
@@ -135,9 +150,22 @@ std::string FormatStreamAddress(const StreamAddress& address) {
     return std::string(kTcpPrefix) + address.host + ":" + std::to_string(address.port);
 }
 
-int ListenOn(StreamAddress* address, std::string* error) {
+StreamListener ListenOn(StreamAddress* address, std::string* error) {
     return address->kind == StreamAddress::Kind::Unix ? ListenUnix(*address, error)
                                                       : ListenTcp(address, error);
+}
+
+void CloseListener(const StreamAddress& address, StreamListener& listener) {
+    if (listener.fd < 0) {
+        return;
+    }
+    ::close(listener.fd);
+    listener.fd = -1;
+    struct stat now {};
+    if (address.kind == StreamAddress::Kind::Unix && ::lstat(address.path.c_str(), &now) == 0 &&
+        S_ISSOCK(now.st_mode) && now.st_dev == listener.device && now.st_ino == listener.inode) {
+        ::unlink(address.path.c_str());
+    }
 }
 
 }  // namespace qorval::host

@@ -2,6 +2,8 @@
 // Where a byte-stream wiring listens: "unix:<path>" or "tcp:[addr:]<port>" (127.0.0.1 unless
 // an address is given; port 0 lets the system choose).
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,10 +24,23 @@ struct StreamAddress {
 // The address in the form it was parsed from ("unix:/run/x", "tcp:127.0.0.1:4000").
 std::string FormatStreamAddress(const StreamAddress& address);
 
-// Makes a listening, close-on-exec, non-blocking socket for the address. A stale Unix socket
-// file at the path is replaced; any other file there is left alone and reported. For TCP the
-// port actually bound is written back (port 0 asks the system for one). Returns the socket, or
-// -1 with `error` set.
-int ListenOn(StreamAddress* address, std::string* error);
+// A listening socket, and for a Unix socket the file made for it: only that file is removed
+// when the wiring ends, never one that took its place meanwhile.
+struct StreamListener {
+    int fd = -1;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+// Makes a listening, close-on-exec, non-blocking socket for the address. At a Unix path, only a
+// socket file of the host's own user that nobody listens on (left by an earlier run) is
+// replaced; a socket somebody listens on, another user's, or any other file is left alone and
+// reported. The socket file is made 0600: the peer must be the host's own user anyway. For TCP
+// the port actually bound is written back (port 0 asks the system for one). Returns the
+// listener, its fd -1 with `error` set on failure.
+StreamListener ListenOn(StreamAddress* address, std::string* error);
+
+// Closes the listener and removes its socket file if the path still names it.
+void CloseListener(const StreamAddress& address, StreamListener& listener);
 
 }  // namespace qorval::host

@@ -1,5 +1,8 @@
 #include "host/bus/stream_wire.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -7,6 +10,9 @@
 
 #include <algorithm>
 #include <cerrno>
+
+#include "host/bus/stream_token.h"
+#include "host/server/peer_credentials.h"
 
 namespace qorval::host {
 namespace {
@@ -17,6 +23,18 @@ constexpr size_t kMaxPending = 2;
 constexpr double kFrameOverheadBits = 8 + 16 + 8;
 // How long the I/O thread sleeps with nothing to wait for; only bounds a missed wake.
 constexpr auto kIdlePoll = std::chrono::milliseconds(500);
+// TCP connections that may wait at once to send the secret.
+constexpr size_t kMaxCandidates = 4;
+
+std::string DescribeInet(const sockaddr_storage& from) {
+    if (from.ss_family != AF_INET) {
+        return "a peer";
+    }
+    const auto& inet = reinterpret_cast<const sockaddr_in&>(from);
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &inet.sin_addr, text, sizeof text);
+    return std::string(text) + ":" + std::to_string(ntohs(inet.sin_port));
+}
 
 bool SendAll(int fd, const std::vector<uint8_t>& frame) {
     size_t sent = 0;
@@ -48,27 +66,32 @@ struct StreamWire::Peer {
 std::unique_ptr<StreamWire> StreamWire::Create(StreamAddress address, Settings settings,
                                                BitRate bit_rate, std::function<void()> wake,
                                                std::string* error) {
-    const int listen_fd = ListenOn(&address, error);
-    if (listen_fd < 0) {
+    if (address.kind == StreamAddress::Kind::Tcp && settings.token.empty()) {
+        *error = "a TCP wiring needs the stream token";
+        return nullptr;
+    }
+    StreamListener listener = ListenOn(&address, error);
+    if (listener.fd < 0) {
         return nullptr;
     }
     const int wake_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wake_fd < 0) {
-        ::close(listen_fd);
+        CloseListener(address, listener);
         *error = "eventfd failed";
         return nullptr;
     }
-    return std::unique_ptr<StreamWire>(new StreamWire(
-        std::move(address), settings, std::move(bit_rate), std::move(wake), listen_fd, wake_fd));
+    return std::unique_ptr<StreamWire>(new StreamWire(std::move(address), std::move(settings),
+                                                      std::move(bit_rate), std::move(wake),
+                                                      listener, wake_fd));
 }
 
 StreamWire::StreamWire(StreamAddress address, Settings settings, BitRate bit_rate,
-                       std::function<void()> wake, int listen_fd, int wake_fd)
+                       std::function<void()> wake, StreamListener listener, int wake_fd)
     : address_(std::move(address)),
-      settings_(settings),
+      settings_(std::move(settings)),
       bit_rate_(std::move(bit_rate)),
       wake_(std::move(wake)),
-      listen_fd_(listen_fd),
+      listener_(listener),
       wake_fd_(wake_fd),
       framer_(settings.largest_frame) {
     io_ = std::thread([this] { RunIo(); });
@@ -86,11 +109,12 @@ StreamWire::~StreamWire() {
     io_.join();
     writer_.join();
     DropPeer();
-    ::close(listen_fd_);
-    ::close(wake_fd_);
-    if (address_.kind == StreamAddress::Kind::Unix) {
-        ::unlink(address_.path.c_str());
+    for (const Candidate& candidate : candidates_) {
+        ::close(candidate.fd);
     }
+    // Removes the socket file only if it is still the one made for this wiring.
+    CloseListener(address_, listener_);
+    ::close(wake_fd_);
 }
 
 void StreamWire::FromLine(std::vector<uint8_t> frame) {
@@ -124,7 +148,10 @@ StreamWire::Statistics StreamWire::Stats() const {
     s.frames_lost_no_line = counters_.lost_no_line.load(r);
     s.peers_accepted = counters_.accepted.load(r);
     s.peers_refused = counters_.refused.load(r);
-    s.peer_connected = PeerConnected();
+    s.peers_rejected = counters_.rejected.load(r);
+    std::lock_guard guard(lock_);
+    s.peer_connected = peer_ != nullptr;
+    s.peer = peer_ ? peer_who_ : std::string();
     return s;
 }
 
@@ -159,21 +186,94 @@ void StreamWire::RunWriter() {
 
 void StreamWire::Accept() {
     while (true) {
-        const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        sockaddr_storage from{};
+        socklen_t length = sizeof(from);
+        const int fd =
+            ::accept4(listener_.fd, reinterpret_cast<sockaddr*>(&from), &length, SOCK_CLOEXEC);
         if (fd < 0) {
+            (void)backoff_.Failed(errno);
             return;  // nothing more waiting (the listening socket does not block)
         }
-        std::lock_guard guard(lock_);
-        if (peer_) {
-            // One peer at a time: the second is closed at once.
+        backoff_.Succeeded();
+        if (address_.kind == StreamAddress::Kind::Unix) {
+            const auto peer = PeerCredentialsOf(fd);
+            if (!peer || peer->uid != ::geteuid()) {
+                counters_.rejected.fetch_add(1, std::memory_order_relaxed);
+                ::close(fd);
+                continue;
+            }
+            Admit(fd, "uid " + std::to_string(peer->uid) + " pid " + std::to_string(peer->pid));
+            continue;
+        }
+        if (PeerConnected()) {
             counters_.refused.fetch_add(1, std::memory_order_relaxed);
             ::close(fd);
             continue;
         }
-        peer_ = std::make_shared<Peer>(fd);
-        io_peer_fd_ = fd;
-        counters_.accepted.fetch_add(1, std::memory_order_relaxed);
+        if (candidates_.size() >= kMaxCandidates) {
+            counters_.rejected.fetch_add(1, std::memory_order_relaxed);
+            ::close(candidates_.front().fd);
+            candidates_.erase(candidates_.begin());
+        }
+        const int flags = ::fcntl(fd, F_GETFL);
+        (void)::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+        candidates_.push_back(
+            {fd, DescribeInet(from), {}, std::chrono::steady_clock::now() + settings_.token_wait});
     }
+}
+
+void StreamWire::Admit(int fd, std::string who) {
+    std::lock_guard guard(lock_);
+    if (peer_) {
+        // One peer at a time: the second is closed at once.
+        counters_.refused.fetch_add(1, std::memory_order_relaxed);
+        ::close(fd);
+        return;
+    }
+    // The peer's socket blocks: the writer thread waits in send for a slow peer.
+    const int flags = ::fcntl(fd, F_GETFL);
+    (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    peer_ = std::make_shared<Peer>(fd);
+    peer_who_ = std::move(who);
+    io_peer_fd_ = fd;
+    counters_.accepted.fetch_add(1, std::memory_order_relaxed);
+}
+
+bool StreamWire::ReadCandidate(Candidate& candidate) {
+    // Byte by byte up to the line feed, so that nothing after the secret is taken from the
+    // socket here: it is the peer's first line data.
+    while (candidate.line.size() <= settings_.token.size()) {
+        char c = 0;
+        const ssize_t n = ::recv(candidate.fd, &c, 1, MSG_DONTWAIT);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return true;
+        }
+        if (n <= 0) {
+            break;
+        }
+        if (c == '\n') {
+            if (TokenMatches(candidate.line, settings_.token)) {
+                Admit(candidate.fd, std::move(candidate.who));
+                return false;
+            }
+            break;
+        }
+        candidate.line += c;
+    }
+    counters_.rejected.fetch_add(1, std::memory_order_relaxed);
+    ::close(candidate.fd);
+    return false;
+}
+
+void StreamWire::ExpireCandidates(std::chrono::steady_clock::time_point now) {
+    std::erase_if(candidates_, [&](const Candidate& candidate) {
+        if (now < candidate.deadline) {
+            return false;
+        }
+        counters_.rejected.fetch_add(1, std::memory_order_relaxed);
+        ::close(candidate.fd);
+        return true;
+    });
 }
 
 void StreamWire::DropPeer() {
@@ -183,6 +283,7 @@ void StreamWire::DropPeer() {
         std::lock_guard guard(lock_);
         gone = std::move(peer_);
         peer_.reset();
+        peer_who_.clear();
         unsent = queue_.size();
         queue_.clear();
     }
@@ -257,6 +358,7 @@ void StreamWire::RunIo() {
             continue;
         }
 
+        ExpireCandidates(now);
         auto wake_at = now + kIdlePoll;
         if (!pending_.empty()) {
             wake_at = std::min(wake_at, pending_.front().due);
@@ -264,30 +366,46 @@ void StreamWire::RunIo() {
         if (framer_.Holding()) {
             wake_at = std::min(wake_at, last_byte_ + settings_.gap);
         }
-        pollfd fds[3] = {{wake_fd_, POLLIN, 0}, {listen_fd_, POLLIN, 0}, {-1, 0, 0}};
-        nfds_t count = 2;
-        if (io_peer_fd_ >= 0) {
-            // Reading pauses while enough is cut and waiting: the peer's input stays bounded
-            // and the socket holds the peer back.
-            fds[2] = {io_peer_fd_, static_cast<short>(pending_.size() < kMaxPending ? POLLIN : 0),
-                      0};
-            count = 3;
+        for (const Candidate& candidate : candidates_) {
+            wake_at = std::min(wake_at, candidate.deadline);
+        }
+        const bool resting = backoff_.Resting(now);
+        if (resting) {
+            wake_at = std::min(wake_at, now + std::chrono::milliseconds(backoff_.RestLeftMs(now)));
+        }
+        // The stop signal, the listener (unless it rests for want of descriptors), the peer,
+        // then the candidates.
+        std::vector<pollfd> fds{{wake_fd_, POLLIN, 0}, {resting ? -1 : listener_.fd, POLLIN, 0}};
+        const int peer_fd = io_peer_fd_;
+        // Reading pauses while enough is cut and waiting: the peer's input stays bounded and
+        // the socket holds the peer back.
+        fds.push_back({peer_fd, static_cast<short>(pending_.size() < kMaxPending ? POLLIN : 0), 0});
+        for (const Candidate& candidate : candidates_) {
+            fds.push_back({candidate.fd, POLLIN, 0});
         }
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wake_at - now);
-        const int ready = ::poll(fds, count, static_cast<int>(std::max<int64_t>(wait.count(), 0)));
+        const int ready =
+            ::poll(fds.data(), fds.size(), static_cast<int>(std::max<int64_t>(wait.count(), 0)));
         if (ready <= 0) {
             continue;
         }
-        if (fds[1].revents & POLLIN) {
-            Accept();
-        }
-        if (count == 3 && fds[2].fd == io_peer_fd_) {
+        if (peer_fd >= 0) {
             if (fds[2].revents & POLLIN) {
-                ReadPeer(io_peer_fd_, &cut);
+                ReadPeer(peer_fd, &cut);
             } else if (fds[2].revents & (POLLHUP | POLLERR)) {
                 framer_.Flush(&cut);
                 DropPeer();
             }
+        }
+        std::vector<Candidate> waiting;
+        for (size_t i = 0; i < candidates_.size(); ++i) {
+            if (fds[3 + i].revents == 0 || ReadCandidate(candidates_[i])) {
+                waiting.push_back(std::move(candidates_[i]));
+            }
+        }
+        candidates_.swap(waiting);
+        if (fds[1].revents & POLLIN) {
+            Accept();
         }
     }
 }

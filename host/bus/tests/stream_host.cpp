@@ -8,9 +8,11 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "host/bus/stream_address.h"
+#include "host/bus/stream_token.h"
 
 namespace qorval::host::testing {
 namespace {
@@ -88,6 +90,23 @@ int ConnectTcp(uint16_t port) {
     where.sin_port = htons(port);
     where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&where), sizeof(where)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::string StreamToken(const StreamHost& host) {
+    std::ifstream file(host.prefix() / "run" / std::string(kStreamTokenFileName));
+    std::string token;
+    std::getline(file, token);
+    return token;
+}
+
+int ConnectTcpWithToken(const StreamHost& host, uint16_t port) {
+    const int fd = ConnectTcp(port);
+    const std::string line = StreamToken(host) + "\n";
+    if (fd >= 0 && !WriteAll(fd, std::vector<uint8_t>(line.begin(), line.end()))) {
         ::close(fd);
         return -1;
     }

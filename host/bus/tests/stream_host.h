@@ -48,6 +48,10 @@ class StreamHost {
 // A socket peer.
 int ConnectUnix(const std::string& path);
 int ConnectTcp(uint16_t port);
+// A TCP peer that has sent the stream token of the host's prefix, as every TCP peer must.
+int ConnectTcpWithToken(const StreamHost& host, uint16_t port);
+// The secret TCP peers send first, as the host keeps it under the prefix.
+std::string StreamToken(const StreamHost& host);
 bool WriteAll(int fd, const std::vector<uint8_t>& bytes);
 // Reads exactly n bytes (false on end of stream or the generous bound).
 bool ReadExactly(int fd, size_t n, std::vector<uint8_t>* out);

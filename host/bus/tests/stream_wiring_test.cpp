@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "host/bus/stream_token.h"
 #include "host/bus/tests/stream_host.h"
 #include "host/server/control_commands.h"
 
@@ -153,9 +154,12 @@ TEST(StreamWiringTcp, CarriesFramesOverTcpAndAnswersTheControlCommand) {
 
     OpenedPort port(1);
     ASSERT_TRUE(port.ok());
-    const int peer = ConnectTcp(tcp_port);
+    const int peer = ConnectTcpWithToken(host, tcp_port);
     ASSERT_GE(peer, 0);
     ASSERT_TRUE(Eventually([&] { return host.bus().StreamStatsOfPort(1)->peers_accepted == 1; }));
+    EXPECT_NE(RunControlCommand(host.bus(), "status")
+                  .find("stream 1 tcp:127.0.0.1:" + std::to_string(tcp_port) + " peer 127.0.0.1:"),
+              std::string::npos);
     const auto frame = Pattern(300, 8);
     ASSERT_TRUE(port.Send(frame));
     std::vector<uint8_t> got;
@@ -164,6 +168,65 @@ TEST(StreamWiringTcp, CarriesFramesOverTcpAndAnswersTheControlCommand) {
     ASSERT_TRUE(WriteAll(peer, frame));
     EXPECT_EQ(port.NextFrame(), frame);
     ::close(peer);
+}
+
+// Any local user can connect to a TCP port: only a peer that sends the secret first is taken.
+// An intruder's bytes never reach the port, and an intruder never displaces the real peer.
+TEST(StreamWiringTcp, OnlyAPeerWithTheSecretIsTakenAndNoneDisplacesIt) {
+    StreamHost host;
+    ASSERT_TRUE(host.started());
+    const uint16_t tcp_port = host.WireTcp(1);
+    ASSERT_NE(tcp_port, 0);
+    OpenedPort port(1);
+    ASSERT_TRUE(port.ok());
+    const auto stats = [&] { return *host.bus().StreamStatsOfPort(1); };
+
+    for (const std::string guess : {std::string(kStreamTokenDigits, '0') + "\nINJECTED",
+                                    std::string("INJECTED FRAME\n"), std::string(400, 'x')}) {
+        const int intruder = ConnectTcp(tcp_port);
+        ASSERT_GE(intruder, 0);
+        ASSERT_TRUE(WriteAll(intruder, std::vector<uint8_t>(guess.begin(), guess.end())));
+        EXPECT_TRUE(SeesEndOfStream(intruder));
+        ::close(intruder);
+    }
+    EXPECT_EQ(stats().peers_rejected, 3u);
+
+    // The real peer: its first bytes after the secret are line data, the first frame the port
+    // sees, so nothing an intruder sent came before them.
+    const int peer = ConnectTcpWithToken(host, tcp_port);
+    ASSERT_GE(peer, 0);
+    const auto frame = Pattern(50, 3);
+    ASSERT_TRUE(WriteAll(peer, frame));
+    EXPECT_EQ(port.NextFrame(), frame);
+
+    const int late = ConnectTcp(tcp_port);
+    EXPECT_TRUE(SeesEndOfStream(late));
+    ::close(late);
+    const auto back = Pattern(60, 4);
+    ASSERT_TRUE(port.Send(back));
+    std::vector<uint8_t> got;
+    ASSERT_TRUE(ReadExactly(peer, back.size(), &got));
+    EXPECT_EQ(got, back);
+    EXPECT_EQ(stats().peers_accepted, 1u);
+    EXPECT_EQ(stats().frames_from_peer, 1u);
+    ::close(peer);
+}
+
+// The socket file a wiring made is removed when the wiring ends, and only that file: one put at
+// the path meanwhile stays.
+TEST(StreamWiringUnix, TheEndOfAWiringRemovesOnlyItsOwnSocketFile) {
+    StreamHost host;
+    ASSERT_TRUE(host.started());
+    const std::string path = host.WireUnix(1);
+    ASSERT_FALSE(path.empty());
+    ASSERT_EQ(RunControlCommand(host.bus(), "wire open 1"), "ok\n");
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    ASSERT_EQ(host.WireUnix(1), path);
+    std::filesystem::remove(path);
+    { std::ofstream(path) << "someone else's"; }
+    ASSERT_EQ(RunControlCommand(host.bus(), "wire open 1"), "ok\n");
+    EXPECT_TRUE(std::filesystem::is_regular_file(path));
 }
 
 TEST(StreamWiringTcp, BadAddressesAreRefusedWithTheReason) {
