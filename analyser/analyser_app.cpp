@@ -33,7 +33,7 @@ void CAnalyserApp::ShowMessage(const std::string& text) {
 }
 
 std::string CAnalyserApp::WithDriverInfoHint(const char* text) const {
-    return driverInfoHint_.empty() ? std::string(text) : text + ("\n\n" + driverInfoHint_);
+    return driverInfoHint_ ? text + ("\n\n" + driverInfoHint_()) : std::string(text);
 }
 
 MenuState CAnalyserApp::CurrentMenuState() const {

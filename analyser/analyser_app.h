@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -70,7 +71,11 @@ class CAnalyserApp {
     PortLoss LostPort() const { return lostPort_; }
     // Added, after an empty line, to the boxes that say the driver information could not be
     // read (the window tells there how to start the driver host).
-    void SetDriverInfoHint(std::string hint) { driverInfoHint_ = std::move(hint); }
+    // Asked for the text when the library finds no driver host.
+    void SetDriverInfoHint(std::function<std::string()> hint) { driverInfoHint_ = std::move(hint); }
+    void SetDriverInfoHint(std::string hint) {
+        driverInfoHint_ = [hint = std::move(hint)] { return hint; };
+    }
 
     // --- Capture, display and logging (capture.cpp) ---
     void ToggleCapture();
@@ -159,7 +164,7 @@ class CAnalyserApp {
 
     AnalyserUi& ui_;
     std::filesystem::path profilePath_;
-    std::string driverInfoHint_;
+    std::function<std::string()> driverInfoHint_;
 
     SystemInfo systemInfo_{};
     QORVAL_HANDLE portHandle_ = 0;

@@ -172,7 +172,7 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     CAnalyserApp app(ui, environment.profile);
     // The ports live in the driver host: when the library finds none, say how to start it,
     // as the window does.
-    app.SetDriverInfoHint(kNoDriverHost);
+    app.SetDriverInfoHint(DriverHostHint);
     if (!app.Startup()) {
         return 1;
     }

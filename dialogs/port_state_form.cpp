@@ -33,7 +33,7 @@ void PortStateForm::ReadCapabilities(ui::UserMessages& user) {
     // The port's requests go through the driver host: when none answers, say how to start it.
     SystemInfo system{};
     if (Qorval_Port().GetSystemInfo(system) != QORVAL_OK) {
-        ui::ShowWarning(user, kNoDriverHost, text::kPortInformationCaption);
+        ui::ShowWarning(user, DriverHostHint(), text::kPortInformationCaption);
     }
 }
 

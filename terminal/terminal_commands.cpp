@@ -28,7 +28,7 @@ bool TerminalSession::CheckDriverHost() {
     if (port_.GetSystemInfo(info) == 0) {
         return true;
     }
-    ui::ShowWarning(messages_, kNoDriverHost, kCaption);
+    ui::ShowWarning(messages_, DriverHostHint(), kCaption);
     return false;
 }
 

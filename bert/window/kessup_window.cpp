@@ -84,7 +84,7 @@ bool KessupWindow::Initialise() {
     }
     // The ports live in the driver host: without one, "Open ..." could only show empty lists.
     if (SystemInfo info{}; session_.Port().GetSystemInfo(info) != QORVAL_OK) {
-        ui::ShowWarning(messages_, kNoDriverHost, text::kCaption);
+        ui::ShowWarning(messages_, DriverHostHint(), text::kCaption);
     }
     return true;
 }

@@ -99,7 +99,7 @@ void OpenPortWindow::Prepare() {
     const uint32_t result = model_.Load();
     ShowDrivers();
     if (result != QORVAL_OK) {
-        ui::ShowWarning(messages_, kNoDriverHost, text::kOpenPortCaption);
+        ui::ShowWarning(messages_, DriverHostHint(), text::kOpenPortCaption);
     }
 }
 

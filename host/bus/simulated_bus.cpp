@@ -128,6 +128,10 @@ std::string SimulatedBus::AddFunction(unsigned* slot_out) {
     ReplaceLinesOf({added.slot});
     std::string failure =
         Checked(kernel_.AddPhysicalDevice(DescribeFunction(added), &added.id), "add device");
+    if (failure.empty() && PortOf(added) == 0) {
+        // The driver's add-device succeeds without a device once 32 ports exist.
+        failure = "no port number is free: the driver serves at most 32 ports";
+    }
     // A disabled driver's device arrives (it has its port number) but is not started.
     if (failure.empty() && StartRefusal().empty()) {
         failure = Checked(kernel_.StartDevice(added.id), "start");
@@ -404,6 +408,11 @@ std::string SimulatedBus::Add(unsigned* port_number) {
     const std::string failure = AddFunction(&slot);
     wiring_[slot].kind = WireKind::Open;
     *port_number = PortOf(*functions_.at(slot));
+    if (*port_number == 0) {
+        // A function the driver made no device for leaves again rather than stay on the bus
+        // unserved.
+        RemoveFunction(slot);
+    }
     return failure;
 }
 

@@ -57,7 +57,7 @@ CMainFrame::CMainFrame(std::filesystem::path profile, ui::UserMessages* messages
         ownMessages_->SetStatusBar(statusBar());
     }
     statusBar()->showMessage(QStringLiteral("Ready"));
-    app_.SetDriverInfoHint(kNoDriverHost);
+    app_.SetDriverInfoHint(DriverHostHint);
     app_.SetFrameObserver(&record_);
     // Closing a port with a full ring waits for its frames to leave; the windows go on
     // painting meanwhile.
