@@ -9,6 +9,7 @@
 
 #include "driver/device_names.h"
 #include "driver/ntstatus.h"
+#include "host/protocol/control_protocol.h"
 #include "host/tests/host_fixture.h"
 #include "kernel/device_object.h"
 #include "platform/paths.h"
@@ -61,6 +62,20 @@ TEST_F(LifecycleTest, ArrivalsTakeTheLowestFreePortNumber) {
     EXPECT_TRUE(WaitFor([] { return SocketExists(2); }));
     LibraryPort port(2);
     EXPECT_EQ(port.open_result(), 0u);
+}
+
+// The driver numbers 32 ports; a 33rd arrival gets no number, and the command says so instead
+// of reporting a bare start failure. The function leaves the bus, so a port freed later is
+// taken by the next arrival as usual.
+TEST_F(LifecycleTest, AnArrivalBeyondThirtyTwoPortsIsToldThereIsNoNumberLeft) {
+    StartHost(PairAtUnlimitedRate(32));
+    EXPECT_EQ(ControlCommand("add"),
+              "error: no port number is free: the driver serves at most 32 ports\n");
+    std::vector<protocol::PortListing> ports;
+    ASSERT_EQ(protocol::ParsePortList(ControlCommand("list"), ports), "");
+    EXPECT_EQ(ports.size(), 32u);
+    EXPECT_EQ(ControlCommand("remove 5"), "ok\n");
+    EXPECT_EQ(ControlCommand("add"), "ok\nport 5\n");
 }
 
 TEST_F(LifecycleTest, ARequestHeldWhileStopPendingIsCancelledByCleanup) {
