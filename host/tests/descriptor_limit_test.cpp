@@ -3,6 +3,7 @@
 // serving the handle already open, not spin on the accept that keeps failing, and answer again
 // once the flood ends.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -11,15 +12,13 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "host/control_client_command.h"
 #include "host/protocol/control_protocol.h"
-#include "host/tests/child_process.h"
 #include "host/tests/host_fixture.h"
 #include "platform/paths.h"
+#include "tests/journeys/support/child_process.h"
 
 namespace qorval::host::testing {
 namespace {
@@ -27,29 +26,12 @@ namespace {
 // How long the processor time of the flooded host is measured, and the share of it the host
 // may use: a host spinning on accept takes all of it.
 constexpr auto kWindow = std::chrono::seconds(1);
-constexpr double kNearZero = 0.2;
+constexpr auto kNearZero = std::chrono::milliseconds(200);
 
 size_t OpenDescriptors(pid_t pid) {
     std::error_code error;
-    const std::filesystem::directory_iterator entries("/proc/" + std::to_string(pid) + "/fd",
-                                                      error);
+    const std::filesystem::directory_iterator entries("/proc/" + std::to_string(pid) + "/fd", error);
     return error ? 0 : static_cast<size_t>(std::distance(entries, {}));
-}
-
-// User and system time the process has used, in seconds.
-double ProcessorSeconds(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    // The fields after the command (in parentheses, which may hold spaces): utime is the 12th.
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string skip;
-    for (int i = 0; i < 11; ++i) {
-        fields >> skip;
-    }
-    double user = 0, system = 0;
-    fields >> user >> system;
-    return (user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
 // A connection that sends nothing; -1 when the socket's queue is full.
@@ -73,24 +55,27 @@ bool RoundTrip(const LibraryPort& port, uint32_t seed) {
 }
 
 TEST(DescriptorLimit, AFloodedHostServesOpenHandlesRestsAndAnswersAfterwards) {
-    TemporaryPrefix prefix;
 #ifdef QORVAL_UBSAN_VPTR
     GTEST_SKIP() << "the undefined-behaviour sanitizer of this tree probes every virtual call's "
                     "object through a pipe, which a host without descriptors cannot make: it "
                     "reports each call as invalid and stops; the ThreadSanitizer tree runs this";
 #endif
-    ChildProcess host(
-        {WYVEL32_PROGRAM, "run", "--ports", "2", "--wire", "loopback", "--rate", "unlimited"});
-    ASSERT_TRUE(host.AwaitOutput("wyvel32: running")) << host.output();
+    TemporaryPrefix prefix;
+    journeys::ChildProcess host(journeys::ProcessOptions{
+        {WYVEL32_PROGRAM, "run", "--ports", "2", "--wire", "loopback", "--rate", "unlimited"},
+        prefix.path(),
+        "host",
+        {}});
+    ASSERT_TRUE(host.WaitForOutput("wyvel32: running")) << host.Describe();
     LibraryPort established(1);
     ASSERT_EQ(established.open_result(), 0u);
     ASSERT_TRUE(RoundTrip(established, 1));
 
     // Two descriptors to spare: one more connection fits, the next accept fails.
-    const rlim_t limit = OpenDescriptors(host.pid()) + 2;
+    const rlim_t limit = OpenDescriptors(host.Pid()) + 2;
     const rlimit low{limit, limit};
     rlimit before_limit{};
-    ASSERT_EQ(::prlimit(host.pid(), RLIMIT_NOFILE, &low, &before_limit), 0);
+    ASSERT_EQ(::prlimit(host.Pid(), RLIMIT_NOFILE, &low, &before_limit), 0);
     // The status socket's idle connections take the spare descriptors first; then every accept
     // fails while more connections wait, at the status socket and at a port.
     std::vector<int> flood;
@@ -102,18 +87,19 @@ TEST(DescriptorLimit, AFloodedHostServesOpenHandlesRestsAndAnswersAfterwards) {
         }
     };
     open_idle(std::string(protocol::kStatusSocketName), 4);
-    ASSERT_TRUE(WaitFor([&] { return OpenDescriptors(host.pid()) >= limit; }));
+    ASSERT_TRUE(WaitFor([&] { return OpenDescriptors(host.Pid()) >= limit; }));
     open_idle(protocol::DeviceSocketName(2), 10);
     open_idle(std::string(protocol::kStatusSocketName), 10);
     ASSERT_GE(flood.size(), 10u);
 
-    const double before = ProcessorSeconds(host.pid());
+    const auto before = host.ProcessorTime();
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(RoundTrip(established, 2));  // the handle works on without a new descriptor
     std::this_thread::sleep_until(start + kWindow);
-    const double used = ProcessorSeconds(host.pid()) - before;
-    EXPECT_LT(used, kNearZero * std::chrono::duration<double>(kWindow).count())
-        << "the host used " << used << " s of processor time while out of descriptors";
+    const auto used = host.ProcessorTime() - before;
+    RecordProperty("processor_us_while_flooded", std::to_string(used.count()));
+    EXPECT_LT(used, kNearZero) << "the host used " << used.count()
+                               << " us of processor time in 1 s while out of descriptors";
     EXPECT_TRUE(RoundTrip(established, 3));
 
     for (const int fd : flood) {
@@ -121,10 +107,11 @@ TEST(DescriptorLimit, AFloodedHostServesOpenHandlesRestsAndAnswersAfterwards) {
     }
     EXPECT_TRUE(WaitFor([] { return wyvel32::host::AskDriverHost("status").rfind("ok", 0) == 0; }));
     // With its descriptors back, the host opens a port as ever (a new handle needs several).
-    ASSERT_EQ(::prlimit(host.pid(), RLIMIT_NOFILE, &before_limit, nullptr), 0);
+    ASSERT_EQ(::prlimit(host.Pid(), RLIMIT_NOFILE, &before_limit, nullptr), 0);
     LibraryPort after(2);
     EXPECT_EQ(after.open_result(), 0u);
-    EXPECT_EQ(host.Terminate(), 0) << host.output();
+    host.Signal(SIGTERM);
+    EXPECT_EQ(host.Wait(), 0) << host.Describe();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // real programs (wyvel32, and a helper that opens sockets the way a greedy or curious client
 // would) under their own account. The host runs in this process, as the owner.
 #include "platform/tests/other_user.h"
+#include "tests/journeys/support/child_process.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -17,9 +18,9 @@
 #include "host/control_client_command.h"
 #include "host/protocol/control_protocol.h"
 #include "host/server/control_socket_server.h"
-#include "host/tests/child_process.h"
 #include "host/tests/host_fixture.h"
 #include "platform/paths.h"
+#include "platform/testing/temporary_directory.h"
 
 namespace qorval::host::testing {
 namespace {
@@ -63,6 +64,12 @@ class OwnersListener {
 
 class OtherUserTest : public HostTest {
   protected:
+    // What a program the other user ran to its end said, and its exit status.
+    struct Finished {
+        int status = -1;
+        std::string output;
+    };
+
     void SetUp() override {
         std::string why;
         user_ = platform::testing::PeerUser(&why);
@@ -70,7 +77,7 @@ class OtherUserTest : public HostTest {
             GTEST_SKIP() << "no second user: " << why;
         }
         for (const char* program : {WYVEL32_PROGRAM, PEER_PROGRAM}) {
-            if (RunToEnd(user_->Command({"test", "-x", program})).status != 0) {
+            if (AsOther({"test", "-x", program}).status != 0) {
                 GTEST_SKIP() << program << " cannot be run by " << user_->name
                              << " (a folder on its path is closed to other users)";
             }
@@ -99,16 +106,24 @@ class OtherUserTest : public HostTest {
         StartHost(options);
     }
     Finished AsOther(std::vector<std::string> argv) {
-        return RunToEnd(user_->Command(std::move(argv)));
+        const auto child = StartAsOther(std::move(argv));
+        child->CloseInput();
+        const auto status = child->Wait();
+        return {status.value_or(-1), child->Output() + child->ErrorOutput()};
     }
-    std::unique_ptr<ChildProcess> StartAsOther(std::vector<std::string> argv) {
-        auto child = std::make_unique<ChildProcess>(user_->Command(std::move(argv)));
-        EXPECT_TRUE(child->started());
+    // The other user's programs run in a folder of the test's, beside the prefix.
+    std::unique_ptr<journeys::ChildProcess> StartAsOther(std::vector<std::string> argv) {
+        auto child = std::make_unique<journeys::ChildProcess>(journeys::ProcessOptions{
+            user_->Command(std::move(argv)), outputs_.Path(), "other" + std::to_string(++runs_),
+            {}});
+        EXPECT_TRUE(child->Started());
         return child;
     }
 
     std::optional<OtherUser> user_;
     std::filesystem::path shared_;
+    qorval::testing::TemporaryDirectory outputs_{"qorval_other_user"};
+    int runs_ = 0;
 };
 
 TEST_F(OtherUserTest, TheGroupUsesThePortsAndTheStatusButCommandsNothing) {
@@ -160,11 +175,11 @@ TEST_F(OtherUserTest, NeitherTheMemberNorAMistakeCanStealOrPlantABridgeSocket) {
     // A socket the member planted where the owner means to wire is left alone, live or not.
     const std::string planted = (shared_ / "port1.sock").string();
     auto listener = StartAsOther({PEER_PROGRAM, "listen", planted});
-    ASSERT_TRUE(listener->AwaitOutput("listening")) << listener->output();
+    ASSERT_TRUE(listener->WaitForOutput("listening")) << listener->Describe();
     EXPECT_EQ(ControlCommand("wire stream 1 unix:" + planted),
               "error: another user's socket, left alone: " + planted + "\n");
     listener->CloseInput();
-    EXPECT_EQ(listener->Wait(), 0);
+    EXPECT_EQ(listener->Wait(), 0) << listener->Describe();
     EXPECT_EQ(ControlCommand("wire stream 1 unix:" + planted),
               "error: another user's socket, left alone: " + planted + "\n");
     struct stat still {};
@@ -196,11 +211,11 @@ TEST_F(OtherUserTest, NeitherTheMemberNorAMistakeCanStealOrPlantABridgeSocket) {
 
 TEST_F(OtherUserTest, AnotherUsersIdleConnectionsLockNoPortOut) {
     StartSharedHost();
-    std::vector<std::unique_ptr<ChildProcess>> greedy;
-    for (const auto name : {protocol::DeviceSocketName(1), protocol::DeviceSocketName(2),
+    std::vector<std::unique_ptr<journeys::ChildProcess>> greedy;
+    for (const auto& name : {protocol::DeviceSocketName(1), protocol::DeviceSocketName(2),
                             std::string(protocol::kStatusSocketName)}) {
         greedy.push_back(StartAsOther({PEER_PROGRAM, "idle", InRun(name), "200"}));
-        ASSERT_TRUE(greedy.back()->AwaitOutput("holding")) << greedy.back()->output();
+        ASSERT_TRUE(greedy.back()->WaitForOutput("holding")) << greedy.back()->Describe();
     }
     int opened = 0;
     for (int round = 0; round < 25; ++round) {
@@ -213,7 +228,7 @@ TEST_F(OtherUserTest, AnotherUsersIdleConnectionsLockNoPortOut) {
     EXPECT_EQ(wyvel32::host::RunControlClientCommand("status", {}, out, err), 0) << err.str();
     for (auto& child : greedy) {
         child->CloseInput();
-        EXPECT_EQ(child->Wait(), 0);
+        EXPECT_EQ(child->Wait(), 0) << child->Describe();
     }
 }
 

@@ -1,15 +1,15 @@
 // `wyvel32 run` as a program, stopped by SIGTERM as a service manager stops it: the test
 // spawns the real program on its own prefix and talks to it as a tool would.
+#include <signal.h>
+
 #include <atomic>
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "host/protocol/control_protocol.h"
-#include "host/tests/child_process.h"
 #include "host/tests/host_fixture.h"
 #include "platform/paths.h"
+#include "tests/journeys/support/child_process.h"
 
 namespace qorval::host::testing {
 namespace {
@@ -19,20 +19,16 @@ constexpr uint16_t kWyvel = QORVAL_DRIVER_WYVEL32;
 // the host went away must fail well before that.
 constexpr std::chrono::milliseconds kWellBeforeTheLibraryGivesUp{2500};
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 TEST(SignalStop, SigtermFailsConnectedClientsAtOnceRemovesTheSocketsAndKeepsTheRegistry) {
     TemporaryPrefix prefix;
-    ChildProcess host(
-        {WYVEL32_PROGRAM, "run", "--ports", "2", "--wire", "pair", "--rate", "unlimited"});
-    ASSERT_TRUE(host.started());
-    ASSERT_TRUE(host.AwaitOutput("wyvel32: running")) << host.output();
-    const std::string registry_while_running = ReadFile(platform::RegistryFile());
+    journeys::ChildProcess host(journeys::ProcessOptions{
+        {WYVEL32_PROGRAM, "run", "--ports", "2", "--wire", "pair", "--rate", "unlimited"},
+        prefix.path(),
+        "host",
+        {}});
+    ASSERT_TRUE(host.Started());
+    ASSERT_TRUE(host.WaitForOutput("wyvel32: running")) << host.Describe();
+    const std::string registry_while_running = journeys::ReadWholeFile(platform::RegistryFile());
     ASSERT_NE(registry_while_running.find("Port001"), std::string::npos);
 
     LibraryPort sender(1);
@@ -63,8 +59,9 @@ TEST(SignalStop, SigtermFailsConnectedClientsAtOnceRemovesTheSocketsAndKeepsTheR
         sender_done = true;
     });
 
-    EXPECT_EQ(host.Terminate(), 0) << host.output();
-    EXPECT_TRUE(host.AwaitOutput("wyvel32: stopping")) << host.output();
+    host.Signal(SIGTERM);
+    EXPECT_EQ(host.Wait(), 0) << host.Describe();
+    EXPECT_TRUE(host.WaitForOutput("wyvel32: stopping")) << host.Describe();
     const bool busy_ended = WaitFor([&] { return sender_done.load(); });
     EXPECT_TRUE(busy_ended) << "a client's calls still succeed after the host stopped";
     busy_ended ? busy.join() : busy.detach();
@@ -82,9 +79,9 @@ TEST(SignalStop, SigtermFailsConnectedClientsAtOnceRemovesTheSocketsAndKeepsTheR
     EXPECT_FALSE(std::filesystem::exists(platform::RunDir() / protocol::DeviceSocketName(2)));
     EXPECT_FALSE(std::filesystem::exists(platform::RunDir() /
                                          std::string(protocol::kControlSocketName)));
-    EXPECT_FALSE(
-        std::filesystem::exists(platform::RunDir() / std::string(protocol::kStatusSocketName)));
-    EXPECT_EQ(ReadFile(platform::RegistryFile()), registry_while_running);
+    EXPECT_FALSE(std::filesystem::exists(platform::RunDir() /
+                                         std::string(protocol::kStatusSocketName)));
+    EXPECT_EQ(journeys::ReadWholeFile(platform::RegistryFile()), registry_while_running);
     QORVAL_HANDLE again = 0;
     EXPECT_NE(QORVAL_PortOpen(kWyvel, 1, &again), 0u);
 }

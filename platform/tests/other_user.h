@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/testing/find_program.h"
+
 namespace qorval::platform::testing {
 
 // The unprivileged account every Debian system has.
@@ -25,7 +27,7 @@ inline std::string OtherUserUnavailable() {
     if (::geteuid() != 0) {
         return "needs root to act as a second user";
     }
-    if (std::system("command -v setpriv >/dev/null 2>&1") != 0) {
+    if (!qorval::testing::FindProgram("setpriv")) {
         return "needs setpriv to act as a second user";
     }
     return {};
@@ -45,10 +47,11 @@ struct OtherUser {
     uid_t uid = 0;
     gid_t gid = 0;  // its own group, the one the owner shares the ports with
     std::string name;
+    std::string setpriv;  // its full path: a process is started from a path, not looked up
 
     // `argv` run as this user, with its group and no other (the environment is kept).
     std::vector<std::string> Command(std::vector<std::string> argv) const {
-        std::vector<std::string> line = {"setpriv", "--reuid=" + std::to_string(uid),
+        std::vector<std::string> line = {setpriv, "--reuid=" + std::to_string(uid),
                                          "--regid=" + std::to_string(gid), "--clear-groups", "--"};
         line.insert(line.end(), argv.begin(), argv.end());
         return line;
@@ -75,7 +78,8 @@ inline std::optional<OtherUser> PeerUser(std::string* why) {
         *why = std::string("no user ") + kPeerUserName;
         return std::nullopt;
     }
-    return OtherUser{entry->pw_uid, entry->pw_gid, kPeerUserName};
+    return OtherUser{entry->pw_uid, entry->pw_gid, kPeerUserName,
+                     qorval::testing::FindProgram("setpriv").value_or("setpriv")};
 }
 
 }  // namespace qorval::platform::testing
