@@ -72,10 +72,13 @@ TEST(DescriptorLimit, AFloodedHostServesOpenHandlesRestsAndAnswersAfterwards) {
     ASSERT_TRUE(RoundTrip(established, 1));
 
     // Two descriptors to spare: one more connection fits, the next accept fails.
+    // Only the soft limit is lowered: raising a hard limit again needs a capability that a
+    // container's root may lack.
     const rlim_t limit = OpenDescriptors(host.Pid()) + 2;
-    const rlimit low{limit, limit};
     rlimit before_limit{};
-    ASSERT_EQ(::prlimit(host.Pid(), RLIMIT_NOFILE, &low, &before_limit), 0);
+    ASSERT_EQ(::prlimit(host.Pid(), RLIMIT_NOFILE, nullptr, &before_limit), 0);
+    const rlimit low{limit, before_limit.rlim_max};
+    ASSERT_EQ(::prlimit(host.Pid(), RLIMIT_NOFILE, &low, nullptr), 0) << std::strerror(errno);
     // The status socket's idle connections take the spare descriptors first; then every accept
     // fails while more connections wait, at the status socket and at a port.
     std::vector<int> flood;
@@ -107,7 +110,8 @@ TEST(DescriptorLimit, AFloodedHostServesOpenHandlesRestsAndAnswersAfterwards) {
     }
     EXPECT_TRUE(WaitFor([] { return wyvel32::host::AskDriverHost("status").rfind("ok", 0) == 0; }));
     // With its descriptors back, the host opens a port as ever (a new handle needs several).
-    ASSERT_EQ(::prlimit(host.Pid(), RLIMIT_NOFILE, &before_limit, nullptr), 0);
+    ASSERT_EQ(::prlimit(host.Pid(), RLIMIT_NOFILE, &before_limit, nullptr), 0)
+        << std::strerror(errno) << "\n" << host.Describe();
     LibraryPort after(2);
     EXPECT_EQ(after.open_result(), 0u);
     host.Signal(SIGTERM);
