@@ -218,7 +218,7 @@ class DiskLoadTest : public ::testing::Test {
 
 TEST_F(DiskLoadTest, WritesZeroBlocksUntilStopped) {
     WorkerThread worker;
-    worker.Start([&] { DiskLoadWorker({&worker.Running(), dir}); });
+    worker.Start([&] { DiskLoadWorker({&worker.Running(), dir, {}}); });
     const auto file = dir / kDiskLoadFileName;
     ASSERT_TRUE(WaitFor([&] {
         std::error_code ec;
@@ -261,7 +261,7 @@ TEST_F(DiskLoadTest, AFifoOrAPlantedLinkEndsTheWorkerAtOnceAndIsNotWrittenThroug
 
 TEST_F(DiskLoadTest, EndsWhenTheFileCannotBeCreated) {
     std::atomic<uint16_t> running{1};
-    std::thread worker(DiskLoadWorker, DiskLoadParams{&running, dir / "missing" / "deeper"});
+    std::thread worker(DiskLoadWorker, DiskLoadParams{&running, dir / "missing" / "deeper", {}});
     worker.join();  // ends by itself
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
 }

@@ -181,8 +181,8 @@ TEST(StreamWiringTcp, OnlyAPeerWithTheSecretIsTakenAndNoneDisplacesIt) {
     ASSERT_TRUE(port.ok());
     const auto stats = [&] { return *host.bus().StreamStatsOfPort(1); };
 
-    for (const std::string guess : {std::string(kStreamTokenDigits, '0') + "\nINJECTED",
-                                    std::string("INJECTED FRAME\n"), std::string(400, 'x')}) {
+    for (const std::string& guess : {std::string(kStreamTokenDigits, '0') + "\nINJECTED",
+                                     std::string("INJECTED FRAME\n"), std::string(400, 'x')}) {
         const int intruder = ConnectTcp(tcp_port);
         ASSERT_GE(intruder, 0);
         ASSERT_TRUE(WriteAll(intruder, std::vector<uint8_t>(guess.begin(), guess.end())));
