@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "analyser/frame_observer.h"
+#include "analyser/frame_time.h"
 #include "analyser/macro_step.h"
 #include "analyser/settings.h"
 #include "analyser/text_file.h"
@@ -79,9 +81,14 @@ class CAnalyserApp {
     // At most one frame into buffer: its length, 0 when none waited, or minus the length of
     // the error text put into the buffer in its place.
     int32_t ReceiveFrame(uint16_t size, uint8_t* buffer);
-    // Fills displayText with the lines of the frame.
+    // Fills displayText with the lines of the frame (the current frame's time in front when
+    // the time column is on).
     void FormatFrame(const uint8_t* bytes, uint32_t length, bool sent);
     void SetDisplayFormat(int format);
+    // Turns the time column on (relative to the start of capture or to the previous frame) or
+    // off; while capturing the current frame is shown again at once, as a format change does.
+    void SetTimeColumn(TimeColumn column);
+    TimeColumn GetTimeColumn() const { return TimeColumnFromSetting(view_.timeColumn); }
     void ToggleLogging();
     void SetLoggingOptions(const std::string& logFileName, bool rawLogging);
     // The capture window went away: capture goes on without display.
@@ -103,6 +110,9 @@ class CAnalyserApp {
     // How a reselection and Shutdown run the port's close, which may take seconds while the
     // frames queued leave the card; empty (at first): on the calling thread.
     void SetCloseRunner(PortCloseRunner run) { closeRunner_ = std::move(run); }
+    // The clock of sent frames, of the start of capture and of frames the library does not
+    // stamp (WallClockNs unless a test sets another).
+    void SetWallClock(std::function<uint64_t()> clock) { wallClock_ = std::move(clock); }
     const ParmsSettings& Parms() const { return parms_; }
     ParmsSettings& MutableParms() { return parms_; }
     ViewSettings& View() { return view_; }
@@ -127,6 +137,9 @@ class CAnalyserApp {
     bool LastPollIdle() const { return lastPollIdle_; }
     // Frames (received, sent or error texts) shown since capture started.
     uint64_t FramesShown() const { return framesShown_; }
+    // Arrival time (frame_time.h) of the frame shown last, and of the start of capture.
+    uint64_t CurrentArrivalNs() const { return currentArrivalNs_; }
+    uint64_t CaptureStartNs() const { return captureStartNs_; }
 
     // Port control commands need these (port_control.cpp).
     AnalyserUi& Ui() { return ui_; }
@@ -143,7 +156,8 @@ class CAnalyserApp {
     void StopCaptureWithoutPort();
     // Capture off: the capture window closes (nothing is saved) and the status says so.
     void StopCapture();
-    // Makes the frame the current one, formats it, logs it and puts it in the capture window.
+    // Makes the frame the current one, formats it, logs it and puts it in the capture window;
+    // its time is that of the frame last taken from or put on the port (frameArrivalNs_).
     void ShowFrame(const uint8_t* frame, uint32_t length, bool sent);
     // The receive half of a poll step: every frame waiting when it starts, or only one while
     // transmission is on (each received frame releases one send block).
@@ -152,9 +166,13 @@ class CAnalyserApp {
     void FlushIfDue();
     // Send-file mode: the next block goes out (or the text that replaced it).
     uint32_t SendFileStep();
-    // Puts the text into txFrame in place of the block (cut to the buffer) and gives its length.
+    // Puts the text into txFrame in place of the block (cut to the buffer) and gives its
+    // length; the text is shown at the time it replaced the block.
     uint32_t ReplaceTxFrame(std::string_view text);
-    void NotifyFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result);
+    // A frame was taken from the port or put on it at `arrivalNs`: its time becomes the one
+    // the display shows next, and the observer sees it.
+    void NotifyFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result,
+                     uint64_t arrivalNs);
     void CloseSendFile();
 
     AnalyserUi& ui_;
@@ -184,6 +202,13 @@ class CAnalyserApp {
     uint32_t currentLength_ = 0;
     bool currentSent_ = false;
     CaptureView* captureView_ = nullptr;
+    // Times (frame_time.h): the frame last taken or put, the current frame and the frame shown
+    // before it (the start of capture for the first), the start of capture.
+    uint64_t frameArrivalNs_ = 0;
+    uint64_t currentArrivalNs_ = 0;
+    uint64_t previousArrivalNs_ = 0;
+    uint64_t captureStartNs_ = 0;
+    std::function<uint64_t()> wallClock_ = WallClockNs;
 
     bool transmitEnabled_ = false;
     bool sendPending_ = false;

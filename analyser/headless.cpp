@@ -14,7 +14,8 @@ namespace qorval::analyser {
 
 const char* const kHeadlessUsage =
     "usage: lombex32 --capture [--port N] [--format ascii|hex|mixed] [--log FILE] [--raw]\n"
-    "                [--send FILE] [--send-first] [--macro FILE] [--seconds S] [--pcap FILE]\n";
+    "                [--send FILE] [--send-first] [--macro FILE] [--seconds S] [--pcap FILE]\n"
+    "                [--time off|start|previous]\n";
 
 namespace {
 
@@ -100,6 +101,19 @@ std::optional<int> ParseFormat(const std::string& text) {
     return std::nullopt;
 }
 
+std::optional<int> ParseTimeColumn(const std::string& text) {
+    if (text == "off") {
+        return static_cast<int>(TimeColumn::Off);
+    }
+    if (text == "start") {
+        return static_cast<int>(TimeColumn::SinceStart);
+    }
+    if (text == "previous") {
+        return static_cast<int>(TimeColumn::SincePrevious);
+    }
+    return std::nullopt;
+}
+
 bool TimeUp(const HeadlessOptions& options, uint32_t startMs) {
     return options.seconds &&
            (GetTickCount() - startMs) / 1000 >= *options.seconds;  // whole seconds
@@ -109,16 +123,16 @@ bool TimeUp(const HeadlessOptions& options, uint32_t startMs) {
 
 std::variant<HeadlessOptions, std::string> ParseHeadlessArguments(
     const std::vector<std::string>& args) {
+    auto bad = [](const std::string& what) {
+        return std::variant<HeadlessOptions, std::string>(std::string("lombex32: ") + what +
+                                                          "\n" + kHeadlessUsage);
+    };
     HeadlessOptions options;
     bool capture = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&]() -> const std::string* {
             return i + 1 < args.size() ? &args[++i] : nullptr;
-        };
-        auto bad = [&](const std::string& what) {
-            return std::variant<HeadlessOptions, std::string>(std::string("lombex32: ") + what +
-                                                              "\n" + kHeadlessUsage);
         };
         if (arg == "--capture") {
             capture = true;
@@ -127,7 +141,7 @@ std::variant<HeadlessOptions, std::string> ParseHeadlessArguments(
         } else if (arg == "--send-first") {
             options.sendFirst = true;
         } else if (arg == "--port" || arg == "--seconds" || arg == "--format" || arg == "--log" ||
-                   arg == "--send" || arg == "--macro" || arg == "--pcap") {
+                   arg == "--send" || arg == "--macro" || arg == "--pcap" || arg == "--time") {
             const std::string* text = value();
             if (text == nullptr) {
                 return bad(arg + " needs a value");
@@ -146,6 +160,11 @@ std::variant<HeadlessOptions, std::string> ParseHeadlessArguments(
                 options.format = ParseFormat(*text);
                 if (!options.format) {
                     return bad("invalid format " + *text);
+                }
+            } else if (arg == "--time") {
+                options.timeColumn = ParseTimeColumn(*text);
+                if (!options.timeColumn) {
+                    return bad("invalid time column " + *text);
                 }
             } else if (arg == "--log") {
                 options.logFile = *text;
@@ -184,6 +203,9 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     };
     if (options.format) {
         app.MutableParms().display = *options.format;
+    }
+    if (options.timeColumn) {
+        app.View().timeColumn = *options.timeColumn;
     }
     if (!app.SelectDriverPort()) {
         return finish(1);

@@ -25,6 +25,7 @@ struct HeadlessOptions {
     std::optional<std::string> macroFile;  // parse, then run in macro mode
     std::optional<uint32_t> seconds;       // stop after this long
     std::optional<std::string> pcapFile;   // also write every frame to a pcapng file
+    std::optional<int> timeColumn;         // TimeColumn; the profile's when absent
 };
 
 extern const char* const kHeadlessUsage;

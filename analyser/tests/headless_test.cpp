@@ -42,6 +42,7 @@ TEST(HeadlessArguments, RefusesWhatItDoesNotKnow) {
         {{"--capture", "--format", "octal"}, "invalid format octal"},
         {{"--capture", "--seconds", "-1"}, "invalid seconds -1"},
         {{"--capture", "--bogus"}, "unknown argument --bogus"},
+        {{"--capture", "--time", "soon"}, "invalid time column soon"},
         {{"--port", "1"}, "usage: lombex32 --capture"},
     };
     for (const auto& [args, text] : cases) {
@@ -70,6 +71,17 @@ TEST_F(HeadlessTest, PrintsEachFrameAsTheCaptureWindowShowsIt) {
               "0002 0010 44 61 74 61 21 \n");
     EXPECT_EQ(err_.str(), "");
     EXPECT_FALSE(std::filesystem::exists(dir_ / "lombex32.ini"));  // the profile is left alone
+}
+
+TEST_F(HeadlessTest, TimeColumnShowsWhenEachFrameArrived) {
+    Fake().QueueFrame(kDriver, 1, Bytes("AB"), 2);
+    Fake().QueueFrame(kDriver, 1, Bytes("CD"), 9);
+    EXPECT_EQ(Run({"--format", "hex", "--time", "previous", "--seconds", "1"}), 0);
+    const std::string out = out_.str();
+    const size_t second = out.find('\n') + 1;
+    EXPECT_EQ(out.substr(second), "   0.007000 0002 0000 43 44 \n");
+    // The first against the start of capture, by the machine's own clock: only its place.
+    EXPECT_TRUE(out.substr(0, second).ends_with(" 0001 0000 41 42 \n")) << out;
 }
 
 TEST_F(HeadlessTest, SendFileAndRawLog) {
