@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "analyser/capture_decoding.h"
+#include "analyser/decode_settings.h"
 #include "analyser/frame_observer.h"
 #include "analyser/frame_time.h"
 #include "analyser/macro_step.h"
@@ -96,6 +98,24 @@ class CAnalyserApp {
     // Writes out what the log, the capture file and the capture view hold in their buffers.
     void FlushOutput();
 
+    // --- Decoded view, filter and statistics (decoded_view.cpp) ---
+    // The fourth display format: one decoded line a frame. The three byte formats of
+    // SetDisplayFormat turn it off again.
+    void SetDecodedView();
+    bool DecodedView() const { return decode_.decodedView; }
+    // The link protocol frames are decoded by, from the next frame on.
+    void SetLinkProtocol(decode::LinkProtocol link);
+    decode::LinkProtocol LinkProtocolSetting() const { return decode_.link; }
+    // Shows and logs only the frames the expression matches (an empty one: every frame). A
+    // faulty expression leaves the filter as it was; its error is returned and shown in the
+    // status bar.
+    std::optional<FilterError> SetFilter(const std::string& expression);
+    const FrameFilter& Filter() const { return decoding_.Filter(); }
+    // The statistics of the capture (the latest one, after it stopped) at this moment.
+    StatisticsSnapshot Statistics() const;
+    // Receives each frame from the port that the filter lets through.
+    void SetDecodedFrameSink(DecodedFrameSink* sink) { decoding_.SetSink(sink); }
+
     // --- Transmission and macros (transmit.cpp, macro_run.cpp) ---
     void ToggleTransmit();
     void SetSendOptions(const SendOptions& options);
@@ -156,9 +176,14 @@ class CAnalyserApp {
     void StopCaptureWithoutPort();
     // Capture off: the capture window closes (nothing is saved) and the status says so.
     void StopCapture();
-    // Makes the frame the current one, formats it, logs it and puts it in the capture window;
-    // its time is that of the frame last taken from or put on the port (frameArrivalNs_).
+    // Makes the frame the current one, formats it, logs it and puts it in the capture window,
+    // when the filter lets it through; its time is that of the frame last taken from or put on
+    // the port (frameArrivalNs_).
     void ShowFrame(const uint8_t* frame, uint32_t length, bool sent);
+    // Formats the current frame again (a display format changed) and puts it in the window.
+    void ShowCurrentFrameAgain();
+    void FormatNumberedFrame(const uint8_t* bytes, uint32_t length, bool sent,
+                             uint32_t frameCount);
     // The receive half of a poll step: every frame waiting when it starts, or only one while
     // transmission is on (each received frame releases one send block).
     void ReceiveWaitingFrames();
@@ -198,6 +223,8 @@ class CAnalyserApp {
     ExclusiveFile logFile_;
     uint32_t frameCount_ = 0;
     std::string displayText_;
+    std::vector<uint8_t> currentBytes_;  // a copy of the frame last shown
+    uint32_t currentFrameCount_ = 0;     // the frame number it was shown with
     const uint8_t* currentFrame_ = nullptr;
     uint32_t currentLength_ = 0;
     bool currentSent_ = false;
@@ -219,6 +246,9 @@ class CAnalyserApp {
     bool stepEntered_ = true;              // the step at stepIndex is entered afresh
     const uint8_t* testBuffer_ = nullptr;  // the buffer IF statements read; null before GET/SEND
     size_t testBufferSize_ = 0;
+
+    DecodeSettings decode_;
+    CaptureDecoding decoding_;
 
     FrameObserver* frameObserver_ = nullptr;
     bool lastPollIdle_ = false;

@@ -43,6 +43,7 @@ void CAnalyserApp::ToggleCapture() {
         captureStartNs_ = wallClock_();
         currentArrivalNs_ = captureStartNs_;
         previousArrivalNs_ = captureStartNs_;
+        decoding_.Start(captureStartNs_);
         if (transmitEnabled_) {
             sendPending_ = parms_.sendFirst;
         }
@@ -116,12 +117,21 @@ void CAnalyserApp::ReceiveWaitingFrames() {
 }
 
 void CAnalyserApp::ShowFrame(const uint8_t* frame, uint32_t length, bool sent) {
-    currentFrame_ = frame;
+    lastPollIdle_ = false;
+    // A frame the filter refuses is neither shown nor logged (it was counted when it was taken
+    // or sent), and the current frame stays the last one shown.
+    if (!decoding_.Show({frame, length}, sent)) {
+        return;
+    }
+    // The current frame is kept apart from the buffer it came in, which the next frame (one the
+    // filter may hide) overwrites, together with the number it was shown with.
+    currentBytes_.assign(frame, frame + length);
+    currentFrame_ = currentBytes_.data();
     currentLength_ = length;
     currentSent_ = sent;
+    currentFrameCount_ = frameCount_;
     previousArrivalNs_ = framesShown_ == 0 ? captureStartNs_ : currentArrivalNs_;
     currentArrivalNs_ = frameArrivalNs_;
-    lastPollIdle_ = false;
     ++framesShown_;
     FormatFrame(frame, length, sent);
     if (loggingEnabled_) {
@@ -160,6 +170,7 @@ void CAnalyserApp::FlushOutput() {
     if (frameObserver_ != nullptr) {
         frameObserver_->Flush();
     }
+    decoding_.FlushSink();
 }
 
 int32_t CAnalyserApp::ReceiveFrame(uint16_t size, uint8_t* buffer) {
@@ -199,6 +210,7 @@ int32_t CAnalyserApp::ReceiveFrame(uint16_t size, uint8_t* buffer) {
 void CAnalyserApp::NotifyFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result,
                                uint64_t arrivalNs) {
     frameArrivalNs_ = arrivalNs;
+    decoding_.OnPortFrame(bytes, sent, result, arrivalNs);
     if (frameObserver_ != nullptr) {
         frameObserver_->OnFrame({bytes, sent, result, arrivalNs});
         MarkUnflushed();
@@ -206,9 +218,18 @@ void CAnalyserApp::NotifyFrame(std::span<const uint8_t> bytes, bool sent, uint32
 }
 
 void CAnalyserApp::FormatFrame(const uint8_t* bytes, uint32_t length, bool sent) {
-    displayText_ = bytes == nullptr
-                       ? std::string{}
-                       : FormatFrameText({bytes, length}, parms_.display, sent, frameCount_);
+    FormatNumberedFrame(bytes, length, sent, frameCount_);
+}
+
+void CAnalyserApp::FormatNumberedFrame(const uint8_t* bytes, uint32_t length, bool sent,
+                                       uint32_t frameCount) {
+    if (bytes == nullptr) {
+        displayText_.clear();
+    } else if (decode_.decodedView) {
+        displayText_ = decoding_.CurrentLine(frameCount);
+    } else {
+        displayText_ = FormatFrameText({bytes, length}, parms_.display, sent, frameCount);
+    }
     const TimeColumn column = GetTimeColumn();
     if (column != TimeColumn::Off && !displayText_.empty()) {
         const uint64_t reference =
@@ -219,26 +240,26 @@ void CAnalyserApp::FormatFrame(const uint8_t* bytes, uint32_t length, bool sent)
 
 void CAnalyserApp::SetTimeColumn(TimeColumn column) {
     view_.timeColumn = static_cast<int>(column);
-    if (capturing_) {
-        FormatFrame(currentFrame_, currentLength_, currentSent_);
-        if (captureView_ != nullptr) {
-            captureView_->ReplaceLastFrame(displayText_);
-        }
-    }
+    ShowCurrentFrameAgain();
     ui_.ShowStatus(kTimeColumnStatus[static_cast<size_t>(column)]);
 }
 
 void CAnalyserApp::SetDisplayFormat(int format) {
     parms_.display = format;
+    decode_.decodedView = false;
     RefreshMenu();
+    ShowCurrentFrameAgain();
+    if (format >= 0 && static_cast<size_t>(format) < kFormatStatus.size()) {
+        ui_.ShowStatus(kFormatStatus[static_cast<size_t>(format)]);
+    }
+}
+
+void CAnalyserApp::ShowCurrentFrameAgain() {
     if (capturing_) {
-        FormatFrame(currentFrame_, currentLength_, currentSent_);
+        FormatNumberedFrame(currentFrame_, currentLength_, currentSent_, currentFrameCount_);
         if (captureView_ != nullptr) {
             captureView_->ReplaceLastFrame(displayText_);
         }
-    }
-    if (format >= 0 && static_cast<size_t>(format) < kFormatStatus.size()) {
-        ui_.ShowStatus(kFormatStatus[static_cast<size_t>(format)]);
     }
 }
 

@@ -4,7 +4,9 @@
 #include <ostream>
 
 #include "analyser/analyser_app.h"
+#include "analyser/decoded_csv.h"
 #include "analyser/pcapng_writer.h"
+#include "analyser/statistics/statistics_text.h"
 #include "analyser/string_printf.h"
 #include "platform/console_user_messages.h"
 #include "portaccess/driver_host_hint.h"
@@ -13,14 +15,17 @@
 namespace qorval::analyser {
 
 const char* const kHeadlessUsage =
-    "usage: lombex32 --capture [--port N] [--format ascii|hex|mixed] [--log FILE] [--raw]\n"
+    "usage: lombex32 --capture [--port N] [--format ascii|hex|mixed|decoded] [--log FILE] [--raw]\n"
     "                [--send FILE] [--send-first] [--macro FILE] [--seconds S] [--pcap FILE]\n"
-    "                [--time off|start|previous]\n";
+    "                [--time off|start|previous] [--link lapb|lapb128|sdlc|sdlc128|fr|cisco|raw]\n"
+    "                [--filter EXPRESSION] [--csv FILE] [--stats]\n";
 
 namespace {
 
 constexpr const char* kLogNotOpened = "lombex32: could not open the log file %s\n";
 constexpr const char* kPcapNotOpened = "lombex32: could not create the capture file %s\n";
+constexpr const char* kCsvNotOpened = "lombex32: could not create the CSV file %s\n";
+constexpr const char* kCsvNotWritten = "lombex32: could not write the CSV file %s\n";
 constexpr const char* kPcapInterface = "Wyvel32 port %u";
 
 // Prints the capture window's text: each frame's display lines, with plain line ends. The
@@ -138,10 +143,13 @@ std::variant<HeadlessOptions, std::string> ParseHeadlessArguments(
             capture = true;
         } else if (arg == "--raw") {
             options.raw = true;
+        } else if (arg == "--stats") {
+            options.stats = true;
         } else if (arg == "--send-first") {
             options.sendFirst = true;
         } else if (arg == "--port" || arg == "--seconds" || arg == "--format" || arg == "--log" ||
-                   arg == "--send" || arg == "--macro" || arg == "--pcap" || arg == "--time") {
+                   arg == "--send" || arg == "--macro" || arg == "--pcap" || arg == "--time" ||
+                   arg == "--link" || arg == "--filter" || arg == "--csv") {
             const std::string* text = value();
             if (text == nullptr) {
                 return bad(arg + " needs a value");
@@ -157,10 +165,24 @@ std::variant<HeadlessOptions, std::string> ParseHeadlessArguments(
                 }
                 options.seconds = seconds;
             } else if (arg == "--format") {
+                options.decoded = *text == "decoded";
                 options.format = ParseFormat(*text);
-                if (!options.format) {
+                if (!options.format && !options.decoded) {
                     return bad("invalid format " + *text);
                 }
+            } else if (arg == "--link") {
+                options.link = decode::ParseLinkProtocol(*text);
+                if (!options.link) {
+                    return bad("invalid link " + *text);
+                }
+            } else if (arg == "--filter") {
+                auto filter = FrameFilter::Parse(*text);
+                if (const auto* error = std::get_if<FilterError>(&filter)) {
+                    return bad("invalid filter, " + error->Text());
+                }
+                options.filter = *text;
+            } else if (arg == "--csv") {
+                options.csvFile = *text;
             } else if (arg == "--time") {
                 options.timeColumn = ParseTimeColumn(*text);
                 if (!options.timeColumn) {
@@ -204,6 +226,15 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     if (options.format) {
         app.MutableParms().display = *options.format;
     }
+    if (options.link) {
+        app.SetLinkProtocol(*options.link);
+    }
+    if (options.decoded) {
+        app.SetDecodedView();
+    }
+    if (options.filter) {
+        (void)app.SetFilter(*options.filter);  // checked with the arguments
+    }
     if (options.timeColumn) {
         app.View().timeColumn = *options.timeColumn;
     }
@@ -220,6 +251,14 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
         pcapCapture.emplace(
             pcap, pcap.AddInterface(StringPrintf(kPcapInterface, unsigned{options.port})));
         app.SetFrameObserver(&*pcapCapture);
+    }
+    DecodedCsvFile csv;
+    if (options.csvFile) {
+        if (!csv.Open(*options.csvFile, app.LinkProtocolSetting())) {
+            err << StringPrintf(kCsvNotOpened, options.csvFile->c_str());
+            return finish(1);
+        }
+        app.SetDecodedFrameSink(&csv);
     }
     if (options.logFile) {
         app.MutableParms().logFile = *options.logFile;
@@ -259,6 +298,15 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     }
     app.ToggleCapture();
     app.SetFrameObserver(nullptr);
+    app.SetDecodedFrameSink(nullptr);
+    if (options.stats) {
+        out << FormatStatistics(app.Statistics());
+        out.flush();
+    }
+    if (options.csvFile && !csv.Close()) {
+        err << StringPrintf(kCsvNotWritten, options.csvFile->c_str());
+        return finish(1);
+    }
     return finish(0);
 }
 

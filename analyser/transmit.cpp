@@ -37,6 +37,7 @@ size_t CAnalyserApp::SendBlockReader(size_t maximum, uint8_t* buffer) {
 }
 
 uint32_t CAnalyserApp::ReplaceTxFrame(std::string_view text) {
+    decoding_.OnSendFailed();
     const size_t n = std::min(text.size(), txFrame_.size());
     std::memcpy(txFrame_.data(), text.data(), n);
     txLength_ = static_cast<uint32_t>(n);

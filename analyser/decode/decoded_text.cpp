@@ -142,6 +142,13 @@ bool AppendField(std::string& out, const DecodedFrame& frame, const Field& field
     return true;
 }
 
+// A word follows what is already there after one space.
+void Separate(std::string& out) {
+    if (!out.empty() && out.back() != ' ') {
+        out += ' ';
+    }
+}
+
 }  // namespace
 
 std::string_view ProblemName(Problem problem) {
@@ -156,30 +163,17 @@ std::string_view ProblemName(Problem problem) {
     return "";
 }
 
-void AppendDecodedText(std::string& out, const DecodedFrame& frame) {
+void AppendDecodedFields(std::string& out, const DecodedFrame& frame) {
     const size_t start = out.size();
-    auto separate = [&out] {
-        if (!out.empty() && out.back() != ' ') {
-            out += ' ';
-        }
-    };
     for (const Field& field : frame) {
-        separate();
+        Separate(out);
         (void)AppendField(out, frame, field);
     }
     if (frame.Omitted() != 0) {
-        separate();
+        Separate(out);
         out += "(+";
         AppendDecimal(out, frame.Omitted());
         out += " more fields)";
-    }
-    if (frame.GetProblem() != Problem::None) {
-        separate();
-        out += ProblemName(frame.GetProblem());
-        out += " at byte ";
-        AppendDecimal(out, frame.ProblemOffset());
-        out += ": ";
-        out += frame.ProblemReason();
     }
     // A clear flag at the end leaves the separator it was given.
     if (out.size() > start && out.back() == ' ') {
@@ -187,12 +181,26 @@ void AppendDecodedText(std::string& out, const DecodedFrame& frame) {
     }
 }
 
-std::string FieldValueText(const DecodedFrame& frame, const Field& field) {
+void AppendDecodedProblem(std::string& out, const DecodedFrame& frame) {
+    if (frame.GetProblem() == Problem::None) {
+        return;
+    }
+    Separate(out);
+    out += ProblemName(frame.GetProblem());
+    out += " at byte ";
+    AppendDecimal(out, frame.ProblemOffset());
+    out += ": ";
+    out += frame.ProblemReason();
+}
+
+void AppendDecodedText(std::string& out, const DecodedFrame& frame) {
+    AppendDecodedFields(out, frame);
+    AppendDecodedProblem(out, frame);
+}
+
+std::string FieldValueText(const Field& field) {
     const FieldInfo& info = InfoOf(field.id);
     std::string text;
-    if (info.style == FieldStyle::PollFinal && field.value != 0) {
-        return std::string(PollFinalLabel(frame));
-    }
     AppendValue(text, info, field.id, field.value);
     return text;
 }

@@ -13,9 +13,12 @@ namespace qorval::analyser::decode {
 
 // Appends the fields and the break, if any, each word after a single space.
 void AppendDecodedText(std::string& out, const DecodedFrame& frame);
-// The value of one field as a decoded line shows it ("SABM", "100", "10.0.0.1"); flags give
-// "1" or "0". The CSV export and the window's columns use it.
-std::string FieldValueText(const DecodedFrame& frame, const Field& field);
+// The same in two parts: the fields, and where the frame broke ("" when it did not).
+void AppendDecodedFields(std::string& out, const DecodedFrame& frame);
+void AppendDecodedProblem(std::string& out, const DecodedFrame& frame);
+// The value of one field as a decoded line shows it after its label ("SABM", "100",
+// "10.0.0.1"); flags give "1" or "0". The CSV export uses it.
+std::string FieldValueText(const Field& field);
 // Appends up to `maximum` bytes as two-digit hexadecimal words, then "..." when there are more.
 void AppendHexBytes(std::string& out, std::span<const uint8_t> bytes, size_t maximum);
 // "SHORT", "MALFORMED" or "" for none.

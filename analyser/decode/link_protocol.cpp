@@ -21,6 +21,27 @@ constexpr ProtocolNames kNames[] = {
     {LinkProtocol::CiscoHdlc, "cisco", "Cisco HDLC with SLARP"},
 };
 
+using F = FieldId;
+constexpr FieldId kHdlcFields[] = {
+    F::Address,         F::Station,        F::CommandResponse, F::FrameType, F::SendSequence,
+    F::ReceiveSequence, F::PollFinal,      F::RejectedControl, F::FrmrSendState,
+    F::FrmrResponse,    F::FrmrReceiveState, F::FrmrW,         F::FrmrX,     F::FrmrY,
+    F::FrmrZ};
+constexpr FieldId kLapbFields[] = {
+    F::Address,         F::Station,        F::CommandResponse, F::FrameType, F::SendSequence,
+    F::ReceiveSequence, F::PollFinal,      F::RejectedControl, F::FrmrSendState,
+    F::FrmrResponse,    F::FrmrReceiveState, F::FrmrW,         F::FrmrX,     F::FrmrY,
+    F::FrmrZ,           F::Gfi,            F::QualifierBit,    F::DeliveryBit,
+    F::LogicalChannel,  F::PacketType,     F::PacketSend,      F::PacketReceive,
+    F::MoreData,        F::CalledAddress,  F::CallingAddress,  F::Cause,     F::Diagnostic};
+constexpr FieldId kFrameRelayFields[] = {
+    F::Dlci,       F::CrBit,       F::Fecn,       F::Becn,       F::DiscardEligible,
+    F::Nlpid,      F::Oui,         F::Protocol,   F::LmiVariant, F::MessageType,
+    F::ReportType, F::LinkSendSequence, F::LinkReceiveSequence, F::Pvc, F::PvcActive,
+    F::PvcInactive, F::PvcNew,     F::PvcDeleted, F::InformationElement};
+constexpr FieldId kCiscoHdlcFields[] = {F::Address,    F::Protocol,  F::SlarpCode, F::MySequence,
+                                        F::YourSequence, F::IpAddress, F::IpMask};
+
 const ProtocolNames& NamesOf(LinkProtocol protocol) {
     for (const ProtocolNames& names : kNames) {
         if (names.protocol == protocol) {
@@ -47,6 +68,24 @@ std::optional<LinkProtocol> ParseLinkProtocol(std::string_view name) {
         }
     }
     return std::nullopt;
+}
+
+std::span<const FieldId> FieldsOf(LinkProtocol protocol) {
+    switch (protocol) {
+        case LinkProtocol::Lapb:
+        case LinkProtocol::Lapb128:
+            return kLapbFields;
+        case LinkProtocol::Sdlc:
+        case LinkProtocol::Sdlc128:
+            return kHdlcFields;
+        case LinkProtocol::FrameRelay:
+            return kFrameRelayFields;
+        case LinkProtocol::CiscoHdlc:
+            return kCiscoHdlcFields;
+        case LinkProtocol::Raw:
+            break;
+    }
+    return {};
 }
 
 DecodedFrame DecodeFrame(LinkProtocol protocol, std::span<const uint8_t> bytes) {

@@ -31,6 +31,9 @@ std::string_view LinkProtocolName(LinkProtocol protocol);
 std::string_view LinkProtocolTitle(LinkProtocol protocol);
 std::optional<LinkProtocol> ParseLinkProtocol(std::string_view name);
 
+// The fields a link's decoder can find, in the order they appear on a line.
+std::span<const FieldId> FieldsOf(LinkProtocol protocol);
+
 // Decodes one frame (address to the end of the information field).
 DecodedFrame DecodeFrame(LinkProtocol protocol, std::span<const uint8_t> bytes);
 

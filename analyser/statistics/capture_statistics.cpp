@@ -7,7 +7,7 @@
 namespace qorval::analyser {
 namespace {
 
-constexpr uint64_t kMicrosecondsPerSecond = 1000000;
+constexpr uint64_t kNanosecondsPerSecond = 1'000'000'000;
 
 size_t ErrorIndex(FrameError error) {
     for (size_t i = 0; i < std::size(kCountedErrors); ++i) {
@@ -25,9 +25,9 @@ uint64_t StatisticsSnapshot::ErrorCount(FrameError error) const {
     return index < errors.size() ? errors[index] : 0;
 }
 
-void CaptureStatistics::Start(uint64_t startUs) {
+void CaptureStatistics::Start(uint64_t startNs) {
     *this = CaptureStatistics{};
-    startUs_ = startUs;
+    startNs_ = startNs;
 }
 
 void CaptureStatistics::MoveTo(uint64_t second) {
@@ -39,9 +39,9 @@ void CaptureStatistics::MoveTo(uint64_t second) {
     currentSecond_ = second;
 }
 
-void CaptureStatistics::Add(const FrameFacts& facts, uint64_t timeUs) {
+void CaptureStatistics::Add(const FrameFacts& facts, uint64_t timeNs) {
     // A frame stamped before the start (a clock set back) counts in the current second.
-    MoveTo((std::max(timeUs, startUs_) - startUs_) / kMicrosecondsPerSecond);
+    MoveTo((std::max(timeNs, startNs_) - startNs_) / kNanosecondsPerSecond);
     DirectionTotals& totals = facts.sent ? sent_ : received_;
     ++totals.frames;
     totals.bytes += facts.length;
@@ -68,12 +68,12 @@ void CaptureStatistics::Add(const FrameFacts& facts, uint64_t timeUs) {
     }
 }
 
-StatisticsSnapshot CaptureStatistics::Snapshot(uint64_t nowUs) const {
+StatisticsSnapshot CaptureStatistics::Snapshot(uint64_t nowNs) const {
     StatisticsSnapshot snapshot;
-    snapshot.elapsedUs = nowUs > startUs_ ? nowUs - startUs_ : 0;
+    snapshot.elapsedNs = nowNs > startNs_ ? nowNs - startNs_ : 0;
     snapshot.received = received_;
     snapshot.sent = sent_;
-    const uint64_t nowSecond = snapshot.elapsedUs / kMicrosecondsPerSecond;
+    const uint64_t nowSecond = snapshot.elapsedNs / kNanosecondsPerSecond;
     Second last;
     if (nowSecond == currentSecond_) {
         last = previous_;

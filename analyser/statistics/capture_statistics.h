@@ -1,6 +1,6 @@
 // Statistics of one capture: frames and bytes each way, frames a second and bit rate over the
 // last whole second and at their peak, errors by kind, and frames counted by type. Times are
-// microseconds on one clock, the one the frames' times are taken from.
+// nanoseconds since 1970 on the clock the frames' arrival times are taken from.
 #pragma once
 
 #include <array>
@@ -34,7 +34,7 @@ inline constexpr FrameError kCountedErrors[] = {FrameError::Crc, FrameError::Ove
                                                 FrameError::Other};
 
 struct StatisticsSnapshot {
-    uint64_t elapsedUs = 0;
+    uint64_t elapsedNs = 0;
     DirectionTotals received;
     DirectionTotals sent;
     Rate now;   // over the last whole second
@@ -48,11 +48,11 @@ struct StatisticsSnapshot {
 
 class CaptureStatistics {
   public:
-    // Clears every count; seconds are counted from `startUs`.
-    void Start(uint64_t startUs);
-    // Counts one frame taken from or put on the port at `timeUs`.
-    void Add(const FrameFacts& facts, uint64_t timeUs);
-    StatisticsSnapshot Snapshot(uint64_t nowUs) const;
+    // Clears every count; seconds are counted from `startNs`.
+    void Start(uint64_t startNs);
+    // Counts one frame taken from or put on the port at `timeNs`.
+    void Add(const FrameFacts& facts, uint64_t timeNs);
+    StatisticsSnapshot Snapshot(uint64_t nowNs) const;
     uint64_t Frames() const { return received_.frames + sent_.frames; }
 
   private:
@@ -62,7 +62,7 @@ class CaptureStatistics {
     };
     void MoveTo(uint64_t second);
 
-    uint64_t startUs_ = 0;
+    uint64_t startNs_ = 0;
     DirectionTotals received_;
     DirectionTotals sent_;
     uint64_t currentSecond_ = 0;  // seconds since the start of the second being counted

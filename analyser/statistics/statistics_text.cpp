@@ -24,7 +24,7 @@ std::string FormatStatistics(const StatisticsSnapshot& s) {
     auto totals = [](const DirectionTotals& t) {
         return std::to_string(t.frames) + " frames, " + std::to_string(t.bytes) + " bytes";
     };
-    std::string text = "Statistics (" + std::to_string(s.elapsedUs / 1000) + " ms)\n";
+    std::string text = "Statistics (" + std::to_string(s.elapsedNs / 1000000) + " ms)\n";
     text += "  Received: " + totals(s.received) + "\n";
     text += "  Sent: " + totals(s.sent) + "\n";
     text += "  Frames/s: now " + std::to_string(s.now.framesPerSecond) + ", peak " +

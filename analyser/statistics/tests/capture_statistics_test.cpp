@@ -11,21 +11,21 @@
 namespace qorval::analyser {
 namespace {
 
-constexpr uint64_t kStart = 1'700'000'000'000'000;  // microseconds
-constexpr uint64_t kSecond = 1'000'000;
+constexpr uint64_t kStart = 1'700'000'000'000'000'000;  // nanoseconds since 1970
+constexpr uint64_t kSecond = 1'000'000'000;
 
 class StatisticsOfACapture : public testing::Test {
   protected:
     void SetUp() override { statistics_.Start(kStart); }
 
-    void Add(std::vector<uint8_t> bytes, uint64_t atUs, bool sent = false,
+    void Add(std::vector<uint8_t> bytes, uint64_t atNs, bool sent = false,
              uint32_t result = QORVAL_OK, decode::LinkProtocol link = decode::LinkProtocol::Lapb) {
         const decode::DecodedFrame decoded = decode::DecodeFrame(link, bytes);
         statistics_.Add(FrameFacts{.length = static_cast<uint32_t>(bytes.size()),
                                    .sent = sent,
                                    .result = result,
                                    .decoded = &decoded},
-                        kStart + atUs);
+                        kStart + atNs);
     }
 
     CaptureStatistics statistics_;
@@ -65,14 +65,14 @@ TEST_F(StatisticsOfACapture, CountsEachDirectionErrorsByKindAndFramesByType) {
 
 TEST_F(StatisticsOfACapture, RatesAreTheLastWholeSecondAndTheBusiestOne) {
     for (int i = 0; i < 3; ++i) {
-        Add({0x01, 0x21}, i * 1000);  // second 0: 3 frames
+        Add({0x01, 0x21}, i * 1000000);  // second 0: 3 frames
     }
     for (int i = 0; i < 5; ++i) {
-        Add({0x01, 0x21, 0, 0}, kSecond + i * 1000);  // second 1: 5 frames of 4 bytes
+        Add({0x01, 0x21, 0, 0}, kSecond + i * 1000000);  // second 1: 5 frames of 4 bytes
     }
     Add({0x01, 0x21}, 2 * kSecond + 5);  // second 2: 1 frame
     // Within second 2 the last whole second is second 1.
-    StatisticsSnapshot s = statistics_.Snapshot(kStart + 2 * kSecond + 500000);
+    StatisticsSnapshot s = statistics_.Snapshot(kStart + 2 * kSecond + kSecond / 2);
     EXPECT_EQ(s.now, (Rate{5, 160}));
     EXPECT_EQ(s.peak, (Rate{5, 160}));
     // Once second 2 is over it is the last whole second.
@@ -86,7 +86,7 @@ TEST_F(StatisticsOfACapture, RatesAreTheLastWholeSecondAndTheBusiestOne) {
     Add({0x01, 0x21}, 7 * kSecond);
     s = statistics_.Snapshot(kStart + 7 * kSecond + 10);
     EXPECT_EQ(s.now, (Rate{0, 0}));
-    EXPECT_EQ(s.elapsedUs, 7 * kSecond + 10);
+    EXPECT_EQ(s.elapsedNs, 7 * kSecond + 10);
 }
 
 TEST_F(StatisticsOfACapture, StartingAgainClearsEverything) {
