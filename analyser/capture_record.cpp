@@ -22,6 +22,7 @@ void CaptureRecord::Clear() {
     frames_.clear();
     bytes_ = 0;
     dropped_ = 0;
+    ++clears_;
 }
 
 bool CaptureRecord::WritePcapng(const std::filesystem::path& path,

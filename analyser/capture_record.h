@@ -33,6 +33,9 @@ class CaptureRecord final : public FrameObserver {
     const std::deque<RecordedFrame>& Frames() const { return frames_; }
     // Frames that were dropped to stay within the limit since the last Clear.
     uint64_t Dropped() const { return dropped_; }
+    // How often the record was cleared: a reader that follows it (the decoded list) knows from
+    // it that the frames it saw are gone.
+    uint64_t Clears() const { return clears_; }
 
     // Writes every frame kept to `path` as one pcapng interface named `interfaceName`, each
     // packet stamped with the frame's arrival time.
@@ -44,6 +47,7 @@ class CaptureRecord final : public FrameObserver {
     std::deque<RecordedFrame> frames_;
     size_t bytes_ = 0;
     uint64_t dropped_ = 0;
+    uint64_t clears_ = 0;
 };
 
 }  // namespace qorval::analyser

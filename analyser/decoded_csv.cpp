@@ -46,6 +46,13 @@ std::string FieldCell(const decode::DecodedFrame& frame, decode::FieldId column)
 
 }  // namespace
 
+std::string SecondsSince(uint64_t timeNs, uint64_t startNs) {
+    const uint64_t us = (timeNs > startNs ? timeNs - startNs : 0) / 1000;
+    char text[32];
+    std::snprintf(text, sizeof text, "%" PRIu64 ".%06" PRIu64, us / 1000000, us % 1000000);
+    return text;
+}
+
 std::string DecodedCsvHeader(decode::LinkProtocol link) {
     std::string header(kFixedColumns);
     for (decode::FieldId id : decode::FieldsOf(link)) {
@@ -58,11 +65,7 @@ std::string DecodedCsvHeader(decode::LinkProtocol link) {
 std::string DecodedCsvRow(const FrameFacts& facts, decode::LinkProtocol link, uint64_t timeNs,
                           uint64_t startNs) {
     std::string row = std::to_string(facts.number);
-    const uint64_t sinceStart = (timeNs > startNs ? timeNs - startNs : 0) / 1000;  // microseconds
-    char time[32];
-    std::snprintf(time, sizeof time, "%" PRIu64 ".%06" PRIu64, sinceStart / 1000000,
-                  sinceStart % 1000000);
-    AppendCell(row, time);
+    AppendCell(row, SecondsSince(timeNs, startNs));
     AppendCell(row, facts.sent ? "sent" : "received");
     AppendCell(row, std::to_string(facts.length));
     AppendCell(row, facts.result == 0 ? std::string_view("OK") : GetDataErrorText(facts.result));

@@ -16,6 +16,9 @@
 
 namespace qorval::analyser {
 
+// "12.345678": seconds from `startNs` to `timeNs` to the microsecond (0 for a time before it).
+std::string SecondsSince(uint64_t timeNs, uint64_t startNs);
+
 std::string DecodedCsvHeader(decode::LinkProtocol link);
 std::string DecodedCsvRow(const FrameFacts& facts, decode::LinkProtocol link, uint64_t timeNs,
                           uint64_t startNs);

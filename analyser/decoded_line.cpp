@@ -1,5 +1,6 @@
 #include "analyser/decoded_line.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "analyser/decode/decoded_text.h"
@@ -25,6 +26,19 @@ void AppendBracketed(std::string& line, std::string_view text) {
 
 }  // namespace
 
+void AppendDecodedWords(std::string& out, const FrameFacts& facts, decode::LinkProtocol link,
+                        std::span<const uint8_t> head) {
+    if (link == decode::LinkProtocol::Raw || facts.decoded == nullptr) {
+        const auto shown = head.first(std::min(head.size(), kDecodedLineRawBytes));
+        decode::AppendHexBytes(out, shown, kDecodedLineRawBytes);
+        if (facts.length > shown.size()) {
+            out += " ...";
+        }
+    } else {
+        decode::AppendDecodedText(out, *facts.decoded);
+    }
+}
+
 std::string DecodedFrameLine(const FrameFacts& facts, decode::LinkProtocol link,
                              std::span<const uint8_t> head, uint32_t frameCount) {
     std::string line;
@@ -34,14 +48,7 @@ std::string DecodedFrameLine(const FrameFacts& facts, decode::LinkProtocol link,
     if (facts.result != 0) {
         AppendBracketed(line, GetDataErrorText(facts.result));
     }
-    if (link == decode::LinkProtocol::Raw || facts.decoded == nullptr) {
-        decode::AppendHexBytes(line, head, kDecodedLineRawBytes);
-        if (facts.length > head.size()) {
-            line += " ...";
-        }
-    } else {
-        decode::AppendDecodedText(line, *facts.decoded);
-    }
+    AppendDecodedWords(line, facts, link, head);
     while (!line.empty() && line.back() == ' ') {
         line.pop_back();
     }

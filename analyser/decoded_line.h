@@ -19,6 +19,12 @@ namespace qorval::analyser {
 // At most this many bytes of a frame are shown on a raw link's line.
 inline constexpr size_t kDecodedLineRawBytes = 32;
 
+// What a line shows of a frame after its label, length and status: the decoded words, or on a
+// raw link (or for a frame not decoded) its first bytes in hexadecimal. `head` holds at least
+// the frame's first kDecodedLineRawBytes bytes.
+void AppendDecodedWords(std::string& out, const FrameFacts& facts, decode::LinkProtocol link,
+                        std::span<const uint8_t> head);
+
 // The line of a frame from the port. `head` holds the frame's first bytes (for a raw link).
 std::string DecodedFrameLine(const FrameFacts& facts, decode::LinkProtocol link,
                              std::span<const uint8_t> head, uint32_t frameCount);

@@ -35,6 +35,9 @@ std::string FormatStatistics(const StatisticsSnapshot& s) {
     for (size_t i = 0; i < std::size(kCountedErrors); ++i) {
         text += (i == 0 ? " " : ", ") + std::string(ErrorKindName(kCountedErrors[i])) + " " +
                 std::to_string(s.errors[i]);
+        if (kCountedErrors[i] == FrameError::Overrun) {
+            text += std::string(", abort ") + kAbortNotReported;
+        }
     }
     text += "\n  Frame types:";
     if (s.kinds.empty()) {

@@ -8,6 +8,10 @@
 
 namespace qorval::analyser {
 
+// An aborted frame never reaches the analyser: the card discards it and the port counts
+// nothing for it, so its count is shown as not reported rather than as 0.
+inline constexpr const char* kAbortNotReported = "not reported";
+
 // The name of an error kind as the statistics show it ("CRC", "overrun", ...).
 std::string_view ErrorKindName(FrameError error);
 

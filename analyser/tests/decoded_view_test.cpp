@@ -142,6 +142,42 @@ TEST_F(DecodedView, ATextInAFramesPlaceIsShownAsTextAndAHeldBlockIsDecoded) {
     EXPECT_EQ(app_->Statistics().sent.frames, 2u);  // the failed send is no frame on the line
 }
 
+// The frames' own times (as the library stamps them on arrival, here the fake's clock) place
+// them in the statistics' seconds, in the CSV and in the time column of the decoded lines.
+TEST_F(DecodedView, ArrivalTimesDriveTheRatesTheCsvAndTheTimeColumn) {
+    app_->SetWallClock([] { return fake::FakeLibrary::ArrivalNsOf(Fake().NowMs()); });
+    OpenPort();
+    app_->SetLinkProtocol(decode::LinkProtocol::Lapb);
+    app_->SetDecodedView();
+    app_->SetTimeColumn(TimeColumn::SincePrevious);
+    DecodedCsvFile csv;
+    ASSERT_TRUE(csv.Open(dir_ / "times.csv", decode::LinkProtocol::Lapb));
+    app_->SetDecodedFrameSink(&csv);
+    StartCapture();
+    const uint32_t start = Fake().NowMs();
+    for (uint32_t at : {5u, 7u, 900u, 1500u}) {  // three frames in the first second, one after
+        Fake().QueueFrame(kDriver, 1, {0x01, 0x21}, start + at);
+    }
+    Fake().AdvanceMs(1600);
+    PollFrames(4);
+    EXPECT_EQ(ui_.view.text_, "   0.600000 0004     2 B RR N(R)=1\r\n");
+    // At 1.6 s the last whole second is the first one; at 2.1 s it is the second.
+    EXPECT_EQ(app_->Statistics().now, (Rate{3, 48}));
+    EXPECT_EQ(app_->Statistics().peak, (Rate{3, 48}));
+    Fake().AdvanceMs(500);
+    EXPECT_EQ(app_->Statistics().now, (Rate{1, 16}));
+    app_->ToggleCapture();
+    app_->SetDecodedFrameSink(nullptr);
+    ASSERT_TRUE(csv.Close());
+    std::istringstream rows(ReadFile(dir_ / "times.csv"));
+    std::string row, times;
+    std::getline(rows, row);
+    while (std::getline(rows, row)) {
+        times += row.substr(row.find(',') + 1, 8) + " ";
+    }
+    EXPECT_EQ(times, "0.005000 0.007000 0.900000 1.500000 ");
+}
+
 class DecodedHeadless : public DecodedView {
   protected:
     void SetUp() override {
@@ -180,7 +216,7 @@ TEST_F(DecodedHeadless, PrintsDecodedLinesWritesTheCsvAndEndsWithTheStatistics) 
                               "  Sent: 0 frames, 0 bytes\n"),
               std::string::npos)
         << out_.str();
-    EXPECT_NE(out_.str().find("  Errors: CRC 1, overrun 0, short 0, malformed 0, other 0\n"
+    EXPECT_NE(out_.str().find("  Errors: CRC 1, overrun 0, abort not reported, short 0, malformed 0, other 0\n"
                               "  Frame types: IP 2, LMI STATUS-ENQ 1\n"),
               std::string::npos)
         << out_.str();

@@ -59,7 +59,7 @@ TEST_F(StatisticsOfACapture, CountsEachDirectionErrorsByKindAndFramesByType) {
               "  Sent: 2 frames, 10 bytes\n"
               "  Frames/s: now 0, peak 10\n"
               "  Bit rate: now 0 bit/s, peak 240 bit/s\n"
-              "  Errors: CRC 1, overrun 1, short 1, malformed 1, other 1\n"
+              "  Errors: CRC 1, overrun 1, abort not reported, short 1, malformed 1, other 1\n"
               "  Frame types: RR 4, SABM 2, I 2, UA 1\n");
 }
 
