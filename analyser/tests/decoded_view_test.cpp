@@ -7,8 +7,7 @@
 
 #include "analyser/decoded_csv.h"
 #include "analyser/frame_format.h"
-#include "analyser/headless.h"
-#include "analyser/tests/engine_fixture.h"
+#include "analyser/tests/headless_fixture.h"
 #include "platform/profile.h"
 
 namespace qorval::analyser::testing {
@@ -178,27 +177,12 @@ TEST_F(DecodedView, ArrivalTimesDriveTheRatesTheCsvAndTheTimeColumn) {
     EXPECT_EQ(times, "0.005000 0.007000 0.900000 1.500000 ");
 }
 
-class DecodedHeadless : public DecodedView {
-  protected:
-    void SetUp() override {
-        DecodedView::SetUp();
-        Fake().SetAutoAdvanceMs(1);  // --seconds passes in virtual time
-    }
-    int Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "--capture");
-        const auto parsed = ParseHeadlessArguments(args);
-        if (const auto* error = std::get_if<std::string>(&parsed)) {
-            ADD_FAILURE() << *error;
-            return -1;
-        }
-        const HeadlessEnvironment environment{dir_ / "lombex32.ini", &stop_, {}};
-        return RunHeadless(std::get<HeadlessOptions>(parsed), environment, out_, err_);
-    }
-    std::atomic<bool> stop_{false};
-    std::ostringstream out_, err_;
-};
+using DecodedHeadless = HeadlessTest;
 
 TEST_F(DecodedHeadless, PrintsDecodedLinesWritesTheCsvAndEndsWithTheStatistics) {
+    auto QueueBytes = [](std::vector<uint8_t> bytes, uint32_t result = QORVAL_OK) {
+        Fake().QueueFrame(kDriver, 1, std::move(bytes), 0, result);
+    };
     QueueBytes({0x00, 0x01, 0x03, 0x08, 0x00, 0x75, 0x95, 0x01, 0x01, 0x01, 0x03, 0x02, 0x05,
                 0x04});
     QueueBytes({0x18, 0x4B, 0x03, 0xCC, 0x45});

@@ -8,32 +8,10 @@
 #include <sstream>
 
 #include "analyser/pcapng_writer.h"
-#include "analyser/tests/engine_fixture.h"
+#include "analyser/tests/headless_fixture.h"
 
 namespace qorval::analyser::testing {
 namespace {
-
-class HeadlessTest : public EngineTest {
-  protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        Fake().SetAutoAdvanceMs(1);  // --seconds passes in virtual time
-    }
-    int Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "--capture");
-        const auto parsed = ParseHeadlessArguments(args);
-        if (const auto* error = std::get_if<std::string>(&parsed)) {
-            ADD_FAILURE() << *error;
-            return -1;
-        }
-        const HeadlessEnvironment environment{dir_ / "lombex32.ini", &stop_, {}};
-        return RunHeadless(std::get<HeadlessOptions>(parsed), environment, out_, err_);
-    }
-    std::string Path(const char* name) { return (dir_ / name).string(); }
-
-    std::atomic<bool> stop_{false};
-    std::ostringstream out_, err_;
-};
 
 TEST(HeadlessArguments, RefusesWhatItDoesNotKnow) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include "analyser/pcapng_writer.h"
+#include "analyser/window/decode/refresh_while_shown.h"
 #include "platform/window/qt_user_messages.h"
 
 namespace qorval::analyser {
@@ -83,16 +83,7 @@ DecodedFramesPane::DecodedFramesPane(CAnalyserApp& app, const CaptureRecord& rec
     connect(next, &QPushButton::clicked, this, [this] { Find(true); });
     connect(previous, &QPushButton::clicked, this, [this] { Find(false); });
     connect(find_, &QLineEdit::returnPressed, this, [this] { Find(true); });
-    refresh_.setInterval(kRefreshMs);
-    connect(&refresh_, &QTimer::timeout, this, &DecodedFramesPane::Refresh);
-    connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
-        if (visible) {
-            Refresh();
-            refresh_.start();
-        } else {
-            refresh_.stop();
-        }
-    });
+    RefreshWhileShown(*this, refresh_, kRefreshMs, [this] { Refresh(); });
 }
 
 uint64_t DecodedFramesPane::StartNs() const {

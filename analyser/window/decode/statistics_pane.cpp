@@ -6,6 +6,7 @@
 
 #include "analyser/analyser_app.h"
 #include "analyser/statistics/statistics_text.h"
+#include "analyser/window/decode/refresh_while_shown.h"
 
 namespace qorval::analyser {
 namespace {
@@ -38,16 +39,7 @@ StatisticsPane::StatisticsPane(CAnalyserApp& app, QWidget* parent)
                             table_->verticalScrollBar()->sizeHint().width());
     table_->verticalHeader()->setDefaultSectionSize(metrics.height() + 6);
     setWidget(table_);
-    refresh_.setInterval(kRefreshMs);
-    connect(&refresh_, &QTimer::timeout, this, &StatisticsPane::Refresh);
-    connect(this, &QDockWidget::visibilityChanged, this, [this](bool visible) {
-        if (visible) {
-            Refresh();
-            refresh_.start();
-        } else {
-            refresh_.stop();
-        }
-    });
+    RefreshWhileShown(*this, refresh_, kRefreshMs, [this] { Refresh(); });
 }
 
 void StatisticsPane::Refresh() {
