@@ -1,6 +1,7 @@
-// The decoded view's settings, kept in the profile's "Decode" section beside the Part's own
-// keys (which keep their meaning): whether the capture window shows decoded lines, and the link
-// protocol captures are decoded by. A filter is not kept: a capture starts showing every frame.
+// The decoded view's settings, kept in the profile's "Decode" section beside the analyser's
+// other keys (which keep their meaning): whether the capture window shows decoded lines, and
+// the link protocol captures are decoded by. A filter is not kept: a capture starts showing
+// every frame.
 #pragma once
 
 #include "analyser/decode/link_protocol.h"

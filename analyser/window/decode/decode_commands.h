@@ -1,4 +1,4 @@
-// The main window's decoding commands and panes, kept apart from the Part's own commands: the
+// The main window's decoding commands and panes, kept apart from its other commands: the
 // fourth display format "&Decoded" and the "Link &Protocol" choice in the Format menu, the
 // "Decoded &Frames" and "S&tatistics" panes in the View menu, Find Next (F3) and Find Previous
 // (Shift+F3) in the decoded frames, and "Export Decoded &List..." in the File menus.
