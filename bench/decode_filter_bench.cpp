@@ -1,10 +1,11 @@
 // The decoders and the filter against a full 20 Mbit/s line of 64-byte frames (about 35700
 // frames a second once flags, CRC and bit stuffing are counted). For each link a mix of
 // 64-byte frames that link carries is decoded and matched against a filter of three tests;
-// the counters give the frames a second one core manages and the share of a core the line's
-// rate needs (line_core_share), the rest being the processor time to spare.
+// the counters give the processor time a frame takes and the share of one core the line's rate
+// needs (line_core_percent), the rest being the processor time to spare.
 #include <benchmark/benchmark.h>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -68,13 +69,19 @@ const char* FilterOf(LinkProtocol link) {
     }
 }
 
-void Report(benchmark::State& state, uint64_t frames) {
-    state.counters["frames_per_s"] =
-        benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
-    // The share of one core 35700 frames a second take: frames a second times seconds a frame.
-    state.counters["line_core_share"] = benchmark::Counter(
-        static_cast<double>(frames) / kLineFramesPerSecond,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+double ThreadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Frames a second one core manages, the processor time a frame takes, and the share of one
+// core a full line's 35700 frames a second need (the rest is the time to spare).
+void Report(benchmark::State& state, uint64_t frames, double cpuSeconds) {
+    const double perFrame = frames != 0 ? cpuSeconds / static_cast<double>(frames) : 0;
+    state.counters["frames_per_cpu_s"] = perFrame > 0 ? 1 / perFrame : 0;
+    state.counters["cpu_ns_per_frame"] = perFrame * 1e9;
+    state.counters["line_core_percent"] = kLineFramesPerSecond * perFrame * 100;
 }
 
 // Decoding and filtering alone.
@@ -84,6 +91,7 @@ void BM_DecodeAndFilter(benchmark::State& state) {
     const FrameFilter filter = std::get<FrameFilter>(FrameFilter::Parse(FilterOf(link)));
     uint64_t count = 0;
     size_t matched = 0;
+    const double cpuStart = ThreadCpuSeconds();
     for (auto _ : state) {
         const auto& bytes = frames[count++ % frames.size()];
         const decode::DecodedFrame decoded = decode::DecodeFrame(link, bytes);
@@ -91,7 +99,7 @@ void BM_DecodeAndFilter(benchmark::State& state) {
         matched += filter.Matches(facts) ? 1 : 0;
     }
     benchmark::DoNotOptimize(matched);
-    Report(state, count);
+    Report(state, count, ThreadCpuSeconds() - cpuStart);
 }
 
 // All the decoded view does for a frame the port delivered: decode, count in the statistics,
@@ -105,6 +113,7 @@ void BM_DecodedViewPerFrame(benchmark::State& state) {
     decoding.Start(0);
     uint64_t count = 0;
     size_t characters = 0;
+    const double cpuStart = ThreadCpuSeconds();
     for (auto _ : state) {
         const auto& bytes = frames[count % frames.size()];
         decoding.OnPortFrame(bytes, false, 0, count * 28000);  // 28 us apart, as on the line
@@ -114,7 +123,7 @@ void BM_DecodedViewPerFrame(benchmark::State& state) {
         ++count;
     }
     benchmark::DoNotOptimize(characters);
-    Report(state, count);
+    Report(state, count, ThreadCpuSeconds() - cpuStart);
 }
 
 void Links(benchmark::internal::Benchmark* benchmark) {
