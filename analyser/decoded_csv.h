@@ -16,6 +16,10 @@
 
 namespace qorval::analyser {
 
+// What the command line says when the CSV file (%s) cannot be created or written.
+inline constexpr const char* kCsvNotOpened = "lombex32: could not create the CSV file %s\n";
+inline constexpr const char* kCsvNotWritten = "lombex32: could not write the CSV file %s\n";
+
 // "12.345678": seconds from `startNs` to `timeNs` to the microsecond (0 for a time before it).
 std::string SecondsSince(uint64_t timeNs, uint64_t startNs);
 

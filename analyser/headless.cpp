@@ -18,14 +18,14 @@ const char* const kHeadlessUsage =
     "usage: lombex32 --capture [--port N] [--format ascii|hex|mixed|decoded] [--log FILE] [--raw]\n"
     "                [--send FILE] [--send-first] [--macro FILE] [--seconds S] [--pcap FILE]\n"
     "                [--time off|start|previous] [--link lapb|lapb128|sdlc|sdlc128|fr|cisco|raw]\n"
+    "                [--filter EXPRESSION] [--csv FILE] [--stats]\n"
+    "       lombex32 --decode FILE [--link lapb|lapb128|sdlc|sdlc128|fr|cisco|raw]\n"
     "                [--filter EXPRESSION] [--csv FILE] [--stats]\n";
 
 namespace {
 
 constexpr const char* kLogNotOpened = "lombex32: could not open the log file %s\n";
 constexpr const char* kPcapNotOpened = "lombex32: could not create the capture file %s\n";
-constexpr const char* kCsvNotOpened = "lombex32: could not create the CSV file %s\n";
-constexpr const char* kCsvNotWritten = "lombex32: could not write the CSV file %s\n";
 constexpr const char* kPcapInterface = "Wyvel32 port %u";
 
 // Prints the capture window's text: each frame's display lines, with plain line ends. The

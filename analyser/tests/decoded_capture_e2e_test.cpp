@@ -2,9 +2,11 @@
 // captures port 2 of a driver host and answers every frame from its send file, while this test
 // plays the far end on port 1 through the port access library. LAPB with X.25 (set-up, I-frames
 // both ways with RR, an RNR, a REJ and the recovery, clearing), Frame Relay with LMI, and Cisco
-// HDLC with SLARP, each decoded line by line; and a filter that limits the lines and the log.
+// HDLC with SLARP, each decoded line by line; and a filter that limits the lines and the log,
+// live and on the capture saved to a file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -139,32 +141,34 @@ const std::vector<Step> kLapbExchange = {
     {{0x01, 0x53}, {0x01, 0x73}},                                      // DISC P / UA F
 };
 
+// How lombex32 shows the exchange on the DCE's port, and counts it.
+const std::vector<std::string> kLapbLines = {
+    "0001     2 B C SABM P",
+    "SENT     2 B R UA F",
+    "0002    12 B C I N(S)=0 N(R)=0 X.25 GFI=1 LCN=1 CALL-REQ CALLED=31101 CALLING=2345",
+    "SENT     5 A C I N(S)=0 N(R)=1 X.25 GFI=1 LCN=1 CALL-ACC",
+    "0003     2 A RR N(R)=1",
+    "SENT     2 B RNR N(R)=1",
+    "0004     2 B RR N(R)=1 P/F",
+    "SENT     2 B RR N(R)=1 P/F",
+    "0005     7 B C I N(S)=1 N(R)=1 X.25 GFI=1 LCN=1 DATA P(S)=0 P(R)=0",
+    "SENT     2 B REJ N(R)=1",
+    "0006     7 B C I N(S)=1 N(R)=1 X.25 GFI=1 LCN=1 DATA P(S)=0 P(R)=0",
+    "SENT     2 B RR N(R)=2",
+    "0007     2 B C DISC P",
+    "SENT     2 B R UA F",
+};
+const char* const kLapbCounts =
+    "  Received: 7 frames, 34 bytes\n"
+    "  Sent: 7 frames, 17 bytes\n"
+    "  Errors: CRC 0, overrun 0, abort not reported, short 0, malformed 0, other 0\n"
+    "  Frame types: I 4, RR 4, UA 2, SABM 1, RNR 1, REJ 1, DISC 1\n";
+
 TEST_F(DecodedCaptureOfAScriptedLink, LapbSetUpDataBothWaysBusyRejectAndRecoveryAndClearing) {
     const Result result = Exchange("lapb", kLapbExchange, 14);
     EXPECT_EQ(result.status, 0) << result.errors;
-    EXPECT_EQ(result.lines,
-              (std::vector<std::string>{
-                  "0001     2 B C SABM P",
-                  "SENT     2 B R UA F",
-                  "0002    12 B C I N(S)=0 N(R)=0 X.25 GFI=1 LCN=1 CALL-REQ CALLED=31101 "
-                  "CALLING=2345",
-                  "SENT     5 A C I N(S)=0 N(R)=1 X.25 GFI=1 LCN=1 CALL-ACC",
-                  "0003     2 A RR N(R)=1",
-                  "SENT     2 B RNR N(R)=1",
-                  "0004     2 B RR N(R)=1 P/F",
-                  "SENT     2 B RR N(R)=1 P/F",
-                  "0005     7 B C I N(S)=1 N(R)=1 X.25 GFI=1 LCN=1 DATA P(S)=0 P(R)=0",
-                  "SENT     2 B REJ N(R)=1",
-                  "0006     7 B C I N(S)=1 N(R)=1 X.25 GFI=1 LCN=1 DATA P(S)=0 P(R)=0",
-                  "SENT     2 B RR N(R)=2",
-                  "0007     2 B C DISC P",
-                  "SENT     2 B R UA F",
-              }));
-    EXPECT_EQ(Counts(result.statistics),
-              "  Received: 7 frames, 34 bytes\n"
-              "  Sent: 7 frames, 17 bytes\n"
-              "  Errors: CRC 0, overrun 0, abort not reported, short 0, malformed 0, other 0\n"
-              "  Frame types: I 4, RR 4, UA 2, SABM 1, RNR 1, REJ 1, DISC 1\n");
+    EXPECT_EQ(result.lines, kLapbLines);
+    EXPECT_EQ(Counts(result.statistics), kLapbCounts);
     // One CSV row a frame, numbered in the order the frames crossed the port, with the words
     // of the decoded view and a column for each field.
     ASSERT_EQ(result.csv.size(), 15u);
@@ -237,19 +241,51 @@ TEST_F(DecodedCaptureOfAScriptedLink, CiscoHdlcSlarpAddressAndKeepalives) {
               }));
 }
 
+// A CSV row without its time cell (the second).
+std::string WithoutTime(const std::string& row) {
+    const size_t time = row.find(',');
+    return row.substr(0, time) + row.substr(row.find(',', time + 1));
+}
+
 TEST_F(DecodedCaptureOfAScriptedLink, AFilterLimitsTheLinesTheLogAndTheCsvButNotTheCounts) {
     const std::filesystem::path log = prefix_.path() / "filtered.log";
-    const Result result = Exchange("lapb", kLapbExchange, 2,
-                                   {"--filter", "type == RNR || type == REJ", "--log",
-                                    log.string()});
+    const std::filesystem::path saved = prefix_.path() / "saved.pcapng";
+    const char* const filter = "type == RNR || type == REJ";
+    const Result result =
+        Exchange("lapb", kLapbExchange, 2,
+                 {"--filter", filter, "--log", log.string(), "--pcap", saved.string()});
     EXPECT_EQ(result.status, 0) << result.errors;
-    EXPECT_EQ(result.lines, (std::vector<std::string>{"SENT     2 B RNR N(R)=1",
-                                                      "SENT     2 B REJ N(R)=1"}));
+    const std::vector<std::string> filtered = {"SENT     2 B RNR N(R)=1",
+                                               "SENT     2 B REJ N(R)=1"};
+    EXPECT_EQ(result.lines, filtered);
     EXPECT_EQ(ReadText(log), "SENT     2 B RNR N(R)=1\r\r\nSENT     2 B REJ N(R)=1\r\r\n");
     ASSERT_EQ(result.csv.size(), 3u);
     EXPECT_EQ(result.csv[1].substr(0, 2), "6,");
     EXPECT_EQ(result.csv[2].substr(0, 3), "10,");
     EXPECT_NE(Counts(result.statistics).find("Received: 7 frames"), std::string::npos);
+
+    // The capture file keeps every frame: decoded again from it, the exchange reads as it did
+    // live, and the same filter picks the same frames with the same numbers.
+    const std::filesystem::path csv = prefix_.path() / "saved.csv";
+    auto decodeSaved = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = {LOMBEX32_PROGRAM, "--decode", saved.string(), "--link",
+                                         "lapb"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        ProgramRun lombex32(args, prefix_.path());
+        EXPECT_EQ(lombex32.Wait(), 0) << lombex32.Errors();
+        EXPECT_EQ(lombex32.Errors(), "");
+        return lombex32.Output();
+    };
+    const std::string whole = decodeSaved({"--stats"});
+    const size_t statistics = whole.find("Statistics (");
+    EXPECT_EQ(Lines(whole.substr(0, statistics)), kLapbLines);
+    EXPECT_EQ(Counts(whole.substr(std::min(statistics, whole.size()))), kLapbCounts);
+    EXPECT_EQ(Lines(decodeSaved({"--filter", filter, "--csv", csv.string()})), filtered);
+    const std::vector<std::string> rows = Lines(ReadText(csv));
+    ASSERT_EQ(rows.size(), result.csv.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(WithoutTime(rows[i]), WithoutTime(result.csv[i]));
+    }
 }
 
 }  // namespace

@@ -46,9 +46,13 @@ bool ProgramRun::AwaitOutput(const std::function<bool(const std::string&)>& done
     return true;
 }
 
+int ProgramRun::Wait() {
+    return program_.Wait(kGenerousBound);
+}
+
 int ProgramRun::Terminate() {
     program_.Signal(SIGTERM);
-    return program_.Wait(kGenerousBound);
+    return Wait();
 }
 
 }  // namespace qorval::analyser::testing

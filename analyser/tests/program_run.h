@@ -22,6 +22,8 @@ class ProgramRun {
     // Polls the standard output until `done` holds for it; false when the generous bound
     // passed first.
     bool AwaitOutput(const std::function<bool(const std::string&)>& done) const;
+    // The exit status of a run that ends by itself, or -1 when it did not end within the bound.
+    int Wait();
     // Sends SIGTERM (as Ctrl-C or a service manager would stop it) and returns the exit
     // status, or -1 when it did not end within the bound.
     int Terminate();
