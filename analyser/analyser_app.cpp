@@ -37,7 +37,8 @@ std::string CAnalyserApp::WithDriverInfoHint(const char* text) const {
 }
 
 MenuState CAnalyserApp::CurrentMenuState() const {
-    return MenuState{capturing_, loggingEnabled_, transmitEnabled_, parms_.display};
+    return MenuState{capturing_, loggingEnabled_, transmitEnabled_, parms_.display,
+                     decode_.decodedView};
 }
 
 void CAnalyserApp::RefreshMenu() {
@@ -71,6 +72,8 @@ bool CAnalyserApp::Startup() {
     RefreshMenu();
     platform::ProfileFile profile(profilePath_);
     view_ = viewLoaded_ = ReadViewSettings(profile);
+    decode_ = ReadDecodeSettings(profile);
+    decoding_.SetLink(decode_.link);
     return true;
 }
 
@@ -84,6 +87,7 @@ void CAnalyserApp::Shutdown(bool saveSettings) {
         platform::ProfileFile profile(profilePath_);
         WriteParms(profile, parms_);
         WriteChangedViewSettings(profile, view_, viewLoaded_);
+        WriteDecodeSettings(profile, decode_);
     }
     ClosePortHandle();
 }

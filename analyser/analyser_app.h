@@ -13,7 +13,10 @@
 #include <utility>
 #include <vector>
 
+#include "analyser/capture_decoding.h"
+#include "analyser/decode_settings.h"
 #include "analyser/frame_observer.h"
+#include "analyser/frame_time.h"
 #include "analyser/macro_step.h"
 #include "analyser/settings.h"
 #include "analyser/text_file.h"
@@ -84,15 +87,38 @@ class CAnalyserApp {
     // At most one frame into buffer: its length, 0 when none waited, or minus the length of
     // the error text put into the buffer in its place.
     int32_t ReceiveFrame(uint16_t size, uint8_t* buffer);
-    // Fills displayText with the lines of the frame.
+    // Fills displayText with the lines of the frame (the current frame's time in front when
+    // the time column is on).
     void FormatFrame(const uint8_t* bytes, uint32_t length, bool sent);
     void SetDisplayFormat(int format);
+    // Turns the time column on (relative to the start of capture or to the previous frame) or
+    // off; while capturing the current frame is shown again at once, as a format change does.
+    void SetTimeColumn(TimeColumn column);
+    TimeColumn GetTimeColumn() const { return TimeColumnFromSetting(view_.timeColumn); }
     void ToggleLogging();
     void SetLoggingOptions(const std::string& logFileName, bool rawLogging);
     // The capture window went away: capture goes on without display.
     void CaptureWindowClosed();
     // Writes out what the log, the capture file and the capture view hold in their buffers.
     void FlushOutput();
+
+    // --- Decoded view, filter and statistics (decoded_view.cpp) ---
+    // The fourth display format: one decoded line a frame. The three byte formats of
+    // SetDisplayFormat turn it off again.
+    void SetDecodedView();
+    bool DecodedView() const { return decode_.decodedView; }
+    // The link protocol frames are decoded by, from the next frame on.
+    void SetLinkProtocol(decode::LinkProtocol link);
+    decode::LinkProtocol LinkProtocolSetting() const { return decode_.link; }
+    // Shows and logs only the frames the expression matches (an empty one: every frame). A
+    // faulty expression leaves the filter as it was; its error is returned and shown in the
+    // status bar.
+    std::optional<FilterError> SetFilter(const std::string& expression);
+    const FrameFilter& Filter() const { return decoding_.Filter(); }
+    // The statistics of the capture (the latest one, after it stopped) at this moment.
+    StatisticsSnapshot Statistics() const;
+    // Receives each frame from the port that the filter lets through.
+    void SetDecodedFrameSink(DecodedFrameSink* sink) { decoding_.SetSink(sink); }
 
     // --- Transmission and macros (transmit.cpp, macro_run.cpp) ---
     void ToggleTransmit();
@@ -108,6 +134,9 @@ class CAnalyserApp {
     // How a reselection and Shutdown run the port's close, which may take seconds while the
     // frames queued leave the card; empty (at first): on the calling thread.
     void SetCloseRunner(PortCloseRunner run) { closeRunner_ = std::move(run); }
+    // The clock of sent frames, of the start of capture and of frames the library does not
+    // stamp (WallClockNs unless a test sets another).
+    void SetWallClock(std::function<uint64_t()> clock) { wallClock_ = std::move(clock); }
     const ParmsSettings& Parms() const { return parms_; }
     ParmsSettings& MutableParms() { return parms_; }
     ViewSettings& View() { return view_; }
@@ -132,6 +161,9 @@ class CAnalyserApp {
     bool LastPollIdle() const { return lastPollIdle_; }
     // Frames (received, sent or error texts) shown since capture started.
     uint64_t FramesShown() const { return framesShown_; }
+    // Arrival time (frame_time.h) of the frame shown last, and of the start of capture.
+    uint64_t CurrentArrivalNs() const { return currentArrivalNs_; }
+    uint64_t CaptureStartNs() const { return captureStartNs_; }
 
     // Port control commands need these (port_control.cpp).
     AnalyserUi& Ui() { return ui_; }
@@ -148,8 +180,14 @@ class CAnalyserApp {
     void StopCaptureWithoutPort();
     // Capture off: the capture window closes (nothing is saved) and the status says so.
     void StopCapture();
-    // Makes the frame the current one, formats it, logs it and puts it in the capture window.
+    // Makes the frame the current one, formats it, logs it and puts it in the capture window,
+    // when the filter lets it through; its time is that of the frame last taken from or put on
+    // the port (frameArrivalNs_).
     void ShowFrame(const uint8_t* frame, uint32_t length, bool sent);
+    // Formats the current frame again (a display format changed) and puts it in the window.
+    void ShowCurrentFrameAgain();
+    void FormatNumberedFrame(const uint8_t* bytes, uint32_t length, bool sent,
+                             uint32_t frameCount);
     // The receive half of a poll step: every frame waiting when it starts, or only one while
     // transmission is on (each received frame releases one send block).
     void ReceiveWaitingFrames();
@@ -157,9 +195,13 @@ class CAnalyserApp {
     void FlushIfDue();
     // Send-file mode: the next block goes out (or the text that replaced it).
     uint32_t SendFileStep();
-    // Puts the text into txFrame in place of the block (cut to the buffer) and gives its length.
+    // Puts the text into txFrame in place of the block (cut to the buffer) and gives its
+    // length; the text is shown at the time it replaced the block.
     uint32_t ReplaceTxFrame(std::string_view text);
-    void NotifyFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result);
+    // A frame was taken from the port or put on it at `arrivalNs`: its time becomes the one
+    // the display shows next, and the observer sees it.
+    void NotifyFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result,
+                     uint64_t arrivalNs);
     void CloseSendFile();
 
     AnalyserUi& ui_;
@@ -185,10 +227,19 @@ class CAnalyserApp {
     ExclusiveFile logFile_;
     uint32_t frameCount_ = 0;
     std::string displayText_;
+    std::vector<uint8_t> currentBytes_;  // a copy of the frame last shown
+    uint32_t currentFrameCount_ = 0;     // the frame number it was shown with
     const uint8_t* currentFrame_ = nullptr;
     uint32_t currentLength_ = 0;
     bool currentSent_ = false;
     CaptureView* captureView_ = nullptr;
+    // Times (frame_time.h): the frame last taken or put, the current frame and the frame shown
+    // before it (the start of capture for the first), the start of capture.
+    uint64_t frameArrivalNs_ = 0;
+    uint64_t currentArrivalNs_ = 0;
+    uint64_t previousArrivalNs_ = 0;
+    uint64_t captureStartNs_ = 0;
+    std::function<uint64_t()> wallClock_ = WallClockNs;
 
     bool transmitEnabled_ = false;
     bool sendPending_ = false;
@@ -199,6 +250,9 @@ class CAnalyserApp {
     bool stepEntered_ = true;              // the step at stepIndex is entered afresh
     const uint8_t* testBuffer_ = nullptr;  // the buffer IF statements read; null before GET/SEND
     size_t testBufferSize_ = 0;
+
+    DecodeSettings decode_;
+    CaptureDecoding decoding_;
 
     FrameObserver* frameObserver_ = nullptr;
     bool lastPollIdle_ = false;

@@ -7,6 +7,7 @@
 #include "analyser/analyser_app.h"
 #include "analyser/frame_format.h"
 #include "analyser/get_data_errors.h"
+#include "analyser/timed_read.h"
 #include "portaccess/tick_count.h"
 
 namespace qorval::analyser {
@@ -20,6 +21,9 @@ constexpr const char* kLoggingOptionsChanged = "Logging options changed. Logging
 constexpr std::array<const char*, 3> kFormatStatus = {"Setting display format to ASCII.",
                                                       "Setting display format to hexidecimal.",
                                                       "Setting display format to mixed hex/ASCII."};
+constexpr std::array<const char*, 3> kTimeColumnStatus = {
+    "Not showing frame times.", "Showing each frame's time since the start of capture.",
+    "Showing each frame's time since the frame before it."};
 
 }  // namespace
 
@@ -36,6 +40,10 @@ void CAnalyserApp::ToggleCapture() {
         framesShown_ = 0;
         currentFrame_ = nullptr;
         currentLength_ = 0;
+        captureStartNs_ = wallClock_();
+        currentArrivalNs_ = captureStartNs_;
+        previousArrivalNs_ = captureStartNs_;
+        decoding_.Start(captureStartNs_);
         if (transmitEnabled_) {
             sendPending_ = parms_.sendFirst;
         }
@@ -109,10 +117,21 @@ void CAnalyserApp::ReceiveWaitingFrames() {
 }
 
 void CAnalyserApp::ShowFrame(const uint8_t* frame, uint32_t length, bool sent) {
-    currentFrame_ = frame;
+    lastPollIdle_ = false;
+    // A frame the filter refuses is neither shown nor logged (it was counted when it was taken
+    // or sent), and the current frame stays the last one shown.
+    if (!decoding_.Show({frame, length}, sent)) {
+        return;
+    }
+    // The current frame is kept apart from the buffer it came in, which the next frame (one the
+    // filter may hide) overwrites, together with the number it was shown with.
+    currentBytes_.assign(frame, frame + length);
+    currentFrame_ = currentBytes_.data();
     currentLength_ = length;
     currentSent_ = sent;
-    lastPollIdle_ = false;
+    currentFrameCount_ = frameCount_;
+    previousArrivalNs_ = framesShown_ == 0 ? captureStartNs_ : currentArrivalNs_;
+    currentArrivalNs_ = frameArrivalNs_;
     ++framesShown_;
     FormatFrame(frame, length, sent);
     if (loggingEnabled_) {
@@ -151,6 +170,7 @@ void CAnalyserApp::FlushOutput() {
     if (frameObserver_ != nullptr) {
         frameObserver_->Flush();
     }
+    decoding_.FlushSink();
 }
 
 int32_t CAnalyserApp::ReceiveFrame(uint16_t size, uint8_t* buffer) {
@@ -167,14 +187,16 @@ int32_t CAnalyserApp::ReceiveFrame(uint16_t size, uint8_t* buffer) {
         return 0;
     }
     uint32_t length = 0;
-    const uint32_t result = QORVAL_GetData(portHandle_, buffer, size, &length);
+    uint64_t arrivalNs = 0;
+    const uint32_t result =
+        ReadTimedFrame(portHandle_, buffer, size, &length, &arrivalNs, wallClock_);
     if (PortGone(result)) {
         return 0;  // nothing came; the failure was the port's going, said once already
     }
     // The library's count is outside input: never believe more than the buffer holds.
     length = std::min<uint32_t>(length, size);
     if (length != 0 || result != QORVAL_OK) {
-        NotifyFrame({buffer, length}, false, result);
+        NotifyFrame({buffer, length}, false, result, arrivalNs);
     }
     if (result == QORVAL_OK) {
         return static_cast<int32_t>(length);
@@ -185,30 +207,59 @@ int32_t CAnalyserApp::ReceiveFrame(uint16_t size, uint8_t* buffer) {
     return -static_cast<int32_t>(n);
 }
 
-void CAnalyserApp::NotifyFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result) {
+void CAnalyserApp::NotifyFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result,
+                               uint64_t arrivalNs) {
+    frameArrivalNs_ = arrivalNs;
+    decoding_.OnPortFrame(bytes, sent, result, arrivalNs);
     if (frameObserver_ != nullptr) {
-        frameObserver_->OnFrame(bytes, sent, result);
+        frameObserver_->OnFrame({bytes, sent, result, arrivalNs});
         MarkUnflushed();
     }
 }
 
 void CAnalyserApp::FormatFrame(const uint8_t* bytes, uint32_t length, bool sent) {
-    displayText_ = bytes == nullptr
-                       ? std::string{}
-                       : FormatFrameText({bytes, length}, parms_.display, sent, frameCount_);
+    FormatNumberedFrame(bytes, length, sent, frameCount_);
+}
+
+void CAnalyserApp::FormatNumberedFrame(const uint8_t* bytes, uint32_t length, bool sent,
+                                       uint32_t frameCount) {
+    if (bytes == nullptr) {
+        displayText_.clear();
+    } else if (decode_.decodedView) {
+        displayText_ = decoding_.CurrentLine(frameCount);
+    } else {
+        displayText_ = FormatFrameText({bytes, length}, parms_.display, sent, frameCount);
+    }
+    const TimeColumn column = GetTimeColumn();
+    if (column != TimeColumn::Off && !displayText_.empty()) {
+        const uint64_t reference =
+            column == TimeColumn::SinceStart ? captureStartNs_ : previousArrivalNs_;
+        displayText_ = AddTimeColumn(displayText_, FormatTimeColumn(currentArrivalNs_, reference));
+    }
+}
+
+void CAnalyserApp::SetTimeColumn(TimeColumn column) {
+    view_.timeColumn = static_cast<int>(column);
+    ShowCurrentFrameAgain();
+    ui_.ShowStatus(kTimeColumnStatus[static_cast<size_t>(column)]);
 }
 
 void CAnalyserApp::SetDisplayFormat(int format) {
     parms_.display = format;
+    decode_.decodedView = false;
     RefreshMenu();
+    ShowCurrentFrameAgain();
+    if (format >= 0 && static_cast<size_t>(format) < kFormatStatus.size()) {
+        ui_.ShowStatus(kFormatStatus[static_cast<size_t>(format)]);
+    }
+}
+
+void CAnalyserApp::ShowCurrentFrameAgain() {
     if (capturing_) {
-        FormatFrame(currentFrame_, currentLength_, currentSent_);
+        FormatNumberedFrame(currentFrame_, currentLength_, currentSent_, currentFrameCount_);
         if (captureView_ != nullptr) {
             captureView_->ReplaceLastFrame(displayText_);
         }
-    }
-    if (format >= 0 && static_cast<size_t>(format) < kFormatStatus.size()) {
-        ui_.ShowStatus(kFormatStatus[static_cast<size_t>(format)]);
     }
 }
 

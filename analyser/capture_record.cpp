@@ -4,12 +4,12 @@
 
 namespace qorval::analyser {
 
-CaptureRecord::CaptureRecord(size_t byteLimit, std::function<uint64_t()> clockUs)
-    : byteLimit_(byteLimit), clockUs_(clockUs ? std::move(clockUs) : std::function(NowUs)) {}
+CaptureRecord::CaptureRecord(size_t byteLimit) : byteLimit_(byteLimit) {}
 
-void CaptureRecord::OnFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result) {
-    frames_.push_back(RecordedFrame{{bytes.begin(), bytes.end()}, sent, result, clockUs_()});
-    bytes_ += bytes.size();
+void CaptureRecord::OnFrame(const CapturedFrame& frame) {
+    frames_.push_back(RecordedFrame{
+        {frame.bytes.begin(), frame.bytes.end()}, frame.sent, frame.result, frame.arrivalNs});
+    bytes_ += frame.bytes.size();
     // The newest frame always stays, even one larger than the whole limit.
     while (bytes_ > byteLimit_ && frames_.size() > 1) {
         bytes_ -= frames_.front().bytes.size();
@@ -22,6 +22,7 @@ void CaptureRecord::Clear() {
     frames_.clear();
     bytes_ = 0;
     dropped_ = 0;
+    ++clears_;
 }
 
 bool CaptureRecord::WritePcapng(const std::filesystem::path& path,
@@ -32,8 +33,8 @@ bool CaptureRecord::WritePcapng(const std::filesystem::path& path,
     }
     const uint32_t interfaceId = writer.AddInterface(interfaceName);
     for (const RecordedFrame& frame : frames_) {
-        if (!WriteFramePacket(writer, interfaceId, frame.bytes, frame.sent, frame.result,
-                              frame.timestampUs)) {
+        if (!WriteFramePacket(writer, interfaceId,
+                              {frame.bytes, frame.sent, frame.result, frame.arrivalNs})) {
             return false;
         }
     }

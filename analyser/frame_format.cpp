@@ -35,8 +35,15 @@ void AppendHex(std::string& line, uint8_t byte) {
     line.append(text, sizeof text);
 }
 
-// "%04X " of the value: at least four digits, more when it needs them.
-void AppendHexNumber(std::string& line, uint32_t value) {
+// "%04X %04X " of the frame count and the offset, or "SENT %04X " of the offset.
+void AppendPrefix(std::string& line, bool sent, uint32_t frameCount, uint32_t offset) {
+    AppendFrameLabel(line, sent, frameCount);
+    AppendFrameNumber(line, offset);
+}
+
+}  // namespace
+
+void AppendFrameNumber(std::string& line, uint32_t value) {
     char text[9];
     int digits = 0;
     do {
@@ -47,17 +54,13 @@ void AppendHexNumber(std::string& line, uint32_t value) {
     line += ' ';
 }
 
-// "%04X %04X " of the frame count and the offset, or "SENT %04X " of the offset.
-void AppendPrefix(std::string& line, bool sent, uint32_t frameCount, uint32_t offset) {
+void AppendFrameLabel(std::string& line, bool sent, uint32_t frameCount) {
     if (sent) {
         line += kSentPrefix;
     } else {
-        AppendHexNumber(line, frameCount);
+        AppendFrameNumber(line, frameCount);
     }
-    AppendHexNumber(line, offset);
 }
-
-}  // namespace
 
 std::string_view ControlCharacterName(uint8_t byte) {
     return byte < kControlNames.size() ? kControlNames[byte] : std::string_view{};

@@ -14,6 +14,12 @@ enum DisplayFormat : int { kDisplayAscii = 0, kDisplayHex = 1, kDisplayMixed = 2
 // The name an ASCII display shows for a byte 0..32 ("<NUL>" ... "<SP>").
 std::string_view ControlCharacterName(uint8_t byte);
 
+// Appends "%04X " of the value (a frame number or an offset): at least four digits, more when
+// it needs them.
+void AppendFrameNumber(std::string& line, uint32_t value);
+// Appends what begins each line of a frame: "SENT " for a sent frame, else the frame number.
+void AppendFrameLabel(std::string& line, bool sent, uint32_t frameCount);
+
 // Bytes per display line of a format; formats other than 1 and 2 display as ASCII.
 size_t BytesPerLine(int format);
 

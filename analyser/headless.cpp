@@ -4,7 +4,9 @@
 #include <ostream>
 
 #include "analyser/analyser_app.h"
+#include "analyser/decoded_csv.h"
 #include "analyser/pcapng_writer.h"
+#include "analyser/statistics/statistics_text.h"
 #include "analyser/string_printf.h"
 #include "platform/console_user_messages.h"
 #include "portaccess/driver_host_hint.h"
@@ -13,8 +15,12 @@
 namespace qorval::analyser {
 
 const char* const kHeadlessUsage =
-    "usage: lombex32 --capture [--port N] [--format ascii|hex|mixed] [--log FILE] [--raw]\n"
-    "                [--send FILE] [--send-first] [--macro FILE] [--seconds S] [--pcap FILE]\n";
+    "usage: lombex32 --capture [--port N] [--format ascii|hex|mixed|decoded] [--log FILE] [--raw]\n"
+    "                [--send FILE] [--send-first] [--macro FILE] [--seconds S] [--pcap FILE]\n"
+    "                [--time off|start|previous] [--link lapb|lapb128|sdlc|sdlc128|fr|cisco|raw]\n"
+    "                [--filter EXPRESSION] [--csv FILE] [--stats]\n"
+    "       lombex32 --decode FILE [--link lapb|lapb128|sdlc|sdlc128|fr|cisco|raw]\n"
+    "                [--filter EXPRESSION] [--csv FILE] [--stats]\n";
 
 namespace {
 
@@ -100,6 +106,19 @@ std::optional<int> ParseFormat(const std::string& text) {
     return std::nullopt;
 }
 
+std::optional<int> ParseTimeColumn(const std::string& text) {
+    if (text == "off") {
+        return static_cast<int>(TimeColumn::Off);
+    }
+    if (text == "start") {
+        return static_cast<int>(TimeColumn::SinceStart);
+    }
+    if (text == "previous") {
+        return static_cast<int>(TimeColumn::SincePrevious);
+    }
+    return std::nullopt;
+}
+
 bool TimeUp(const HeadlessOptions& options, uint32_t startMs) {
     return options.seconds &&
            (GetTickCount() - startMs) / 1000 >= *options.seconds;  // whole seconds
@@ -109,6 +128,10 @@ bool TimeUp(const HeadlessOptions& options, uint32_t startMs) {
 
 std::variant<HeadlessOptions, std::string> ParseHeadlessArguments(
     const std::vector<std::string>& args) {
+    auto bad = [](const std::string& what) {
+        return std::variant<HeadlessOptions, std::string>(std::string("lombex32: ") + what +
+                                                          "\n" + kHeadlessUsage);
+    };
     HeadlessOptions options;
     bool capture = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -116,18 +139,17 @@ std::variant<HeadlessOptions, std::string> ParseHeadlessArguments(
         auto value = [&]() -> const std::string* {
             return i + 1 < args.size() ? &args[++i] : nullptr;
         };
-        auto bad = [&](const std::string& what) {
-            return std::variant<HeadlessOptions, std::string>(std::string("lombex32: ") + what +
-                                                              "\n" + kHeadlessUsage);
-        };
         if (arg == "--capture") {
             capture = true;
         } else if (arg == "--raw") {
             options.raw = true;
+        } else if (arg == "--stats") {
+            options.stats = true;
         } else if (arg == "--send-first") {
             options.sendFirst = true;
         } else if (arg == "--port" || arg == "--seconds" || arg == "--format" || arg == "--log" ||
-                   arg == "--send" || arg == "--macro" || arg == "--pcap") {
+                   arg == "--send" || arg == "--macro" || arg == "--pcap" || arg == "--time" ||
+                   arg == "--link" || arg == "--filter" || arg == "--csv") {
             const std::string* text = value();
             if (text == nullptr) {
                 return bad(arg + " needs a value");
@@ -143,9 +165,28 @@ std::variant<HeadlessOptions, std::string> ParseHeadlessArguments(
                 }
                 options.seconds = seconds;
             } else if (arg == "--format") {
+                options.decoded = *text == "decoded";
                 options.format = ParseFormat(*text);
-                if (!options.format) {
+                if (!options.format && !options.decoded) {
                     return bad("invalid format " + *text);
+                }
+            } else if (arg == "--link") {
+                options.link = decode::ParseLinkProtocol(*text);
+                if (!options.link) {
+                    return bad("invalid link " + *text);
+                }
+            } else if (arg == "--filter") {
+                auto filter = FrameFilter::Parse(*text);
+                if (const auto* error = std::get_if<FilterError>(&filter)) {
+                    return bad("invalid filter, " + error->Text());
+                }
+                options.filter = *text;
+            } else if (arg == "--csv") {
+                options.csvFile = *text;
+            } else if (arg == "--time") {
+                options.timeColumn = ParseTimeColumn(*text);
+                if (!options.timeColumn) {
+                    return bad("invalid time column " + *text);
                 }
             } else if (arg == "--log") {
                 options.logFile = *text;
@@ -185,6 +226,18 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     if (options.format) {
         app.MutableParms().display = *options.format;
     }
+    if (options.link) {
+        app.SetLinkProtocol(*options.link);
+    }
+    if (options.decoded) {
+        app.SetDecodedView();
+    }
+    if (options.filter) {
+        (void)app.SetFilter(*options.filter);  // checked with the arguments
+    }
+    if (options.timeColumn) {
+        app.View().timeColumn = *options.timeColumn;
+    }
     if (!app.SelectDriverPort()) {
         return finish(1);
     }
@@ -201,6 +254,14 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
         pcapCapture.emplace(
             pcap, pcap.AddInterface(StringPrintf(kPcapInterface, unsigned{options.port})));
         app.SetFrameObserver(&*pcapCapture);
+    }
+    DecodedCsvFile csv;
+    if (options.csvFile) {
+        if (!csv.Open(*options.csvFile, app.LinkProtocolSetting())) {
+            err << StringPrintf(kCsvNotOpened, options.csvFile->c_str());
+            return finish(1);
+        }
+        app.SetDecodedFrameSink(&csv);
     }
     if (options.logFile) {
         app.MutableParms().logFile = *options.logFile;
@@ -240,6 +301,15 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     }
     app.ToggleCapture();
     app.SetFrameObserver(nullptr);
+    app.SetDecodedFrameSink(nullptr);
+    if (options.stats) {
+        out << FormatStatistics(app.Statistics());
+        out.flush();
+    }
+    if (options.csvFile && !csv.Close()) {
+        err << StringPrintf(kCsvNotWritten, options.csvFile->c_str());
+        return finish(1);
+    }
     return finish(0);
 }
 

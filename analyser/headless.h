@@ -13,11 +13,18 @@
 #include <variant>
 #include <vector>
 
+#include "analyser/decode/link_protocol.h"
+
 namespace qorval::analyser {
 
 struct HeadlessOptions {
     uint16_t port = 1;                   // the Wyvel32 port
     std::optional<int> format;           // display format; the profile's when absent
+    bool decoded = false;                // the decoded view instead
+    std::optional<decode::LinkProtocol> link;  // the profile's when absent
+    std::optional<std::string> filter;   // show and log only the frames it matches
+    bool stats = false;                  // print the statistics at the end
+    std::optional<std::string> csvFile;  // write the decoded list as CSV
     std::optional<std::string> logFile;  // logging on, into this file
     bool raw = false;                    // raw instead of formatted log
     std::optional<std::string> sendFile;
@@ -25,6 +32,7 @@ struct HeadlessOptions {
     std::optional<std::string> macroFile;  // parse, then run in macro mode
     std::optional<uint32_t> seconds;       // stop after this long
     std::optional<std::string> pcapFile;   // also write every frame to a pcapng file
+    std::optional<int> timeColumn;         // TimeColumn; the profile's when absent
 };
 
 extern const char* const kHeadlessUsage;

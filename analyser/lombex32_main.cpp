@@ -1,6 +1,7 @@
 // lombex32: with no arguments (or only a file to open) the main window; with its flags
 // (`lombex32 --capture ...`, see docs/analyser.md) a capture from the shell. Both load the port
-// access library by its file name first.
+// access library by its file name first; `lombex32 --decode FILE` decodes a saved capture and
+// needs no library.
 #include <atomic>
 #include <csignal>
 #include <iostream>
@@ -8,6 +9,7 @@
 
 #include "analyser/headless.h"
 #include "analyser/library/port_library.h"
+#include "analyser/saved_capture_command.h"
 #include "analyser/settings.h"
 #include "platform/program_info.h"
 #ifdef LOMBEX32_WINDOW
@@ -46,6 +48,15 @@ int main(int argc, char** argv) {
         return RunAnalyserWindow(argc, argv);
     }
 #endif
+    if (AsksForSavedCapture(args)) {
+        const auto saved = ParseSavedCaptureArguments(args);
+        if (const auto* error = std::get_if<std::string>(&saved)) {
+            std::cerr << *error;
+            return 2;
+        }
+        return RunSavedCapture(std::get<SavedCaptureOptions>(saved), ProfilePath(), std::cout,
+                               std::cerr);
+    }
     const auto parsed = ParseHeadlessArguments(args);
     if (const auto* error = std::get_if<std::string>(&parsed)) {
         std::cerr << *error;

@@ -127,7 +127,8 @@ const uint8_t* CAnalyserApp::RunMacro(bool& sent, uint32_t& length) {
                         if (PortGone(put)) {
                             length = 0;
                         } else if (put == QORVAL_OK) {
-                            NotifyFrame({txFrame_.data(), length}, true, QORVAL_OK);
+                            NotifyFrame({txFrame_.data(), length}, true, QORVAL_OK,
+                                        wallClock_());
                             --step.counter;
                             step.operand2 = kSendReadNewBlock;
                         } else {

@@ -1,7 +1,5 @@
 #include "analyser/pcapng_writer.h"
 
-#include <chrono>
-
 #include "analyser/get_data_errors.h"
 #include "platform/regular_file.h"
 
@@ -15,7 +13,10 @@ constexpr uint32_t kByteOrderMagic = 0x1A2B3C4D;
 constexpr uint16_t kOptionEnd = 0;
 constexpr uint16_t kOptionComment = 1;
 constexpr uint16_t kOptionIfName = 2;
+constexpr uint16_t kOptionIfTsresol = 9;
 constexpr uint16_t kOptionEpbFlags = 2;
+// Timestamps count nanoseconds: the arrival time resolves single frames on a fast line.
+constexpr char kNanoseconds = 9;
 constexpr uint32_t kSnapLength = 65536;
 
 // Blocks are written in the machine's byte order, which the byte-order magic announces.
@@ -75,18 +76,19 @@ uint32_t PcapngWriter::AddInterface(std::string_view name) {
     Put(body, uint16_t{0});
     Put(body, kSnapLength);
     PutOption(body, kOptionIfName, name);
+    PutOption(body, kOptionIfTsresol, std::string_view(&kNanoseconds, 1));
     PutOption(body, kOptionEnd, {});
     (void)WriteBlock(kInterfaceDescriptionBlock, body);
     return interfaces_++;
 }
 
 bool PcapngWriter::WritePacket(uint32_t interfaceId, std::span<const uint8_t> bytes, uint32_t flags,
-                               std::string_view comment, uint64_t timestampUs) {
+                               std::string_view comment, uint64_t timestampNs) {
     const auto length = static_cast<uint32_t>(std::min<size_t>(bytes.size(), kSnapLength));
     std::string body;
     Put(body, interfaceId);
-    Put(body, static_cast<uint32_t>(timestampUs >> 32));
-    Put(body, static_cast<uint32_t>(timestampUs));
+    Put(body, static_cast<uint32_t>(timestampNs >> 32));
+    Put(body, static_cast<uint32_t>(timestampNs));
     Put(body, length);
     Put(body, length);
     body.append(reinterpret_cast<const char*>(bytes.data()), length);
@@ -118,24 +120,18 @@ bool PcapngWriter::Flush() {
     return file_ == nullptr || std::fflush(file_) == 0;
 }
 
-bool WriteFramePacket(PcapngWriter& writer, uint32_t interfaceId, std::span<const uint8_t> bytes,
-                      bool sent, uint32_t result, uint64_t timestampUs) {
-    uint32_t flags = sent ? PcapngWriter::kFlagOutbound : PcapngWriter::kFlagInbound;
-    if (result == 1) {  // CRC error
+bool WriteFramePacket(PcapngWriter& writer, uint32_t interfaceId, const CapturedFrame& frame) {
+    uint32_t flags = frame.sent ? PcapngWriter::kFlagOutbound : PcapngWriter::kFlagInbound;
+    if (frame.result == 1) {  // CRC error
         flags |= PcapngWriter::kFlagCrcError;
     }
-    const std::string_view comment = result != 0 ? GetDataErrorText(result) : std::string_view{};
-    return writer.WritePacket(interfaceId, bytes, flags, comment, timestampUs);
+    const std::string_view comment =
+        frame.result != 0 ? GetDataErrorText(frame.result) : std::string_view{};
+    return writer.WritePacket(interfaceId, frame.bytes, flags, comment, frame.arrivalNs);
 }
 
-uint64_t NowUs() {
-    const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::system_clock::now().time_since_epoch());
-    return static_cast<uint64_t>(now.count());
-}
-
-void PcapngCapture::OnFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result) {
-    (void)WriteFramePacket(writer_, interfaceId_, bytes, sent, result, NowUs());
+void PcapngCapture::OnFrame(const CapturedFrame& frame) {
+    (void)WriteFramePacket(writer_, interfaceId_, frame);
 }
 
 }  // namespace qorval::analyser

@@ -1,6 +1,7 @@
 // Writes frames to a pcapng capture file that packet analysers open: one interface per port,
-// each packet with its direction and error bits in the flags word and, for a frame the library
-// reported with an error, the error in a comment.
+// each packet stamped with its arrival time in nanoseconds, with its direction and error bits
+// in the flags word and, for a frame the library reported with an error, the error in a
+// comment.
 #pragma once
 
 #include <cstdint>
@@ -35,9 +36,9 @@ class PcapngWriter {
     bool Close();
     // Describes one port; packets name it by the returned id.
     uint32_t AddInterface(std::string_view name);
-    // timestampUs: microseconds since 1970.
+    // timestampNs: nanoseconds since 1970 (the interfaces' resolution).
     bool WritePacket(uint32_t interfaceId, std::span<const uint8_t> bytes, uint32_t flags,
-                     std::string_view comment, uint64_t timestampUs);
+                     std::string_view comment, uint64_t timestampNs);
     // Blocks are buffered; this (or Close) hands them to the system.
     bool Flush();
 
@@ -48,19 +49,16 @@ class PcapngWriter {
     uint32_t interfaces_ = 0;
 };
 
-// One frame of the analyser as a packet: its direction, the CRC error bit and, for a frame the
-// library reported with an error, that error's text as the comment.
-bool WriteFramePacket(PcapngWriter& writer, uint32_t interfaceId, std::span<const uint8_t> bytes,
-                      bool sent, uint32_t result, uint64_t timestampUs);
-// Microseconds since 1970, as packets are stamped.
-uint64_t NowUs();
+// One frame of the analyser as a packet at its arrival time: its direction, the CRC error bit
+// and, for a frame the library reported with an error, that error's text as the comment.
+bool WriteFramePacket(PcapngWriter& writer, uint32_t interfaceId, const CapturedFrame& frame);
 
 // Feeds the analyser's frames of one port into a writer.
 class PcapngCapture final : public FrameObserver {
   public:
     PcapngCapture(PcapngWriter& writer, uint32_t interfaceId)
         : writer_(writer), interfaceId_(interfaceId) {}
-    void OnFrame(std::span<const uint8_t> bytes, bool sent, uint32_t result) override;
+    void OnFrame(const CapturedFrame& frame) override;
     void Flush() override { (void)writer_.Flush(); }
 
   private:

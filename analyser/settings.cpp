@@ -24,6 +24,7 @@ constexpr const char* kRawLoggingKey = "RAWLOGGING";
 constexpr const char* kSettings = "Settings";
 constexpr const char* kWindowPosKey = "WindowPos";
 constexpr const char* kWordWrapKey = "WordWrap";
+constexpr const char* kTimeColumnKey = "TimeColumn";
 constexpr const char* kTabStopsKey = "TabStops";
 
 constexpr const char* kFont = "Font";
@@ -133,6 +134,7 @@ ViewSettings ReadViewSettings(platform::ProfileFile& profile) {
     ViewSettings view;
     view.wordWrap = ReadInt(profile, kSettings, kWordWrapKey, 0) != 0;
     view.tabStops = ReadInt(profile, kSettings, kTabStopsKey, view.tabStops);
+    view.timeColumn = ReadInt(profile, kSettings, kTimeColumnKey, 0);
     view.font = ReadFont(profile, kFont);
     view.printFont = ReadFont(profile, kPrintFont);
     view.header = std::string(profile.GetString(kPageSetup, kHeaderKey, view.header));
@@ -149,6 +151,9 @@ void WriteChangedViewSettings(platform::ProfileFile& profile, const ViewSettings
     }
     if (now.wordWrap != loaded.wordWrap) {
         WriteInt(profile, kSettings, kWordWrapKey, now.wordWrap ? 1 : 0);
+    }
+    if (now.timeColumn != loaded.timeColumn) {
+        WriteInt(profile, kSettings, kTimeColumnKey, now.timeColumn);
     }
     WriteChangedFont(profile, kFont, now.font, loaded.font);
     WriteChangedFont(profile, kPrintFont, now.printFont, loaded.printFont);

@@ -49,6 +49,8 @@ struct ViewSettings {
     FontSetting printFont;
     std::string header = "File: &f";
     std::string footer = "Page: &p";
+    int timeColumn = 0;  // "TimeColumn": 0 off, 1 since the start of capture, 2 since the
+                         // previous frame (frame_time.h)
 
     bool operator==(const ViewSettings&) const = default;
 };

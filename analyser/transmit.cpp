@@ -37,9 +37,11 @@ size_t CAnalyserApp::SendBlockReader(size_t maximum, uint8_t* buffer) {
 }
 
 uint32_t CAnalyserApp::ReplaceTxFrame(std::string_view text) {
+    decoding_.OnSendFailed();
     const size_t n = std::min(text.size(), txFrame_.size());
     std::memcpy(txFrame_.data(), text.data(), n);
     txLength_ = static_cast<uint32_t>(n);
+    frameArrivalNs_ = wallClock_();  // shown at the time the send failed
     return txLength_;
 }
 
@@ -59,7 +61,7 @@ uint32_t CAnalyserApp::SendFileStep() {
         } else if (put != QORVAL_OK) {
             ReplaceTxFrame(kSendError);
         } else {
-            NotifyFrame({txFrame_.data(), txLength_}, true, QORVAL_OK);
+            NotifyFrame({txFrame_.data(), txLength_}, true, QORVAL_OK, wallClock_());
         }
     }
     sendPending_ = false;

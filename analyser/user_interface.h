@@ -24,6 +24,7 @@ struct MenuState {
     bool logging = false;       // "&Enable Logging" marked
     bool transmitting = false;  // "Enable &Transmit" marked
     int displayFormat = 0;      // one of "&ASCII", "&Hex", "&Mixed" marked; other values: none
+    bool decodedView = false;   // "&Decoded" marked instead of the three byte formats
 };
 
 // The text window that shows the frames while capture runs.

@@ -2,9 +2,11 @@
 // of a fake pair that puts 64-byte frames on the line at the rate a 20 Mbit/s line carries
 // them (64 bytes, 16-bit CRC and one flag: 536 bits a frame, about 37300 frames/s). A frame
 // that finds the receiver's 100 buffers full is lost; the counters report frames sent,
-// received and lost, and the processor time per frame.
+// received and lost, and the processor time per frame. Argument 0 shows the frames in
+// hexadecimal, argument 1 decodes them as LAPB and filters them.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -46,26 +48,37 @@ double ThreadCpuSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
+// How the analyser shows the frames: in hexadecimal, or decoded as LAPB with a filter that
+// lets every other frame through (the statistics count them all).
+enum class Display : int64_t { Hex = 0, DecodedLapbFiltered = 1 };
+
 // An analyser with its settings and a formatted log in a folder of its own (removed at the
-// end): port 1 selected and hexadecimal display once Open succeeded.
-class HexLogAnalyser {
+// end): port 1 selected and the display chosen once Open succeeded.
+class LoggingAnalyser {
   public:
-    explicit HexLogAnalyser(const char* folder)
-        : dir_(std::filesystem::temp_directory_path() / folder) {
+    explicit LoggingAnalyser(const char* folder, Display display = Display::Hex)
+        : dir_(std::filesystem::temp_directory_path() / folder), display_(display) {
         std::filesystem::create_directories(dir_);
     }
-    ~HexLogAnalyser() {
+    ~LoggingAnalyser() {
         app_.Shutdown(false);
         std::filesystem::remove_all(dir_);
     }
-    HexLogAnalyser(const HexLogAnalyser&) = delete;
-    HexLogAnalyser& operator=(const HexLogAnalyser&) = delete;
+    LoggingAnalyser(const LoggingAnalyser&) = delete;
+    LoggingAnalyser& operator=(const LoggingAnalyser&) = delete;
 
     bool Open() {
         if (!app_.Startup() || !app_.SelectDriverPort()) {
             return false;
         }
         app_.MutableParms().display = 1;
+        if (display_ == Display::DecodedLapbFiltered) {
+            app_.SetLinkProtocol(qorval::analyser::decode::LinkProtocol::Lapb);
+            app_.SetDecodedView();
+            if (app_.SetFilter("ns == 1 || ns == 3 || ns == 5 || ns == 7 || error")) {
+                return false;
+            }
+        }
         app_.MutableParms().logFile = (dir_ / "capture.log").string();
         app_.ToggleLogging();
         return app_.LoggingEnabled();
@@ -75,17 +88,27 @@ class HexLogAnalyser {
 
   private:
     const std::filesystem::path dir_;
+    const Display display_;
     QuietUi ui_;
     CAnalyserApp app_{ui_, dir_ / "lombex32.ini"};
 };
 
-// The 64-byte frame both benchmarks send; its first byte is set to a count before each send.
+// The 64-byte frame both benchmarks send; its counter byte is set to a count before each send.
+// Decoded, it is a LAPB I-frame with an X.25 data packet, and the count is its N(S) and N(R).
 std::vector<uint8_t> PatternFrame() {
     std::vector<uint8_t> frame(64);
     for (size_t i = 0; i < frame.size(); ++i) {
         frame[i] = static_cast<uint8_t>(i * 7);
     }
+    const uint8_t lapbHeader[] = {0x01, 0x00, 0x10, 0x01, 0x00};
+    std::copy(std::begin(lapbHeader), std::end(lapbHeader), frame.begin());
     return frame;
+}
+constexpr size_t kCounterAt = 1;
+
+// The control field of an I-frame with N(S) and N(R) both the count (modulo 8).
+uint8_t Counter(uint32_t count) {
+    return static_cast<uint8_t>(((count & 7) << 5) | ((count & 7) << 1));
 }
 
 constexpr double kLineBitsPerSecond = 20e6;
@@ -103,7 +126,7 @@ void BM_CaptureAtFullLineRate(benchmark::State& state) {
     fake.ConnectPair(QORVAL_DRIVER_WYVEL32, 1, 2);
     qorval::SetTickSource(nullptr);  // real time for the poll loop
 
-    HexLogAnalyser analyser("lombex32-bench");
+    LoggingAnalyser analyser("lombex32-bench", static_cast<Display>(state.range(0)));
     if (!analyser.Open()) {
         state.SkipWithError("no port");
         return;
@@ -128,7 +151,7 @@ void BM_CaptureAtFullLineRate(benchmark::State& state) {
             const auto due = std::min<uint64_t>(kFramesPerBurst,
                                                 static_cast<uint64_t>(elapsed * framesPerSecond));
             for (; burst < due; ++burst) {
-                frame[0] = static_cast<uint8_t>(burst);
+                frame[kCounterAt] = Counter(burst);
                 (void)QORVAL_PutData(sender, frame.data(), static_cast<uint32_t>(frame.size()));
             }
             const double pollStart = ThreadCpuSeconds();
@@ -159,11 +182,16 @@ void BM_CaptureAtFullLineRate(benchmark::State& state) {
     state.counters["cpu_share_spinning"] = wallSeconds > 0 ? cpuSeconds / wallSeconds : 0;
     (void)QORVAL_PortClose(sender);
 }
-BENCHMARK(BM_CaptureAtFullLineRate)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CaptureAtFullLineRate)
+    ->Arg(static_cast<int64_t>(Display::Hex))
+    ->Arg(static_cast<int64_t>(Display::DecodedLapbFiltered))
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 // The tool's own cost: how many frames a second the poll step takes from the fake library when
-// frames are always waiting (1000 queued at a time), each formatted in hexadecimal, logged and
-// written to a capture file, as `lombex32 --capture --log --pcap` does. The fake's own work
+// frames are always waiting (1000 queued at a time), each formatted in hexadecimal (argument 0)
+// or decoded and filtered (argument 1), logged and written to a capture file, as
+// `lombex32 --capture --log --pcap` does. The fake's own work
 // (its lock and call log) is included, so the engine alone is faster still.
 void BM_PollStepFromFakeLibrary(benchmark::State& state) {
     auto& fake = qorval::fake::FakeLibrary::Instance();
@@ -173,7 +201,7 @@ void BM_PollStepFromFakeLibrary(benchmark::State& state) {
     port_spec.rx_buffers = 1000;
     fake.AddPort(port_spec);
     qorval::SetTickSource(nullptr);
-    HexLogAnalyser analyser("lombex32-bench-poll");
+    LoggingAnalyser analyser("lombex32-bench-poll", static_cast<Display>(state.range(0)));
     if (!analyser.Open()) {
         state.SkipWithError("no port");
         return;
@@ -194,7 +222,7 @@ void BM_PollStepFromFakeLibrary(benchmark::State& state) {
         state.PauseTiming();
         fake.ClearCallLog();
         for (int i = 0; i < kQueued; ++i) {
-            frame[0] = static_cast<uint8_t>(i);
+            frame[kCounterAt] = Counter(static_cast<uint32_t>(i));
             fake.QueueFrame(QORVAL_DRIVER_WYVEL32, 1, frame);
         }
         state.ResumeTiming();
@@ -209,7 +237,11 @@ void BM_PollStepFromFakeLibrary(benchmark::State& state) {
     app.ToggleCapture();
     app.SetFrameObserver(nullptr);
 }
-BENCHMARK(BM_PollStepFromFakeLibrary)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PollStepFromFakeLibrary)
+    ->Arg(static_cast<int64_t>(Display::Hex))
+    ->Arg(static_cast<int64_t>(Display::DecodedLapbFiltered))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -153,6 +153,11 @@ uint32_t QORVAL_SetPortState(QORVAL_HANDLE handle, const PortState* state);
 /* At most one frame; returns at once with length 0 when nothing arrived. An error result may
  * come with length > 0 (the frame's bytes, e.g. with a CRC error). */
 uint32_t QORVAL_GetData(QORVAL_HANDLE handle, uint8_t* buffer, uint16_t size, uint32_t* length);
+/* QORVAL_GetData that also gives the time the frame arrived: nanoseconds since 1970 (UTC) at
+ * which its closing flag reached the port, as the driver host stamps it, or the time the
+ * library received it when the host has no stamp; 0 when no frame was delivered. */
+uint32_t QORVAL_GetDataTimed(QORVAL_HANDLE handle, uint8_t* buffer, uint16_t size,
+                             uint32_t* length, uint64_t* arrivalNs);
 /* One frame of at most the largest transmit frame, queued for sending. */
 uint32_t QORVAL_PutData(QORVAL_HANDLE handle, const uint8_t* data, uint32_t length);
 uint32_t QORVAL_GetBufferCount(QORVAL_HANDLE handle, uint16_t* framesWaiting, uint16_t* txBuffersFree);

@@ -112,6 +112,9 @@ bool SimCard::FetchBuffer(bool receive) {
         return false;
     }
     WriteEntryWord(ch.entry, kEntryCount, 0);
+    if (receive) {
+        rx_frame_ends_.erase(ch.entry);  // the entry holds a new buffer from now on
+    }
     ch.link = entry.link;
     ch.buffer = entry.buffer;
     ch.position = 0;
@@ -171,6 +174,7 @@ bool SimCard::StoreFrame(const std::vector<uint8_t>& bytes, uint16_t status) {
         ch.position += take;
         stored += take;
         if (stored == total) {
+            rx_frame_ends_[ch.entry] = now_ns_;  // the closing flag's time, for the host
             CloseReceiveBuffer(status, total);
             return true;
         }
@@ -178,6 +182,27 @@ bool SimCard::StoreFrame(const std::vector<uint8_t>& bytes, uint16_t status) {
         CloseReceiveBuffer(0, std::min(total, stored + kReceiverLead));
     }
     return false;
+}
+
+void SimCard::NoteEntriesGivenBack(uint32_t address, size_t length) {
+    // Only entries whose count word (+4, two bytes) the write touched can have been given back.
+    auto it = rx_frame_ends_.lower_bound(address > kEntryCount + 1 ? address - kEntryCount - 1 : 0);
+    while (it != rx_frame_ends_.end() && it->first + kEntryCount < address + length) {
+        const uint32_t count_at = it->first + kEntryCount;
+        if (count_at + 2 <= address || Le16(memory_.data() + count_at) == 0) {
+            ++it;
+            continue;
+        }
+        const uint64_t arrival_ns = it->second;
+        it = rx_frame_ends_.erase(it);
+        if (frame_taken_) {
+            frame_taken_(arrival_ns);
+        }
+    }
+}
+
+void SimCard::SetFrameTakenHandler(std::function<void(uint64_t arrival_ns)> handler) {
+    frame_taken_ = std::move(handler);
 }
 
 }  // namespace qorval::sim

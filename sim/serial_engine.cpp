@@ -37,7 +37,7 @@ bool Enabled(uint16_t mode) {
 
 // ---- Transmitter ----
 
-void SimCard::TryStartTransmit() {
+void SimCard::TryStartTransmit(uint64_t start_ns) {
     if (tx_active_ || !chip_.tx_dma.running || !Enabled(chip_.tmr) ||
         (chip_.cmr & reg::kCmrTxModeMask) != reg::kCmrTxHdlc) {
         return;
@@ -50,19 +50,10 @@ void SimCard::TryStartTransmit() {
         return;
     }
     const DmaChannel& ch = chip_.tx_dma;
-    LineFrame frame;
-    frame.wire.assign(memory_.begin() + ch.buffer, memory_.begin() + ch.buffer + ch.count);
-    if (chip_.msb_first) {
-        std::transform(frame.wire.begin(), frame.wire.end(), frame.wire.begin(), ReverseBits);
-    }
-    const std::vector<uint8_t> check =
-        FrameCheck(CrcFromMode(chip_.tmr), (chip_.tmr & reg::kModeCrcPresetOnes) != 0, frame.wire);
-    frame.wire.insert(frame.wire.end(), check.begin(), check.end());
-    frame.check_bytes = check.size();
-    frame.encoding = chip_.tmr & reg::kModeEncodingMask;
+    LineFrame frame = TransmitFrameOf(std::span(memory_).subspan(ch.buffer, ch.count));
     const uint64_t duration =
         clocked_ ? BitsToNanoseconds(FrameBitsOnLine(chip_.ccr, frame.wire), rate) : 0;
-    frame.end_ns = now_ns_ + duration;
+    frame.end_ns = start_ns + duration;
 
     tx_fault_status_ = 0;
     if (tx_underruns_to_inject_ > 0) {
@@ -75,6 +66,28 @@ void SimCard::TryStartTransmit() {
     frame.aborted = tx_fault_status_ != 0;
     tx_frame_ = std::move(frame);
     tx_active_ = true;
+}
+
+LineFrame SimCard::TransmitFrameOf(std::span<const uint8_t> data) const {
+    LineFrame frame;
+    frame.wire.assign(data.begin(), data.end());
+    if (chip_.msb_first) {
+        std::transform(frame.wire.begin(), frame.wire.end(), frame.wire.begin(), ReverseBits);
+    }
+    const std::vector<uint8_t> check =
+        FrameCheck(CrcFromMode(chip_.tmr), (chip_.tmr & reg::kModeCrcPresetOnes) != 0, frame.wire);
+    frame.wire.insert(frame.wire.end(), check.begin(), check.end());
+    frame.check_bytes = check.size();
+    frame.encoding = chip_.tmr & reg::kModeEncodingMask;
+    return frame;
+}
+
+uint64_t SimCard::FrameNanosecondsOnLine(std::span<const uint8_t> data) const {
+    const double rate = TransmitBitRate();
+    if (!clocked_ || rate <= 0.0) {
+        return 0;
+    }
+    return BitsToNanoseconds(FrameBitsOnLine(chip_.ccr, TransmitFrameOf(data).wire), rate);
 }
 
 void SimCard::FinishTransmit() {
@@ -91,7 +104,7 @@ void SimCard::FinishTransmit() {
     ch.entry = ch.link;
     ch.have_buffer = false;
     DmaStatus(false, reg::kDmrEndOfBuffer);
-    TryStartTransmit();
+    TryStartTransmit(now_ns_);
     NotifyOutputChange(before);  // after the next frame started: no gap between frames
 }
 
@@ -222,7 +235,7 @@ void SimCard::PurgeReceiver() {
 
 void SimCard::Kick() {
     const ModemOutputs before = GetModemOutputs();
-    TryStartTransmit();
+    TryStartTransmit(present_ ? std::max(now_ns_, present_()) : now_ns_);
     NotifyOutputChange(before);
 }
 
@@ -311,6 +324,10 @@ bool SimCard::RunUntilIdle(uint64_t limit_nanoseconds) {
 
 void SimCard::SetInterruptHandler(std::function<void()> handler) {
     interrupt_handler_ = std::move(handler);
+}
+
+void SimCard::SetPresentTime(std::function<uint64_t()> present) {
+    present_ = std::move(present);
 }
 
 void SimCard::SetTransmitSink(std::function<void(const LineFrame&)> sink) {

@@ -32,6 +32,7 @@ void SimCard::ResetBoard() {
     board_[board::kPciSetup] = 0;
     const ModemOutputs before = GetModemOutputs();
     chip_ = IuscState{};
+    rx_frame_ends_.clear();  // the lists are built afresh after a reset
     misr_pins_.fetch_and(static_cast<uint16_t>(~reg::kMisrLatchMask), std::memory_order_relaxed);
     OnChipReset();
     reset_done_ = false;
@@ -136,6 +137,9 @@ void SimCard::WindowWrite(uint16_t offset, const uint8_t* host, size_t length, c
     uint32_t address = 0;
     const size_t reach = ResolveWindow(offset, length, what, &address);
     std::memcpy(memory_.data() + address, host, reach);
+    if (reach != 0 && !rx_frame_ends_.empty()) {
+        NoteEntriesGivenBack(address, reach);
+    }
 }
 
 uint16_t SimCard::ReadWindow16(uint16_t offset) {

@@ -137,12 +137,30 @@ class SimCard : public wyvel32::Hardware {
     // driver's interrupt service routine.
     void SetInterruptHandler(std::function<void()> handler);
 
+    // Receive time stamps: the card notes, in the receive entry a frame ended in, the card time
+    // at which the frame's closing flag arrived, and reports that time when the host gives the
+    // entry back (a write that leaves its count word non-zero): the frame has been taken out
+    // of card memory, or thrown away when the host builds its list afresh. Entries given back
+    // without a frame ending in them (a buffer the frame only filled) and entries after a
+    // board reset report nothing. Called under the card's lock, on the thread that made the
+    // write.
+    void SetFrameTakenHandler(std::function<void(uint64_t arrival_ns)> handler);
+    // The present instant in card time, for a card stepped in real time. When set, a frame the
+    // driver starts on an idle transmitter starts at this instant rather than at the card's
+    // last step, which may lie a while back (nothing was due); back-to-back frames still follow
+    // each other without a gap.
+    void SetPresentTime(std::function<uint64_t()> present);
+
     // The line side of the channel.
     void SetTransmitSink(std::function<void(const LineFrame&)> sink);  // frames sent
     void Receive(LineFrame frame);  // a frame arriving; handled when the clock reaches end_ns
     void SetClocked(bool clocked);  // false (default): frames take no time on the line
     void SetClockInputs(const ClockInputs& clocks);
     double TransmitBitRate() const;  // bits per second the clock programme gives, 0: no clock
+    // How long the transmitter would keep the line busy with a frame of these bytes under the
+    // current programme (preamble, flags, frame check, bit stuffing); 0 on a line that is not
+    // clocked or has no clock.
+    uint64_t FrameNanosecondsOnLine(std::span<const uint8_t> data) const;
     IdleLine LineIdle() const;
     const ChannelStatistics& Statistics() const { return stats_; }
 
@@ -170,6 +188,9 @@ class SimCard : public wyvel32::Hardware {
     size_t ResolveWindow(uint16_t offset, size_t length, const char* what, uint32_t* address);
     void WindowRead(uint16_t offset, uint8_t* host, size_t length, const char* what);
     void WindowWrite(uint16_t offset, const uint8_t* host, size_t length, const char* what);
+    // Reports the stamps of receive entries whose count word the write at card `address` gave
+    // back (SetFrameTakenHandler).
+    void NoteEntriesGivenBack(uint32_t address, size_t length);
 
     // IUSC window (iusc_window.cpp).
     uint16_t ComposeRead16(uint8_t offset) const;  // what a read returns, no side effects
@@ -207,13 +228,19 @@ class SimCard : public wyvel32::Hardware {
     void DmaStatus(bool receive, uint8_t bits);
     void CloseReceiveBuffer(uint16_t status, uint32_t counted);
     bool StoreFrame(const std::vector<uint8_t>& bytes, uint16_t status);
+    // Receive entries in which a frame ended and that the host has not given back yet: entry
+    // address -> card time of the frame's closing flag.
+    std::map<uint32_t, uint64_t> rx_frame_ends_;
+    std::function<void(uint64_t)> frame_taken_;
 
     // Serial engines (serial_engine.cpp).
     void PurgeReceiver();
     void Kick();  // lets the engines act on a register change at the current time
     void OnChipReset();
     void ClearLineFaults();
-    void TryStartTransmit();
+    void TryStartTransmit(uint64_t start_ns);
+    // The bytes as the transmitter puts them on the line: bit order applied, frame check added.
+    LineFrame TransmitFrameOf(std::span<const uint8_t> data) const;
     void FinishTransmit();
     void CutOffTransmit();
     void Deliver(const LineFrame& frame);
@@ -262,6 +289,7 @@ class SimCard : public wyvel32::Hardware {
     void DrainInbox();
     uint64_t NextLocalEventTime() const;  // without frames still in the inbox
     std::function<void(const LineFrame&)> transmit_sink_;
+    std::function<uint64_t()> present_;
     bool clocked_ = false;
     ClockInputs clocks_;
     ChannelStatistics stats_;

@@ -83,6 +83,10 @@ bool PortLibraryModule::Load(const std::string& fileName) {
     }
     QORVAL_PORT_LIBRARY_FUNCTIONS(QORVAL_RESOLVE)
 #undef QORVAL_RESOLVE
+#define QORVAL_RESOLVE_OPTIONAL(name) \
+    functions_.name = reinterpret_cast<decltype(functions_.name)>(dlsym(handle_, #name));
+    QORVAL_PORT_LIBRARY_OPTIONAL_FUNCTIONS(QORVAL_RESOLVE_OPTIONAL)
+#undef QORVAL_RESOLVE_OPTIONAL
     return true;
 }
 

@@ -26,9 +26,14 @@ namespace qorval::analyser {
     X(QORVAL_SetNodeAddress)             \
     X(QORVAL_TransmitCommChar)
 
+// Functions a library of an earlier release may lack: a missing one is null, and the call
+// falls back on what the library has (QORVAL_GetDataTimed: QORVAL_GetData without a time).
+#define QORVAL_PORT_LIBRARY_OPTIONAL_FUNCTIONS(X) X(QORVAL_GetDataTimed)
+
 struct PortLibraryFunctions {
 #define QORVAL_DECLARE_POINTER(name) decltype(&::name) name = nullptr;
     QORVAL_PORT_LIBRARY_FUNCTIONS(QORVAL_DECLARE_POINTER)
+    QORVAL_PORT_LIBRARY_OPTIONAL_FUNCTIONS(QORVAL_DECLARE_POINTER)
 #undef QORVAL_DECLARE_POINTER
 };
 
@@ -46,7 +51,8 @@ class PortLibraryModule {
     PortLibraryModule& operator=(const PortLibraryModule&) = delete;
 
     // Loads the library and finds every function; false with the message box text in Error()
-    // when it cannot be loaded or lacks a function (nothing stays loaded then).
+    // when it cannot be loaded or lacks a function that is not optional (nothing stays loaded
+    // then).
     [[nodiscard]] bool Load(const std::string& fileName = kFileName);
     const std::string& Error() const { return error_; }
     const PortLibraryFunctions& Functions() const { return functions_; }

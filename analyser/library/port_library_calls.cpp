@@ -27,6 +27,7 @@ void UsePortLibrary(const PortLibraryFunctions* functions) {
 }  // namespace qorval::analyser
 
 using qorval::analyser::Call;
+using qorval::analyser::g_functions;
 using qorval::analyser::PortLibraryFunctions;
 
 extern "C" {
@@ -51,6 +52,16 @@ uint32_t QORVAL_SetPortState(QORVAL_HANDLE handle, const PortState* state) {
 }
 uint32_t QORVAL_GetData(QORVAL_HANDLE handle, uint8_t* buffer, uint16_t size, uint32_t* length) {
     return Call(&PortLibraryFunctions::QORVAL_GetData, handle, buffer, size, length);
+}
+uint32_t QORVAL_GetDataTimed(QORVAL_HANDLE handle, uint8_t* buffer, uint16_t size,
+                             uint32_t* length, uint64_t* arrivalNs) {
+    const PortLibraryFunctions* functions = g_functions.load(std::memory_order_acquire);
+    if (functions != nullptr && functions->QORVAL_GetDataTimed == nullptr && arrivalNs != nullptr) {
+        *arrivalNs = 0;  // a library without the call: the frame comes without its time
+        return Call(&PortLibraryFunctions::QORVAL_GetData, handle, buffer, size, length);
+    }
+    return Call(&PortLibraryFunctions::QORVAL_GetDataTimed, handle, buffer, size, length,
+                arrivalNs);
 }
 uint32_t QORVAL_PutData(QORVAL_HANDLE handle, const uint8_t* data, uint32_t length) {
     return Call(&PortLibraryFunctions::QORVAL_PutData, handle, data, length);

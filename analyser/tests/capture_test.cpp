@@ -54,7 +54,7 @@ TEST_F(CaptureTest, ReadErrorsAreShownAndCountedAsFrames) {
     EXPECT_EQ(ui_.view.text_.substr(0, 25), "0001 0000 43 52 43 20 65 ");
 
     Queue("x");
-    Fake().FailNext("QORVAL_GetData", 99);
+    Fake().FailNext("QORVAL_GetDataTimed", 99);
     PollFrames(2);
     EXPECT_EQ(app_->FrameCount(), 2u);
     EXPECT_NE(ui_.view.text_.find("55 6E 6B 6E"), std::string::npos);  // "Unkn"

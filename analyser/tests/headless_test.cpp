@@ -10,37 +10,11 @@
 #include <sstream>
 
 #include "analyser/pcapng_writer.h"
-#include "analyser/tests/engine_fixture.h"
+#include "analyser/tests/headless_fixture.h"
 #include "platform/testing/fifo_watchdog.h"
 
 namespace qorval::analyser::testing {
 namespace {
-
-class HeadlessTest : public EngineTest {
-  protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        Fake().SetAutoAdvanceMs(1);  // --seconds passes in virtual time
-        // What the run says about a missing driver host looks at this prefix: none runs here.
-        ::setenv("QORVAL_PREFIX", dir_.c_str(), 1);
-        profile_ = dir_ / "lombex32.ini";
-    }
-    int Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "--capture");
-        const auto parsed = ParseHeadlessArguments(args);
-        if (const auto* error = std::get_if<std::string>(&parsed)) {
-            ADD_FAILURE() << *error;
-            return -1;
-        }
-        const HeadlessEnvironment environment{profile_, &stop_, {}};
-        return RunHeadless(std::get<HeadlessOptions>(parsed), environment, out_, err_);
-    }
-    std::string Path(const char* name) { return (dir_ / name).string(); }
-
-    std::atomic<bool> stop_{false};
-    std::ostringstream out_, err_;
-    std::filesystem::path profile_;
-};
 
 TEST(HeadlessArguments, RefusesWhatItDoesNotKnow) {
     const std::pair<std::vector<std::string>, const char*> cases[] = {
@@ -49,6 +23,7 @@ TEST(HeadlessArguments, RefusesWhatItDoesNotKnow) {
         {{"--capture", "--format", "octal"}, "invalid format octal"},
         {{"--capture", "--seconds", "-1"}, "invalid seconds -1"},
         {{"--capture", "--bogus"}, "unknown argument --bogus"},
+        {{"--capture", "--time", "soon"}, "invalid time column soon"},
         {{"--port", "1"}, "usage: lombex32 --capture"},
     };
     for (const auto& [args, text] : cases) {
@@ -77,6 +52,17 @@ TEST_F(HeadlessTest, PrintsEachFrameAsTheCaptureWindowShowsIt) {
               "0002 0010 44 61 74 61 21 \n");
     EXPECT_EQ(err_.str(), "");
     EXPECT_FALSE(std::filesystem::exists(dir_ / "lombex32.ini"));  // the profile is left alone
+}
+
+TEST_F(HeadlessTest, TimeColumnShowsWhenEachFrameArrived) {
+    Fake().QueueFrame(kDriver, 1, Bytes("AB"), 2);
+    Fake().QueueFrame(kDriver, 1, Bytes("CD"), 9);
+    EXPECT_EQ(Run({"--format", "hex", "--time", "previous", "--seconds", "1"}), 0);
+    const std::string out = out_.str();
+    const size_t second = out.find('\n') + 1;
+    EXPECT_EQ(out.substr(second), "   0.007000 0002 0000 43 44 \n");
+    // The first against the start of capture, by the machine's own clock: only its place.
+    EXPECT_TRUE(out.substr(0, second).ends_with(" 0001 0000 41 42 \n")) << out;
 }
 
 TEST_F(HeadlessTest, SendFileAndRawLog) {

@@ -55,10 +55,10 @@ TEST_F(PollStepTest, EveryWaitingFrameIsTakenInOneStepInOrder) {
     ASSERT_EQ(calls.size(), 500u);
     for (size_t i = 0; i < calls.size(); i += 2) {
         EXPECT_TRUE(calls[i].starts_with("QORVAL_GetBufferCount(")) << i;
-        EXPECT_TRUE(calls[i + 1].starts_with("QORVAL_GetData(")) << i;
+        EXPECT_TRUE(calls[i + 1].starts_with("QORVAL_GetDataTimed(")) << i;
     }
     app_->PollStep();  // nothing more waiting: one count, no read
-    EXPECT_EQ(Count(Fake().CallLog(), "QORVAL_GetData"), 250u);
+    EXPECT_EQ(Count(Fake().CallLog(), "QORVAL_GetDataTimed"), 250u);
     app_->ToggleCapture();
     EXPECT_EQ(ReadFile(Log()), expected);
 }
@@ -98,7 +98,7 @@ TEST_F(PollStepTest, WithTransmissionOnEachReceivedFrameIsAnsweredBeforeTheNextI
 
 class CountingObserver final : public FrameObserver {
   public:
-    void OnFrame(std::span<const uint8_t>, bool, uint32_t) override { ++frames; }
+    void OnFrame(const CapturedFrame&) override { ++frames; }
     void Flush() override { ++flushes; }
     int frames = 0, flushes = 0;
 };

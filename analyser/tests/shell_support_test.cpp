@@ -51,18 +51,17 @@ TEST(RecentFileList, IgnoresEmptyAndRepeatedEntriesOfAHandEditedProfile) {
 }
 
 TEST(CaptureRecord, DropsTheOldestFramesBeyondItsLimitButKeepsTheNewest) {
-    uint64_t now = 1000;
-    CaptureRecord record(10, [&] { return now++; });
+    CaptureRecord record(10);
     const std::vector<uint8_t> four(4, 0xAA), twelve(12, 0xBB);
-    record.OnFrame(four, false, 0);
-    record.OnFrame(four, true, 0);
+    record.OnFrame({four, false, 0, 1000});
+    record.OnFrame({four, true, 0, 1001});
     ASSERT_EQ(record.Frames().size(), 2u);
-    record.OnFrame(four, false, 1);  // 12 bytes: the first frame goes
+    record.OnFrame({four, false, 1, 1002});  // 12 bytes: the first frame goes
     ASSERT_EQ(record.Frames().size(), 2u);
     EXPECT_TRUE(record.Frames().front().sent);
     EXPECT_EQ(record.Frames().back().result, 1u);
-    EXPECT_EQ(record.Frames().back().timestampUs, 1002u);
-    record.OnFrame(twelve, false, 0);  // larger than the limit alone: it stays
+    EXPECT_EQ(record.Frames().back().arrivalNs, 1002u);
+    record.OnFrame({twelve, false, 0, 1003});  // larger than the limit alone: it stays
     ASSERT_EQ(record.Frames().size(), 1u);
     EXPECT_EQ(record.Frames().front().bytes, twelve);
     EXPECT_EQ(record.Dropped(), 3u);
@@ -71,28 +70,47 @@ TEST(CaptureRecord, DropsTheOldestFramesBeyondItsLimitButKeepsTheNewest) {
     EXPECT_EQ(record.Dropped(), 0u);
 }
 
-TEST(CaptureRecord, WritesEveryFrameAsAPacketWithItsDirectionAndError) {
-    const auto dir = MakeTempDir();
-    CaptureRecord record(CaptureRecord::kDefaultByteLimit, [] { return uint64_t{5}; });
-    record.OnFrame(Bytes("\x03\x13hello"), false, 0);
-    record.OnFrame(Bytes("\x01\x11"), true, 0);
-    record.OnFrame(Bytes("bad"), false, 1);
-    ASSERT_TRUE(record.WritePcapng(dir / "c.pcapng", "Wyvel32 port 1"));
-    const std::string file = ReadFile(dir / "c.pcapng");
-    // Section header, interface, three enhanced packet blocks (type 6).
-    size_t packets = 0;
-    for (size_t at = 0; at + 8 <= file.size();) {
+// The blocks of a pcapng file written in this machine's byte order: type and body.
+std::vector<std::pair<uint32_t, std::string>> PcapngBlocks(const std::string& file) {
+    std::vector<std::pair<uint32_t, std::string>> blocks;
+    for (size_t at = 0; at + 12 <= file.size();) {
         uint32_t type = 0, length = 0;
         std::memcpy(&type, file.data() + at, 4);
         std::memcpy(&length, file.data() + at + 4, 4);
-        ASSERT_GE(length, 12u);
-        packets += type == 6 ? 1 : 0;
+        if (length < 12 || at + length > file.size()) {
+            ADD_FAILURE() << "a block of " << length << " bytes at " << at;
+            break;
+        }
+        blocks.emplace_back(type, file.substr(at + 8, length - 12));
         at += length;
     }
-    EXPECT_EQ(packets, 3u);
-    EXPECT_NE(file.find("hello"), std::string::npos);
-    EXPECT_NE(file.find("CRC error on GetData!"), std::string::npos);
-    EXPECT_NE(file.find("Wyvel32 port 1"), std::string::npos);
+    return blocks;
+}
+
+TEST(CaptureRecord, WritesEveryFrameAsAPacketAtItsArrivalTimeWithItsDirectionAndError) {
+    const auto dir = MakeTempDir();
+    CaptureRecord record;
+    const uint64_t arrival = 1'700'000'000'123'456'789;  // nanoseconds since 1970
+    record.OnFrame({Bytes("\x03\x13hello"), false, 0, arrival});
+    record.OnFrame({Bytes("\x01\x11"), true, 0, arrival + 28'000});
+    record.OnFrame({Bytes("bad"), false, 1, arrival + 56'000});
+    ASSERT_TRUE(record.WritePcapng(dir / "c.pcapng", "Wyvel32 port 1"));
+    const auto blocks = PcapngBlocks(ReadFile(dir / "c.pcapng"));
+    ASSERT_EQ(blocks.size(), 5u);  // section header, interface, three packets
+    // The interface counts in nanoseconds (if_tsresol 9) and carries the port's name.
+    EXPECT_EQ(blocks[1].first, 1u);
+    EXPECT_NE(blocks[1].second.find(std::string("\x09\x00\x01\x00\x09", 5)), std::string::npos);
+    EXPECT_NE(blocks[1].second.find("Wyvel32 port 1"), std::string::npos);
+    for (size_t i = 0; i < 3; ++i) {
+        const std::string& packet = blocks[2 + i].second;
+        ASSERT_EQ(blocks[2 + i].first, 6u);
+        uint32_t high = 0, low = 0;
+        std::memcpy(&high, packet.data() + 4, 4);
+        std::memcpy(&low, packet.data() + 8, 4);
+        EXPECT_EQ((uint64_t{high} << 32) | low, arrival + 28'000 * i) << i;
+    }
+    EXPECT_NE(blocks[2].second.find("hello"), std::string::npos);
+    EXPECT_NE(blocks[4].second.find("CRC error on GetData!"), std::string::npos);
     EXPECT_FALSE(record.WritePcapng(dir / "missing" / "c.pcapng", "x"));
     std::filesystem::remove_all(dir);
 }

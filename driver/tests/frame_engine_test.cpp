@@ -430,6 +430,38 @@ TEST_F(FrameEngineTest, ResetsDropEveryFrameAndRebuildTheirList) {
     EXPECT_EQ(*got, Pattern(30, 8));
 }
 
+// The card reports each frame's arrival when the driver gives its entry back: frame by frame
+// in the order they are read, nothing for a read too small to take the frame, and the frames a
+// rebuilt list throws away all at once (the driver host forgets those, frame_arrival.h).
+TEST_F(FrameEngineTest, EachFrameTakenReportsTheTimeItArrived) {
+    std::vector<uint64_t> taken;
+    card.SetFrameTakenHandler([&](uint64_t arrival) { taken.push_back(arrival); });
+    Open();
+    const uint64_t first = card.NowNanoseconds();
+    ASSERT_TRUE(Write(Pattern(40, 1)));
+    Run();
+    card.Advance(1'000'000);
+    ASSERT_TRUE(Write(Pattern(40, 2)));
+    Run();
+    EXPECT_FALSE(Read(10).has_value());
+    EXPECT_TRUE(taken.empty());
+    ASSERT_EQ(Read(), Pattern(40, 1));
+    EXPECT_EQ(taken, std::vector<uint64_t>{first});
+    ASSERT_EQ(Read(), Pattern(40, 2));
+    EXPECT_EQ(taken, (std::vector<uint64_t>{first, first + 1'000'000}));
+
+    card.Advance(1'000'000);
+    ASSERT_TRUE(Write(Pattern(40, 3)));
+    Run();
+    taken.clear();
+    SynchronizeExecution(sync, [&] { ResetReceive(port); });
+    EXPECT_EQ(taken, std::vector<uint64_t>{first + 2'000'000});
+    ASSERT_TRUE(Write(Pattern(40, 4)));
+    Run();
+    ASSERT_EQ(Read(), Pattern(40, 4));
+    EXPECT_EQ(taken, (std::vector<uint64_t>{first + 2'000'000, first + 2'000'000}));
+}
+
 TEST_F(FrameEngineTest, InterruptOfAnotherBoardIsNotClaimed) {
     Open();
     EXPECT_FALSE(card.InterruptAsserted());

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "host/bus/line_time.h"
 #include "host/bus/stream_token.h"
 #include "kernel/device_object.h"
 #include "kernel/dispatch_scope.h"
+#include "kernel/frame_arrival.h"
 
 namespace qorval::host {
 
@@ -122,6 +124,12 @@ std::string SimulatedBus::AddFunction(unsigned* slot_out) {
     // The card raises its interrupt from inside a step of the card clock, which holds the
     // card's lock; the service routine runs right there, between the events that caused it.
     function->card->SetInterruptHandler(DeliveryOf(*function));
+    // A frame the driver starts on an idle line starts now, and a frame the driver takes
+    // carries the moment it arrived to the read's completion (kernel/frame_arrival.h).
+    function->card->SetPresentTime([origin = origin_] { return LineTimeNow(origin); });
+    function->card->SetFrameTakenHandler([origin = origin_](uint64_t arrival_ns) {
+        kernel::frame_arrival::Note(SystemTimeOfLineTime(origin, arrival_ns));
+    });
     Function& added = *function;
     functions_.emplace(added.slot, std::move(function));
     *slot_out = added.slot;

@@ -58,6 +58,10 @@ struct alignas(64) SlotHeader {
     uint32_t status;
     uint32_t information;
     uint32_t reply_length;  // output bytes at the start of the slot's data area
+    // A read's frame: nanoseconds since 1970 at which it arrived at the port (its closing
+    // flag), low and high word; 0 when the host has no such time (kernel/frame_arrival.h).
+    uint32_t arrival_low;
+    uint32_t arrival_high;
 };
 
 struct RingHeader {

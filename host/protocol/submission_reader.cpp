@@ -62,7 +62,8 @@ SubmissionReader::Outcome SubmissionReader::Take(const RingView& ring, RingReque
 }
 
 bool SubmissionReader::Complete(const RingView& ring, const RingRequest& request, uint32_t status,
-                                uint32_t information, std::span<const uint8_t> output) {
+                                uint32_t information, std::span<const uint8_t> output,
+                                uint64_t arrival_ns) {
     SlotHeader& shared = ring.slot(request.slot);
     const size_t length = std::min<size_t>(output.size(), request.output_length);
     if (length != 0) {
@@ -72,6 +73,8 @@ bool SubmissionReader::Complete(const RingView& ring, const RingRequest& request
     Store(shared.status, status);
     Store(shared.information, information);
     Store(shared.reply_length, static_cast<uint32_t>(length));
+    Store(shared.arrival_low, static_cast<uint32_t>(arrival_ns));
+    Store(shared.arrival_high, static_cast<uint32_t>(arrival_ns >> 32));
     // The slot may be submitted again as soon as the client sees it completed.
     in_flight_[request.slot].store(false, std::memory_order_release);
     Store(shared.state, kCompleted, std::memory_order_seq_cst);

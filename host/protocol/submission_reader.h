@@ -35,11 +35,12 @@ class SubmissionReader {
     Outcome Take(const RingView& ring, RingRequest& out, const char** problem);
     // Whether the client has put entries on the ring that are not taken yet.
     bool HasSubmissions(const RingView& ring) const;
-    // Writes a request's answer into its slot (at most its output length of output bytes) and
-    // marks it completed. Returns whether the client said it sleeps on the slot, so its wake
-    // channel must be written. May run on any thread, once per taken request.
+    // Writes a request's answer into its slot (at most its output length of output bytes, and
+    // the arrival time of a read's frame, 0 for none) and marks it completed. Returns whether
+    // the client said it sleeps on the slot, so its wake channel must be written. May run on
+    // any thread, once per taken request.
     bool Complete(const RingView& ring, const RingRequest& request, uint32_t status,
-                  uint32_t information, std::span<const uint8_t> output);
+                  uint32_t information, std::span<const uint8_t> output, uint64_t arrival_ns = 0);
     // Requests taken and not completed.
     uint32_t InFlight() const;
 

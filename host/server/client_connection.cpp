@@ -14,6 +14,7 @@
 #include "host/protocol/spin_wait.h"
 #include "host/server/seqpacket_listener.h"
 #include "kernel/dispatch_scope.h"
+#include "kernel/frame_arrival.h"
 #include "kernel/irp.h"
 
 namespace qorval::host {
@@ -335,8 +336,12 @@ void ClientConnection::Dispatch(const ring::RingRequest& request) {
     auto done = [self = shared_from_this(), request](kernel::NTSTATUS status, uint64_t information,
                                                      std::span<const uint8_t> output) {
         const ring::RingView view = self->ring_->view();
+        // A read completes on the thread that took its frame: the frame's arrival time is the
+        // one noted there (kernel/frame_arrival.h).
+        const uint64_t arrival =
+            request.function == protocol::Function::Read ? kernel::frame_arrival::Take() : 0;
         if (self->reader_.Complete(view, request, status, static_cast<uint32_t>(information),
-                                   output)) {
+                                   output, arrival)) {
             protocol::Wake(self->ring_->slot_wake(request.slot));
         }
     };
@@ -345,6 +350,7 @@ void ClientConnection::Dispatch(const ring::RingRequest& request) {
     const std::span<const uint8_t> input(ring_->view().data(request.slot), request.input_length);
     switch (request.function) {
         case protocol::Function::Read:
+            kernel::frame_arrival::Forget();
             kernel_.Read(handle_, request.output_length, std::move(done));
             break;
         case protocol::Function::Write:

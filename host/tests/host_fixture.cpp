@@ -267,14 +267,19 @@ uint16_t LibraryPort::FreeTxBuffers() const {
     return free;
 }
 
-uint32_t LibraryPort::AwaitFrame(std::vector<uint8_t>& frame, uint16_t size) const {
+uint32_t LibraryPort::AwaitFrame(std::vector<uint8_t>& frame, uint16_t size,
+                                 uint64_t* arrivalNs) const {
     frame.assign(size, 0);
     uint32_t result = ~0u;
     uint32_t length = 0;
+    uint64_t arrival = 0;
     const bool arrived = WaitFor([&] {
-        result = QORVAL_GetData(handle_, frame.data(), size, &length);
+        result = QORVAL_GetDataTimed(handle_, frame.data(), size, &length, &arrival);
         return result != 0 || length != 0;
     });
+    if (arrivalNs != nullptr) {
+        *arrivalNs = arrival;
+    }
     frame.resize(length);
     return arrived ? result : ~0u;
 }

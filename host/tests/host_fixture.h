@@ -110,8 +110,10 @@ class LibraryPort {
     uint16_t FramesWaiting() const;
     uint16_t FreeTxBuffers() const;
     // Waits until a frame arrives and reads it into `frame` (buffer of `size`); returns the
-    // read's result, or ~0u when nothing arrived within the bound.
-    uint32_t AwaitFrame(std::vector<uint8_t>& frame, uint16_t size = 4096) const;
+    // read's result, or ~0u when nothing arrived within the bound. `arrivalNs`, when given,
+    // receives the frame's arrival time.
+    uint32_t AwaitFrame(std::vector<uint8_t>& frame, uint16_t size = 4096,
+                        uint64_t* arrivalNs = nullptr) const;
 
   private:
     QORVAL_HANDLE handle_ = 0;

@@ -8,6 +8,8 @@
 //  - one handle per port (a second open: 9), unknown driver type 11, unknown port 10, a handle
 //    that is not open 18;
 //  - GetData into a buffer smaller than the waiting frame: 12 with length 0, the frame stays;
+//  - GetDataTimed stamps a frame with the moment it arrived on the virtual clock
+//    (ArrivalNsOf: a fixed day plus its arrival in milliseconds);
 //  - PutData longer than the largest transmit frame: 4; no free transmit buffer: 16;
 //  - a frame put on a paired port waits in the peer's receive buffers; when all rx_buffers are
 //    taken, or the peer is not open, the frame is dropped and counted in DroppedFrames;
@@ -101,6 +103,12 @@ class FakeLibrary {
     void SetPortState(uint16_t driver, uint16_t port, const PortState& state);
     // The record last given to QORVAL_SetPortState, byte for byte; nullopt when none was.
     std::optional<PortState> LastPortStateWritten(uint16_t driver, uint16_t port) const;
+
+    // The arrival time GetDataTimed gives a frame that arrived at `at_ms` of the virtual clock.
+    static constexpr uint64_t kArrivalEpochNs = 1'700'000'000'000'000'000;
+    static constexpr uint64_t ArrivalNsOf(uint32_t at_ms) {
+        return kArrivalEpochNs + uint64_t{at_ms} * 1'000'000;
+    }
 
     uint32_t NowMs() const;
     void AdvanceMs(uint32_t ms);

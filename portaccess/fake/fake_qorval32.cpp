@@ -122,6 +122,34 @@ uint32_t WithPort(const char* function, QORVAL_HANDLE handle, Body&& body) {
     return WithPortLogged(function, handle, Arg(handle), std::forward<Body>(body));
 }
 
+// QORVAL_GetData and QORVAL_GetDataTimed: the oldest waiting frame and its arrival time.
+uint32_t TakeFrame(const char* function, QORVAL_HANDLE handle, uint8_t* buffer, uint16_t size,
+                   uint32_t* length, uint64_t* arrivalNs) {
+    if (length != nullptr) {
+        *length = 0;
+    }
+    *arrivalNs = 0;
+    return WithPort(function, handle, [&](FakeState& s, FakePort* port) -> uint32_t {
+        if (length == nullptr || (buffer == nullptr && size != 0)) {
+            return QORVAL_INVALID_PARAMETER;
+        }
+        s.Arrive(*port);
+        if (port->waiting.empty()) {
+            return QORVAL_OK;
+        }
+        FakeFrame& frame = port->waiting.front();
+        if (frame.bytes.size() > size) {
+            return QORVAL_BUFFER_ERROR;
+        }
+        std::copy(frame.bytes.begin(), frame.bytes.end(), buffer);
+        *length = static_cast<uint32_t>(frame.bytes.size());
+        *arrivalNs = FakeLibrary::ArrivalNsOf(frame.at_ms);
+        uint32_t result = frame.result;
+        port->waiting.pop_front();
+        return result;
+    });
+}
+
 }  // namespace
 
 extern "C" {
@@ -291,27 +319,16 @@ uint32_t QORVAL_SetPortState(QORVAL_HANDLE handle, const PortState* state) {
 }
 
 uint32_t QORVAL_GetData(QORVAL_HANDLE handle, uint8_t* buffer, uint16_t size, uint32_t* length) {
-    if (length != nullptr) {
-        *length = 0;
+    uint64_t arrival = 0;
+    return TakeFrame(__func__, handle, buffer, size, length, &arrival);
+}
+
+uint32_t QORVAL_GetDataTimed(QORVAL_HANDLE handle, uint8_t* buffer, uint16_t size,
+                             uint32_t* length, uint64_t* arrivalNs) {
+    if (arrivalNs == nullptr) {
+        return QORVAL_INVALID_PARAMETER;
     }
-    return WithPort(__func__, handle, [&](FakeState& s, FakePort* port) -> uint32_t {
-        if (length == nullptr || (buffer == nullptr && size != 0)) {
-            return QORVAL_INVALID_PARAMETER;
-        }
-        s.Arrive(*port);
-        if (port->waiting.empty()) {
-            return QORVAL_OK;
-        }
-        FakeFrame& frame = port->waiting.front();
-        if (frame.bytes.size() > size) {
-            return QORVAL_BUFFER_ERROR;
-        }
-        std::copy(frame.bytes.begin(), frame.bytes.end(), buffer);
-        *length = static_cast<uint32_t>(frame.bytes.size());
-        uint32_t result = frame.result;
-        port->waiting.pop_front();
-        return result;
-    });
+    return TakeFrame(__func__, handle, buffer, size, length, arrivalNs);
 }
 
 uint32_t QORVAL_PutData(QORVAL_HANDLE handle, const uint8_t* data, uint32_t length) {

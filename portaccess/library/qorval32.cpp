@@ -3,6 +3,7 @@
 
 #include "portaccess/qorval32.h"
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 
@@ -24,6 +25,13 @@ using qorval::library::ResultFromStatus;
 namespace {
 
 constexpr uint16_t kMaxPortNumber = 32;
+
+// The time a frame is stamped with when the host gave none (the message path): now.
+uint64_t SystemClockNs() {
+    using namespace std::chrono;
+    return static_cast<uint64_t>(
+        duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count());
+}
 
 // The result of a request that reached the driver, or a general error when the host did
 // not answer.
@@ -135,10 +143,17 @@ uint32_t QORVAL_SetPortState(QORVAL_HANDLE handle, const PortState* state) {
 }
 
 uint32_t QORVAL_GetData(QORVAL_HANDLE handle, uint8_t* buffer, uint16_t size, uint32_t* length) {
-    if (length == nullptr || (buffer == nullptr && size != 0)) {
+    uint64_t arrival = 0;
+    return QORVAL_GetDataTimed(handle, buffer, size, length, &arrival);
+}
+
+uint32_t QORVAL_GetDataTimed(QORVAL_HANDLE handle, uint8_t* buffer, uint16_t size,
+                             uint32_t* length, uint64_t* arrivalNs) {
+    if (length == nullptr || arrivalNs == nullptr || (buffer == nullptr && size != 0)) {
         return QORVAL_INVALID_PARAMETER;
     }
     *length = 0;
+    *arrivalNs = 0;
     const auto connection = HandleTable::Instance().Find(handle);
     if (!connection) {
         return QORVAL_INVALID_HANDLE;
@@ -146,10 +161,15 @@ uint32_t QORVAL_GetData(QORVAL_HANDLE handle, uint8_t* buffer, uint16_t size, ui
     // The frame goes straight into the caller's buffer; frames with a CRC or overrun status
     // still carry their bytes.
     const Completion done = connection->Read(std::span(buffer, size));
+    const uint32_t result = ResultOf(done, RequestKind::Read);
     if (done.delivered) {
         *length = static_cast<uint32_t>(done.output_size);
+        const bool frame = *length != 0 || result == QORVAL_CRC_ERROR || result == QORVAL_OVERRUN;
+        if (frame) {
+            *arrivalNs = done.arrival_ns != 0 ? done.arrival_ns : SystemClockNs();
+        }
     }
-    return ResultOf(done, RequestKind::Read);
+    return result;
 }
 
 uint32_t QORVAL_PutData(QORVAL_HANDLE handle, const uint8_t* data, uint32_t length) {

@@ -142,6 +142,8 @@ Completion RingTransport::Carry(const Call& call) {
     done.status = ring::Load(shared.status);
     done.information = ring::Load(shared.information);
     done.output_size = reply_length;
+    done.arrival_ns = (uint64_t{ring::Load(shared.arrival_high)} << 32) |
+                      ring::Load(shared.arrival_low);
     if (reply_length != 0) {
         std::memcpy(call.output.data(), ring_.data(slot), reply_length);
     }

@@ -24,6 +24,7 @@ struct Completion {
     uint32_t status = 0;
     uint32_t information = 0;
     size_t output_size = 0;  // bytes written at the start of Call::output
+    uint64_t arrival_ns = 0;  // a read's frame: when it arrived (ns since 1970); 0: not known
 };
 
 class Transport {

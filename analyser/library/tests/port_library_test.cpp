@@ -53,3 +53,35 @@ TEST(PortLibraryCalls, GoThroughTheLoadedLibraryAndFailWithoutOne) {
 
 }  // namespace
 }  // namespace qorval::analyser
+
+namespace qorval::analyser {
+namespace {
+
+TEST(PortLibraryCalls, AnEarlierLibraryWithoutTimedReadsGivesFramesWithoutTheirTime) {
+    PortLibraryFunctions earlier;  // has QORVAL_GetData, lacks QORVAL_GetDataTimed
+    earlier.QORVAL_GetData = [](QORVAL_HANDLE, uint8_t* buffer, uint16_t, uint32_t* length) {
+        buffer[0] = 0x7E;
+        *length = 1;
+        return uint32_t{QORVAL_CRC_ERROR};
+    };
+    UsePortLibrary(&earlier);
+    uint8_t frame[4] = {};
+    uint32_t length = 0;
+    uint64_t arrival = 99;
+    EXPECT_EQ(QORVAL_GetDataTimed(1, frame, sizeof frame, &length, &arrival), QORVAL_CRC_ERROR);
+    EXPECT_EQ(length, 1u);
+    EXPECT_EQ(frame[0], 0x7E);
+    EXPECT_EQ(arrival, 0u) << "no time: the analyser takes its own";
+    UsePortLibrary(nullptr);
+}
+
+TEST(PortLibraryModule, TheRealLibraryHasTimedReads) {
+    PortLibraryModule module;
+    ASSERT_TRUE(module.Load(QORVAL32_LIBRARY_FILE)) << module.Error();
+    EXPECT_NE(module.Functions().QORVAL_GetDataTimed, nullptr);
+    PortLibraryModule partial;
+    EXPECT_FALSE(partial.Load(PARTIAL_LIBRARY_FILE));  // still refused for what it must have
+}
+
+}  // namespace
+}  // namespace qorval::analyser

@@ -11,6 +11,7 @@
 #include "analyser/shell_info.h"
 #include "analyser/string_printf.h"
 #include "analyser/window/dialogs/analyser_dialogs.h"
+#include "analyser/window/decode/decode_commands.h"
 #include "analyser/window/document/capture_feed.h"
 #include "analyser/window/shell/about_box.h"
 #include "analyser/window/shell/child_frame.h"
@@ -80,6 +81,7 @@ CMainFrame::CMainFrame(std::filesystem::path profile, ui::UserMessages* messages
     }
     ConnectCommands();
     ConnectViewCommands(*this, actions_.views);
+    decoding_ = new DecodeCommands(*this, app_, record_, *this);
     UpdateRecentFileMenu();
     UpdateMenuBar();
     UpdateCommandStates();
@@ -88,9 +90,11 @@ CMainFrame::CMainFrame(std::filesystem::path profile, ui::UserMessages* messages
 }
 
 CMainFrame::~CMainFrame() {
-    // The document windows go while this object is whole: their views and their going are
-    // reported to it.
+    // The document windows and the decoding panes go while this object is whole: their views
+    // and their going are reported to it, and the panes read the engine and the record.
     poll_.stop();
+    delete decoding_;
+    decoding_ = nullptr;
     for (const QPointer<CChildFrame>& child : madeChildren_) {
         delete child.data();  // also those closed and waiting to be deleted
     }
@@ -262,11 +266,15 @@ void CMainFrame::UpdateCommandStates() {
     a.capture->setChecked(capturing);
     a.enableLogging->setChecked(app_.LoggingEnabled());
     a.enableTransmit->setChecked(app_.TransmitEnabled());
-    // No format is marked before the engine has read the settings that name it.
-    const int format = engineStarted_ ? app_.Parms().display : -1;
+    // No format is marked before the engine has read the settings that name it, and the
+    // decoded view, when on, takes the mark from the three byte formats.
+    const int format = engineStarted_ && !app_.DecodedView() ? app_.Parms().display : -1;
     a.ascii->setChecked(format == 0);
     a.hex->setChecked(format == 1);
     a.mixed->setChecked(format == 2);
+    if (decoding_ != nullptr) {
+        decoding_->UpdateStates();
+    }
     if (auto* bar = findChild<QToolBar*>("toolbar")) {
         a.toolbar->setChecked(!bar->isHidden());
     }

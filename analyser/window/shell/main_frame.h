@@ -26,6 +26,7 @@ namespace qorval::analyser {
 
 class CChildFrame;
 class CaptureFeed;
+class DecodeCommands;
 class StatusPanes;
 
 class CMainFrame : public QMainWindow, public AnalyserUi {
@@ -57,6 +58,7 @@ class CMainFrame : public QMainWindow, public AnalyserUi {
     CAnalyserApp& App() { return app_; }
     CommandActions& Actions() { return actions_; }
     CaptureRecord& Record() { return record_; }
+    DecodeCommands& Decoding() { return *decoding_; }
     QMdiArea& Mdi() { return *mdi_; }
     QList<CChildFrame*> Children() const;
     CChildFrame* ActiveChild() const;
@@ -119,6 +121,7 @@ class CMainFrame : public QMainWindow, public AnalyserUi {
     QList<QPointer<CChildFrame>> madeChildren_;
     const QObject* captureWindow_ = nullptr;  // compared only, as its destroyed signal comes
     CaptureFeed* feed_ = nullptr;
+    DecodeCommands* decoding_ = nullptr;  // a child of this window
 };
 
 }  // namespace qorval::analyser
