@@ -78,6 +78,7 @@ bool CAnalyserApp::Startup() {
 }
 
 void CAnalyserApp::Shutdown(bool saveSettings) {
+    replay_.reset();
     logFile_.Close();
     loggingEnabled_ = false;
     CloseSendFile();
@@ -123,6 +124,7 @@ void CAnalyserApp::ClosePortAfterFailure() {
 // The engine holds no port from the moment the close begins, so that what the close runner
 // lets happen meanwhile (a poll tick, a repaint) finds none.
 void CAnalyserApp::ClosePortHandle() {
+    StopReplay();  // it writes to the port being closed
     const QORVAL_HANDLE closing = std::exchange(portHandle_, 0);
     portSelected_ = false;
     if (closing == 0) {

@@ -18,6 +18,7 @@
 #include "analyser/frame_observer.h"
 #include "analyser/frame_time.h"
 #include "analyser/macro_step.h"
+#include "analyser/replay.h"
 #include "analyser/settings.h"
 #include "analyser/text_file.h"
 #include "analyser/user_interface.h"
@@ -128,6 +129,21 @@ class CAnalyserApp {
     // One interpreter pass: the frame to show (nullptr with length 0 for none).
     const uint8_t* RunMacro(bool& sent, uint32_t& length);
     size_t SendBlockReader(size_t maximum, uint8_t* buffer);
+
+    // --- Replay of a capture onto the port (replay_command.cpp) ---
+    // Loads the capture file and starts putting the frames that arrived in it on the selected
+    // port; false, with the message shown, when no port is selected or the file cannot be used.
+    bool StartReplay(const std::string& path, ReplayTiming timing);
+    // One step of the replay: when to step again (on the replay clock), or nullopt once it is
+    // over (every frame sent, a write failed, or it was stopped).
+    std::optional<uint64_t> ReplayStep();
+    void StopReplay();
+    bool Replaying() const { return replay_ != nullptr; }
+    // The last replay ended because a write failed.
+    bool ReplayFailed() const { return replayFailed_; }
+    // A steady clock in nanoseconds (the steady clock unless a test sets another), and now on it.
+    void SetReplayClock(std::function<uint64_t()> clock) { replayClock_ = std::move(clock); }
+    uint64_t ReplayNowNs() const;
 
     // --- Observers and state for the front ends and tests ---
     void SetFrameObserver(FrameObserver* observer) { frameObserver_ = observer; }
@@ -253,6 +269,10 @@ class CAnalyserApp {
 
     DecodeSettings decode_;
     CaptureDecoding decoding_;
+
+    std::unique_ptr<ReplaySession> replay_;
+    bool replayFailed_ = false;
+    std::function<uint64_t()> replayClock_;
 
     FrameObserver* frameObserver_ = nullptr;
     bool lastPollIdle_ = false;

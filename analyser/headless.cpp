@@ -20,7 +20,8 @@ const char* const kHeadlessUsage =
     "                [--time off|start|previous] [--link lapb|lapb128|sdlc|sdlc128|fr|cisco|raw]\n"
     "                [--filter EXPRESSION] [--csv FILE] [--stats]\n"
     "       lombex32 --decode FILE [--link lapb|lapb128|sdlc|sdlc128|fr|cisco|raw]\n"
-    "                [--filter EXPRESSION] [--csv FILE] [--stats]\n";
+    "                [--filter EXPRESSION] [--csv FILE] [--stats]\n"
+    "       lombex32 --replay FILE.pcapng [--port N] [--timing original|line]\n";
 
 namespace {
 
@@ -71,6 +72,7 @@ class HeadlessUi final : public AnalyserUi {
         return messages_.ShowMessage(message);
     }
     void ShowStatus(std::string_view text) override { messages_.ShowStatus(text); }
+    const std::string& LastStatus() const { return messages_.LastStatus(); }
     std::optional<std::string> ChooseFile(const ui::FileChoice& choice) override {
         return messages_.ChooseFile(choice);
     }
@@ -119,6 +121,16 @@ std::optional<int> ParseTimeColumn(const std::string& text) {
     return std::nullopt;
 }
 
+std::optional<ReplayTiming> ParseTiming(const std::string& text) {
+    if (text == "original") {
+        return ReplayTiming::Original;
+    }
+    if (text == "line") {
+        return ReplayTiming::Line;
+    }
+    return std::nullopt;
+}
+
 bool TimeUp(const HeadlessOptions& options, uint32_t startMs) {
     return options.seconds &&
            (GetTickCount() - startMs) / 1000 >= *options.seconds;  // whole seconds
@@ -134,11 +146,15 @@ std::variant<HeadlessOptions, std::string> ParseHeadlessArguments(
     };
     HeadlessOptions options;
     bool capture = false;
+    bool timing = false;
+    bool captureOnly = false;  // an option of --capture was given
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         auto value = [&]() -> const std::string* {
             return i + 1 < args.size() ? &args[++i] : nullptr;
         };
+        captureOnly = captureOnly || (arg != "--capture" && arg != "--port" &&
+                                      arg != "--replay" && arg != "--timing");
         if (arg == "--capture") {
             capture = true;
         } else if (arg == "--raw") {
@@ -149,12 +165,22 @@ std::variant<HeadlessOptions, std::string> ParseHeadlessArguments(
             options.sendFirst = true;
         } else if (arg == "--port" || arg == "--seconds" || arg == "--format" || arg == "--log" ||
                    arg == "--send" || arg == "--macro" || arg == "--pcap" || arg == "--time" ||
-                   arg == "--link" || arg == "--filter" || arg == "--csv") {
+                   arg == "--link" || arg == "--filter" || arg == "--csv" ||
+                   arg == "--replay" || arg == "--timing") {
             const std::string* text = value();
             if (text == nullptr) {
                 return bad(arg + " needs a value");
             }
-            if (arg == "--port") {
+            if (arg == "--replay") {
+                options.replayFile = *text;
+            } else if (arg == "--timing") {
+                const auto parsed = ParseTiming(*text);
+                if (!parsed) {
+                    return bad("invalid timing " + *text);
+                }
+                options.timing = *parsed;
+                timing = true;
+            } else if (arg == "--port") {
                 if (!ParseUnsigned(*text, options.port) || options.port == 0) {
                     return bad("invalid port " + *text);
                 }
@@ -201,11 +227,53 @@ std::variant<HeadlessOptions, std::string> ParseHeadlessArguments(
             return bad("unknown argument " + arg);
         }
     }
-    if (!capture) {
+    if (options.replayFile && capture) {
+        return bad("--capture and --replay do not go together");
+    }
+    if (options.replayFile && captureOnly) {
+        return bad("--replay takes only --port and --timing");
+    }
+    if (timing && !options.replayFile) {
+        return bad("--timing goes with --replay");
+    }
+    if (!capture && !options.replayFile) {
         return std::string(kHeadlessUsage);
     }
     return options;
 }
+
+namespace {
+
+// Puts the capture file onto the port, resting between the steps, until every frame went out,
+// a write failed or SIGINT; the replay's last status text goes to `out`.
+int RunReplay(CAnalyserApp& app, HeadlessUi& ui, const HeadlessOptions& options,
+              const HeadlessEnvironment& environment, std::ostream& out) {
+    if (environment.steadyNs) {
+        app.SetReplayClock(environment.steadyNs);
+    }
+    if (!app.StartReplay(*options.replayFile, options.timing)) {
+        return 1;
+    }
+    bool failed = false;
+    for (;;) {
+        if (environment.stop->load(std::memory_order_relaxed)) {
+            app.StopReplay();
+            break;
+        }
+        const auto next = app.ReplayStep();
+        if (!next) {
+            failed = app.ReplayFailed();
+            break;
+        }
+        if (environment.restUntilNs) {
+            environment.restUntilNs(*next);
+        }
+    }
+    out << ui.LastStatus() << "\n";
+    return failed ? 1 : 0;
+}
+
+}  // namespace
 
 int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment,
                 std::ostream& out, std::ostream& err) {
@@ -240,6 +308,9 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     }
     if (!app.SelectDriverPort()) {
         return finish(1);
+    }
+    if (options.replayFile) {
+        return finish(RunReplay(app, ui, options, environment, out));
     }
     PcapngWriter pcap;
     std::optional<PcapngCapture> pcapCapture;

@@ -1,6 +1,6 @@
 // The analyser from a shell: `lombex32 --capture` captures a port until SIGINT or a time
 // limit, printing each frame's display lines to standard output and every message box text to
-// standard error.
+// standard error; `lombex32 --replay` puts the frames of a capture file onto a port.
 #pragma once
 
 #include <atomic>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "analyser/decode/link_protocol.h"
+#include "analyser/replay.h"
 
 namespace qorval::analyser {
 
@@ -33,6 +34,8 @@ struct HeadlessOptions {
     std::optional<uint32_t> seconds;       // stop after this long
     std::optional<std::string> pcapFile;   // also write every frame to a pcapng file
     std::optional<int> timeColumn;         // TimeColumn; the profile's when absent
+    std::optional<std::string> replayFile;  // --replay: this capture onto the port, no capture
+    ReplayTiming timing = ReplayTiming::Original;
 };
 
 extern const char* const kHeadlessUsage;
@@ -45,10 +48,15 @@ struct HeadlessEnvironment {
     std::filesystem::path profile;   // the analyser's profile file
     const std::atomic<bool>* stop;   // set by SIGINT
     std::function<void()> idleRest;  // called when a poll found nothing to do
+    // The replay's steady clock in nanoseconds and a rest until a time of it (or until stop);
+    // null: the steady clock, and no rest.
+    std::function<uint64_t()> steadyNs = nullptr;
+    std::function<void(uint64_t)> restUntilNs = nullptr;
 };
 
-// Runs the capture; 0 when it ran, non-zero when start-up, the port, a file or the macro
-// failed, kExitPortLost (portaccess/port_loss.h) when the port went away during the capture.
+// Runs the capture or the replay; 0 when it ran, non-zero when start-up, the port, a file,
+// the macro or a write of the replay failed, kExitPortLost (portaccess/port_loss.h) when the
+// port went away during the capture.
 int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment,
                 std::ostream& out, std::ostream& err);
 

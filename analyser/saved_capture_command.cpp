@@ -13,6 +13,7 @@
 #include "analyser/statistics/statistics_text.h"
 #include "analyser/string_printf.h"
 #include "platform/profile.h"
+#include "platform/regular_file.h"
 
 namespace qorval::analyser {
 
@@ -81,7 +82,10 @@ int RunSavedCapture(const SavedCaptureOptions& options, const std::filesystem::p
     // Checked with the arguments.
     const FrameFilter filter =
         std::get<FrameFilter>(FrameFilter::Parse(options.filter.value_or("")));
-    std::FILE* file = std::fopen(options.file.c_str(), "rb");
+    // Only a regular file: a FIFO or a device at the name is refused before it is opened.
+    std::string problem;
+    std::FILE* file =
+        platform::OpenRegularStream(options.file, platform::FileUse::Read, &problem);
     if (file == nullptr) {
         err << StringPrintf(kNotOpened, options.file.c_str());
         return 1;

@@ -1,6 +1,7 @@
 // Two analysers end to end: engines through the real port access library against a driver
 // host in this process, one running a macro against the other, which answers every frame from
-// its send file. Both write capture files, read back with tshark when it is installed.
+// its send file. Both write capture files, read back with tshark when it is installed. And a
+// capture put back onto the line by `lombex32 --replay`, arriving with its original spacing.
 
 #include <gtest/gtest.h>
 
@@ -8,11 +9,14 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "analyser/analyser_app.h"
+#include "analyser/capture_record.h"
 #include "analyser/pcapng_writer.h"
 #include "analyser/tests/recording_ui.h"
 #include "host/testing/in_process_host.h"
+#include "platform/testing/spawned_program.h"
 
 namespace qorval::analyser::testing {
 namespace {
@@ -121,6 +125,75 @@ TEST_F(AnalyserEndToEnd, MacroTalksToAFarEndOverTheHostPair) {
     EXPECT_EQ(*nearText, std::string("3") + kOut + "4" + kIn + "3" + kOut + "4" + kIn);
     EXPECT_EQ(Tshark(farPcap).value_or(""),
               std::string("3") + kIn + "4" + kOut + "3" + kIn + "4" + kOut);
+}
+
+// A capture onto port 1, captured on port 2: the same frames in order, each as far from the one
+// before it as in the capture, give or take how late the replay put each on the line (it says
+// so) and the microsecond the times are exact to.
+TEST_F(AnalyserEndToEnd, AReplayedCaptureArrivesInOrderWithItsOriginalSpacing) {
+    constexpr uint64_t kMs = 1'000'000;
+    const uint64_t gapsMs[] = {0, 20, 5, 40, 10, 30};
+    CaptureRecord record;
+    const std::vector<uint8_t> sentByUs(8, 0xEE);  // in the capture, not to be replayed
+    std::vector<std::vector<uint8_t>> frames;
+    std::vector<uint64_t> times;
+    uint64_t t = 1'700'000'000'000 * kMs;
+    for (size_t i = 0; i < std::size(gapsMs); ++i) {
+        t += gapsMs[i] * kMs;
+        // One size: a frame's time is its end, and frames of one size take one line time.
+        std::vector<uint8_t> frame(24, static_cast<uint8_t>(0x30 + i));
+        record.OnFrame({frame, false, 0, t});
+        record.OnFrame({sentByUs, true, 0, t + kMs});
+        frames.push_back(std::move(frame));
+        times.push_back(t);
+    }
+    const std::string file = Path("link.pcapng");
+    ASSERT_TRUE(record.WritePcapng(file, "Wyvel32 port 2"));
+
+    QORVAL_HANDLE two = 0;
+    ASSERT_EQ(QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 2, &two), QORVAL_OK);
+    qorval::testing::SpawnedProgram replay(
+        {LOMBEX32_PROGRAM, "--replay", file, "--port", "1", "--timing", "original"},
+        Path("replay.out"), Path("replay.err"));
+    ASSERT_TRUE(replay.Started());
+    std::vector<std::vector<uint8_t>> got;
+    std::vector<uint64_t> arrivals;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    std::vector<uint8_t> buffer(4096);
+    while (got.size() < frames.size() && std::chrono::steady_clock::now() < deadline) {
+        uint32_t length = 0;
+        uint64_t arrival = 0;
+        ASSERT_EQ(QORVAL_GetDataTimed(two, buffer.data(), 4096, &length, &arrival), QORVAL_OK);
+        if (length == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            continue;
+        }
+        got.emplace_back(buffer.begin(), buffer.begin() + length);
+        arrivals.push_back(arrival);
+    }
+    EXPECT_EQ(replay.Wait(), 0);
+    (void)QORVAL_PortClose(two);
+    std::ifstream said(Path("replay.out"));
+    std::string summary;
+    std::getline(said, summary);
+    ASSERT_EQ(got, frames) << summary;
+
+    // "Replay finished: 6 frames sent, the latest 0.123 ms after its time."
+    double lateMs = 0;
+    const size_t at = summary.find("the latest ");
+    if (at != std::string::npos) {
+        lateMs = std::stod(summary.substr(at + 11));
+    } else {
+        EXPECT_EQ(summary, "Replay finished: 6 frames sent.");
+    }
+    const auto bound = static_cast<int64_t>(lateMs * 1e6) + 2'000;  // + the times' microsecond
+    for (size_t i = 1; i < frames.size(); ++i) {
+        const auto original = static_cast<int64_t>(times[i] - times[i - 1]);
+        const auto replayed = static_cast<int64_t>(arrivals[i] - arrivals[i - 1]);
+        EXPECT_LE(std::abs(replayed - original), bound)
+            << "frame " << i << ": " << replayed << " ns after the one before, not " << original
+            << " (" << summary << ")";
+    }
 }
 
 }  // namespace
