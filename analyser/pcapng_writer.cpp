@@ -1,5 +1,7 @@
 #include "analyser/pcapng_writer.h"
 
+#include <poll.h>
+
 #include "analyser/get_data_errors.h"
 #include "platform/regular_file.h"
 
@@ -118,6 +120,15 @@ bool PcapngWriter::WriteBlock(uint32_t type, const std::string& body) {
 
 bool PcapngWriter::Flush() {
     return file_ == nullptr || std::fflush(file_) == 0;
+}
+
+bool PcapngWriter::ReaderGone() const {
+    if (file_ == nullptr) {
+        return false;
+    }
+    // The writing end of a pipe reports an error once no reader is left.
+    pollfd watch{::fileno(file_), 0, 0};
+    return ::poll(&watch, 1, 0) == 1 && (watch.revents & (POLLERR | POLLHUP)) != 0;
 }
 
 bool WriteFramePacket(PcapngWriter& writer, uint32_t interfaceId, const CapturedFrame& frame) {

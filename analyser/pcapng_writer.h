@@ -41,6 +41,8 @@ class PcapngWriter {
                      std::string_view comment, uint64_t timestampNs);
     // Blocks are buffered; this (or Close) hands them to the system.
     bool Flush();
+    // The file is a pipe or FIFO whose reader has gone (a regular file never is).
+    bool ReaderGone() const;
 
   private:
     bool WriteBlock(uint32_t type, const std::string& body);

@@ -17,6 +17,13 @@ set(QORVAL_SYSTEMD_USER_UNIT_DIR "lib/systemd/user" CACHE STRING
 set(CMAKE_INSTALL_RPATH "\$ORIGIN/../${CMAKE_INSTALL_LIBDIR};\$ORIGIN/../${QORVAL_PRIVATE_LIBDIR}")
 set(CMAKE_INSTALL_RPATH_USE_LINK_PATH OFF)
 
+# Where packet analysers look for external capture programs (extcap(4)): Debian's Wireshark
+# looks in lib/<multiarch>/wireshark/extcap below its prefix (`tshark -G folders`, "Extcap
+# path"), which is this for the package's prefix /usr. A tree in a home folder installs there
+# too; the analyser then finds it through WIRESHARK_EXTCAP_DIR.
+set(QORVAL_WIRESHARK_EXTCAP_DIR "${CMAKE_INSTALL_LIBDIR}/wireshark/extcap" CACHE STRING
+    "Folder below the prefix for the packet analyser's extcap program lombex32-extcap")
+
 # The programs, in bin/.
 set(QORVAL_PROGRAMS wyvel32 lombex32 kessup vintor qorval)
 # The programs that open a window when started with no arguments: a desktop entry and an icon
@@ -92,6 +99,20 @@ function(qorval_install_programs)
   endforeach()
 endfunction()
 
+# lombex32-extcap goes into the packet analyser's extcap folder, which it shares with no
+# other file of the suite; its run path reaches lib/ from there.
+function(qorval_install_extcap)
+  if(NOT TARGET lombex32-extcap)
+    return()
+  endif()
+  file(RELATIVE_PATH to_libdir "/${QORVAL_WIRESHARK_EXTCAP_DIR}" "/${CMAKE_INSTALL_LIBDIR}")
+  set_target_properties(lombex32-extcap PROPERTIES INSTALL_RPATH "\$ORIGIN/${to_libdir}")
+  install(TARGETS lombex32-extcap RUNTIME DESTINATION "${QORVAL_WIRESHARK_EXTCAP_DIR}"
+    COMPONENT runtime)
+  install(FILES "${CMAKE_SOURCE_DIR}/install/man/lombex32-extcap.1"
+    DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT runtime)
+endfunction()
+
 function(qorval_install_desktop_files)
   if(NOT QORVAL_WINDOWS)
     return()
@@ -127,8 +148,9 @@ function(qorval_add_package)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 "The wyvel32 adapter driver in a driver host with simulated cards, the port
  access library libqorval32 with its C header and pkg-config file, the
- protocol analyser lombex32, the bit error rate tester kessup, the terminal
- vintor and the configuration tool qorval.")
+ protocol analyser lombex32 with lombex32-extcap, which captures the ports
+ live into Wireshark and tshark, the bit error rate tester kessup, the
+ terminal vintor and the configuration tool qorval.")
   set(CPACK_PACKAGING_INSTALL_PREFIX "${CMAKE_INSTALL_PREFIX}")
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION "comm")
@@ -136,7 +158,7 @@ function(qorval_add_package)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   # The windows' toolbar icons where the desktop has no icon theme.
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "tango-icon-theme")
-  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "systemd, desktop-file-utils")
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "systemd, desktop-file-utils, wireshark | tshark")
   set(CPACK_STRIP_FILES ON)
   set(CPACK_SOURCE_IGNORE_FILES "/build/;/\\\\.git/")
   include(CPack)
@@ -145,6 +167,7 @@ endfunction()
 function(qorval_add_install_rules)
   qorval_install_port_access_library()
   qorval_install_programs()
+  qorval_install_extcap()
   qorval_install_desktop_files()
   qorval_install_service()
   qorval_add_package()
