@@ -47,7 +47,19 @@ PcapngWriter::~PcapngWriter() {
 bool PcapngWriter::Open(const std::filesystem::path& path, std::string* problem) {
     Close();
     std::string why;
-    file_ = platform::OpenRegularStream(path, platform::FileUse::Truncate, &why);
+    std::FILE* file = platform::OpenRegularStream(path, platform::FileUse::Truncate, &why);
+    return Begin(file, why, problem);
+}
+
+bool PcapngWriter::OpenPipe(const std::filesystem::path& path, std::string* problem) {
+    Close();
+    std::string why;
+    std::FILE* file = platform::OpenPipeOrRegularStream(path, &why);
+    return Begin(file, why, problem);
+}
+
+bool PcapngWriter::Begin(std::FILE* file, std::string& why, std::string* problem) {
+    file_ = file;
     if (file_ == nullptr) {
         if (problem != nullptr) {
             *problem = std::move(why);

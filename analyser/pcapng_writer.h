@@ -32,6 +32,10 @@ class PcapngWriter {
     // Creates (or truncates) the file and writes its section header; a name that is not a
     // regular file, or a symbolic link, is refused (`problem` says why, when given).
     [[nodiscard]] bool Open(const std::filesystem::path& path, std::string* problem = nullptr);
+    // The same into the FIFO a packet analyser reads a live capture from (or a regular file);
+    // a FIFO nobody reads is refused at once.
+    [[nodiscard]] bool OpenPipe(const std::filesystem::path& path,
+                                std::string* problem = nullptr);
     // False when the last data could not be written out.
     bool Close();
     // Describes one port; packets name it by the returned id.
@@ -45,6 +49,8 @@ class PcapngWriter {
     bool ReaderGone() const;
 
   private:
+    // Takes `file` (null: not opened, `why` says why) and writes the section header.
+    bool Begin(std::FILE* file, std::string& why, std::string* problem);
     bool WriteBlock(uint32_t type, const std::string& body);
 
     std::FILE* file_ = nullptr;

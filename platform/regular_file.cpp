@@ -101,4 +101,40 @@ std::FILE* OpenRegularStream(const std::filesystem::path& path, FileUse use, std
     return stream;
 }
 
+std::FILE* OpenPipeOrRegularStream(const std::filesystem::path& path, std::string* problem) {
+    struct stat seen {};
+    if (::stat(path.c_str(), &seen) != 0 || !S_ISFIFO(seen.st_mode)) {
+        return OpenRegularStream(path, FileUse::Truncate, problem);
+    }
+    int fd;
+    do {
+        // O_NONBLOCK: with no reader the open fails (ENXIO) instead of waiting for one.
+        fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        *problem = path.string() + ": " +
+                   (errno == ENXIO ? std::string("no reader has the FIFO open")
+                                   : std::string(std::strerror(errno)));
+        return nullptr;
+    }
+    struct stat opened {};
+    const int status = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &opened) != 0 || !S_ISFIFO(opened.st_mode)) {
+        ::close(fd);
+        *problem = path.string() + ": not a FIFO or a regular file";
+        return nullptr;
+    }
+    if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+        *problem = path.string() + ": " + std::strerror(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* stream = ::fdopen(fd, "wb");
+    if (stream == nullptr) {
+        *problem = path.string() + ": " + std::strerror(errno);
+        ::close(fd);
+    }
+    return stream;
+}
+
 }  // namespace qorval::platform

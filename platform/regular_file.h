@@ -41,4 +41,11 @@ struct OpenedFile {
 [[nodiscard]] std::FILE* OpenRegularStream(const std::filesystem::path& path, FileUse use,
                                            std::string* problem, mode_t mode = 0666);
 
+// A stream a program hands us to write into, as a packet analyser hands its capture programs:
+// a FIFO (or pipe) whose reader already has it open, or else a regular file as for Truncate.
+// A FIFO without a reader is refused at once rather than waited for; a device or anything
+// else is refused unopened. The stream is "wb"; null with `problem` set when not opened.
+[[nodiscard]] std::FILE* OpenPipeOrRegularStream(const std::filesystem::path& path,
+                                                 std::string* problem);
+
 }  // namespace qorval::platform

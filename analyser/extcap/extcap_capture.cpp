@@ -1,6 +1,7 @@
 #include "analyser/extcap/extcap_capture.h"
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "analyser/extcap/extcap_request.h"
@@ -70,8 +71,9 @@ int RunExtcapCapture(uint16_t port, const std::string& fifo,
     const bool described = QORVAL_GetPortInfo(handle, &info) == QORVAL_OK && info.maxRxFrame != 0;
     std::vector<uint8_t> buffer(described ? info.maxRxFrame : UINT16_MAX);
     PcapngWriter writer;
-    if (!writer.Open(fifo)) {
-        err << kProgram << "cannot write to " << fifo << "\n";
+    std::string problem;
+    if (!writer.OpenPipe(fifo, &problem)) {
+        err << kProgram << "cannot write to " << problem << "\n";
         (void)QORVAL_PortClose(handle);
         return 1;
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -155,6 +156,16 @@ TEST_F(ExtcapCaptureTest, APortInUseOrAStreamThatCannotBeWrittenIsReported) {
     EXPECT_NE(err_.str().find("cannot write to"), std::string::npos) << err_.str();
     ASSERT_EQ(QORVAL_PortOpen(QORVAL_DRIVER_WYVEL32, 2, &handle), 0u) << "the port was closed";
     EXPECT_EQ(QORVAL_PortClose(handle), 0u);
+
+    // A FIFO that nobody reads is refused at once, not waited on; a device is never written.
+    const auto fifo = dir_ / "unread";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string stream : {fifo.string(), std::string("/dev/null")}) {
+        err_.str("");
+        EXPECT_EQ(CaptureUntilIdle(stream), 1) << stream;
+        EXPECT_NE(err_.str().find("cannot write to " + stream + ": "), std::string::npos)
+            << err_.str();
+    }
 }
 
 TEST_F(ExtcapCaptureTest, TheCaptureEndsWhenTheAnalyserStopsReadingEvenOnAQuietPort) {
