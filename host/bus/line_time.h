@@ -14,16 +14,14 @@ inline uint64_t LineTimeNow(std::chrono::steady_clock::time_point origin) {
     return static_cast<uint64_t>(duration_cast<nanoseconds>(steady_clock::now() - origin).count());
 }
 
-// Nanoseconds since 1970 of a moment in card time: the system clock now, less how long ago the
-// moment was by the steady clock (so a change of the system clock since the origin is
-// followed, and the two clocks are read once each).
-inline uint64_t SystemTimeOfLineTime(std::chrono::steady_clock::time_point origin,
-                                     uint64_t line_ns) {
+// The system clock (nanoseconds since 1970) at card time 0, read once for the bus: card times
+// become system times by adding it, so frames keep their exact order and spacing (two frames
+// at one instant get one time). A later step of the system clock is not followed.
+inline uint64_t SystemTimeAtLineZero(std::chrono::steady_clock::time_point origin) {
     using namespace std::chrono;
-    const int64_t ago = duration_cast<nanoseconds>(steady_clock::now() - origin).count() -
-                        static_cast<int64_t>(line_ns);
-    const int64_t system = duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
-    return static_cast<uint64_t>(system - ago);
+    const auto since = steady_clock::now() - origin;
+    return static_cast<uint64_t>(
+        duration_cast<nanoseconds>(system_clock::now().time_since_epoch() - since).count());
 }
 
 }  // namespace qorval::host

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "host/bus/line_time.h"
 #include "host/bus/stream_token.h"
 #include "kernel/device_object.h"
 #include "kernel/dispatch_scope.h"
@@ -127,8 +126,8 @@ std::string SimulatedBus::AddFunction(unsigned* slot_out) {
     // A frame the driver starts on an idle line starts now, and a frame the driver takes
     // carries the moment it arrived to the read's completion (kernel/frame_arrival.h).
     function->card->SetPresentTime([origin = origin_] { return LineTimeNow(origin); });
-    function->card->SetFrameTakenHandler([origin = origin_](uint64_t arrival_ns) {
-        kernel::frame_arrival::Note(SystemTimeOfLineTime(origin, arrival_ns));
+    function->card->SetFrameTakenHandler([system = origin_system_ns_](uint64_t arrival_ns) {
+        kernel::frame_arrival::Note(system + arrival_ns);
     });
     Function& added = *function;
     functions_.emplace(added.slot, std::move(function));

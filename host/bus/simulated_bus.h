@@ -21,6 +21,7 @@
 
 #include "host/bus/card_clock.h"
 #include "host/bus/card_lock.h"
+#include "host/bus/line_time.h"
 #include "host/bus/locked_card.h"
 #include "host/bus/stream_policy.h"
 #include "host/bus/stream_wire.h"
@@ -157,6 +158,8 @@ class SimulatedBus final : public HostControl {
     unsigned next_slot_ = 1;
     CardClock clock_;
     std::chrono::steady_clock::time_point origin_ = std::chrono::steady_clock::now();
+    // The system clock at the origin: what a card time adds to (line_time.h).
+    uint64_t origin_system_ns_ = SystemTimeAtLineZero(origin_);
 };
 
 }  // namespace qorval::host
