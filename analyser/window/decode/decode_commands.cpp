@@ -100,8 +100,18 @@ DecodeCommands::~DecodeCommands() {
 
 void DecodeCommands::AddToMenus(QMainWindow& window) {
     if (auto* format = window.findChild<QMenu*>("formatMenu")) {
-        format->addAction(actions_.decoded);
-        format->addSeparator();
+        // Decoded beside the byte formats, ahead of the separator before the submenus.
+        QAction* separator = nullptr;
+        for (QAction* item : format->actions()) {
+            if (item->isSeparator()) {
+                separator = item;
+                break;
+            }
+        }
+        format->insertAction(separator, actions_.decoded);
+        if (separator == nullptr) {
+            format->addSeparator();
+        }
         QMenu* links = format->addMenu(QStringLiteral("Link &Protocol"));
         links->setObjectName("linkProtocolMenu");
         links->addActions(actions_.links);

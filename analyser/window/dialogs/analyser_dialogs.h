@@ -38,6 +38,10 @@ void RunLoggingOptionsDialog(QWidget* parent, CAnalyserApp& app, ui::UserMessage
 // stops transmission and parses the macro when it is to be executed.
 void RunSendOptionsDialog(QWidget* parent, CAnalyserApp& app, ui::UserMessages& messages);
 
+// "Replay Capture": a capture file and the frames' timing; OK starts the replay onto the
+// selected port. True when a replay started (the main window then steps it).
+bool RunReplayDialog(QWidget* parent, CAnalyserApp& app, ui::UserMessages& messages);
+
 // The port commands.
 void RunDeviceInfoDialog(QWidget* parent, CAnalyserApp& app, ui::UserMessages& messages);
 void RunNodeAddressDialog(QWidget* parent, CAnalyserApp& app, ui::UserMessages& messages);

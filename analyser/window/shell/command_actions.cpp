@@ -144,6 +144,11 @@ CommandActions MakeCommandActions(QObject* owner) {
                              "Toggle transmission of data on the link\nToggle Transmit",
                              {Ctrl(Qt::Key_T)}, true, ButtonIcon{"mail-send-receive", QStyle::SP_ArrowForward}});
 
+    a.replay = make({"replay", "Re&play Capture...",
+                     "Put the frames that arrived in a capture file onto the port\nReplay "
+                     "Capture",
+                     {}, true});
+
     a.ascii = make({"ascii", "&ASCII\tCtrl+A", "Display link data as ASCII text\nASCII",
                     {Ctrl(Qt::Key_A)}, true, ButtonIcon{nullptr, QStyle::SP_CustomBase, "A"}});
     a.hex = make({"hex", "&Hex\tCtrl+E", "Display link data as hexadecimal bytes\nHex",
@@ -151,6 +156,16 @@ CommandActions MakeCommandActions(QObject* owner) {
     a.mixed = make({"mixed", "&Mixed\tCtrl+M",
                     "Display link data as hexadecimal bytes and ASCII text\nMixed",
                     {Ctrl(Qt::Key_M)}, true, ButtonIcon{nullptr, QStyle::SP_CustomBase, "M"}});
+
+    a.timeOff = make({"timeOff", "&Off", "Show no times in front of the frames\nNo Time Column",
+                      {}, true});
+    a.timeSinceStart = make({"timeSinceStart", "Since &Start of Capture",
+                             "Show each frame's time since capture started\nTime Since Start",
+                             {}, true});
+    a.timeSincePrevious = make({"timeSincePrevious", "Since &Previous Frame",
+                                "Show each frame's time since the frame before it\nTime Since "
+                                "Previous Frame",
+                                {}, true});
 
     a.cascade = make({"cascade", "&Cascade", "Arrange windows so they overlap\nCascade Windows"});
     a.tile = make({"tile", "&Tile", "Arrange windows as non-overlapping tiles\nTile Windows"});

@@ -55,10 +55,15 @@ struct CommandActions {
     QAction* enableLogging = nullptr;
     QAction* sendOptions = nullptr;
     QAction* enableTransmit = nullptr;
+    QAction* replay = nullptr;  // "Re&play Capture...", marked while a replay runs
     // Format
     QAction* ascii = nullptr;
     QAction* hex = nullptr;
     QAction* mixed = nullptr;
+    // Format > Time Column, one marked
+    QAction* timeOff = nullptr;
+    QAction* timeSinceStart = nullptr;
+    QAction* timeSincePrevious = nullptr;
     // Window
     QAction* cascade = nullptr;
     QAction* tile = nullptr;

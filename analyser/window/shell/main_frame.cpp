@@ -69,6 +69,9 @@ CMainFrame::CMainFrame(std::filesystem::path profile, ui::UserMessages* messages
     }
     poll_.setInterval(0);
     connect(&poll_, &QTimer::timeout, this, &CMainFrame::PollTick);
+    replay_.setSingleShot(true);
+    replay_.setTimerType(Qt::PreciseTimer);
+    connect(&replay_, &QTimer::timeout, this, &CMainFrame::ReplayTick);
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this] {
         UpdateMenuBar();
         UpdateCommandStates();
@@ -93,6 +96,7 @@ CMainFrame::~CMainFrame() {
     // The document windows and the decoding panes go while this object is whole: their views
     // and their going are reported to it, and the panes read the engine and the record.
     poll_.stop();
+    replay_.stop();
     delete decoding_;
     decoding_ = nullptr;
     for (const QPointer<CChildFrame>& child : madeChildren_) {
@@ -126,6 +130,7 @@ void CMainFrame::Shutdown() {
     }
     shutDown_ = true;
     poll_.stop();
+    replay_.stop();
     platform::ProfileFile profile(profilePath_);
     recent_.Save(profile);
     if (engineStarted_) {
@@ -226,9 +231,19 @@ void CMainFrame::ConnectCommands() {
     on(a.selectDriverPort, [this] { (void)app_.SelectDriverPort(); });
     on(a.enableLogging, [this] { app_.ToggleLogging(); });
     on(a.enableTransmit, [this] { app_.ToggleTransmit(); });
+    on(a.replay, [this] {
+        if (app_.Replaying()) {
+            app_.StopReplay();
+        } else if (RunReplayDialog(this, app_, Messages())) {
+            ReplayTick();
+        }
+    });
     on(a.ascii, [this] { app_.SetDisplayFormat(0); });
     on(a.hex, [this] { app_.SetDisplayFormat(1); });
     on(a.mixed, [this] { app_.SetDisplayFormat(2); });
+    on(a.timeOff, [this] { app_.SetTimeColumn(TimeColumn::Off); });
+    on(a.timeSinceStart, [this] { app_.SetTimeColumn(TimeColumn::SinceStart); });
+    on(a.timeSincePrevious, [this] { app_.SetTimeColumn(TimeColumn::SincePrevious); });
 
     on(a.cascade, [this] { mdi_->cascadeSubWindows(); });
     on(a.tile, [this] { mdi_->tileSubWindows(); });
@@ -272,6 +287,14 @@ void CMainFrame::UpdateCommandStates() {
     a.ascii->setChecked(format == 0);
     a.hex->setChecked(format == 1);
     a.mixed->setChecked(format == 2);
+    const TimeColumn column = app_.GetTimeColumn();
+    a.timeOff->setChecked(column == TimeColumn::Off);
+    a.timeSinceStart->setChecked(column == TimeColumn::SinceStart);
+    a.timeSincePrevious->setChecked(column == TimeColumn::SincePrevious);
+    a.replay->setChecked(app_.Replaying());
+    if (!app_.Replaying()) {
+        replay_.stop();
+    }
     if (decoding_ != nullptr) {
         decoding_->UpdateStates();
     }
@@ -554,6 +577,18 @@ void CMainFrame::CloseCaptureWindow() {
 
 std::optional<PortChoice> CMainFrame::ChooseDriverPort(const SystemInfo& info) {
     return RunSelectDriverPortDialog(this, info);
+}
+
+void CMainFrame::ReplayTick() {
+    const std::optional<uint64_t> next = app_.ReplayStep();
+    if (!next) {
+        UpdateCommandStates();
+        return;
+    }
+    // At the millisecond the next frame is due (a precise timer), or at once when it is.
+    const uint64_t now = app_.ReplayNowNs();
+    const uint64_t waitMs = *next > now ? (*next - now) / 1'000'000 : 0;
+    replay_.start(static_cast<int>(std::min<uint64_t>(waitMs, 1000)));
 }
 
 void CMainFrame::PollTick() {

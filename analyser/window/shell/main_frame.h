@@ -1,7 +1,8 @@
 // CMainFrame: the analyser's main window. It owns the engine (CAnalyserApp) and is its user
 // interface: message boxes, the status bar, the menu marks, the capture window and the Select
 // Driver/Port dialog. Its documents are CChildFrame windows in a QMdiArea. While capture runs
-// a zero-interval timer runs poll steps in the event loop's idle time.
+// a zero-interval timer runs poll steps in the event loop's idle time; while a replay runs a
+// timer steps it at the times its frames are due.
 #pragma once
 
 #include <QMainWindow>
@@ -67,6 +68,7 @@ class CMainFrame : public QMainWindow, public AnalyserUi {
     const RecentFileList& RecentFiles() const { return recent_; }
     StatusPanes& Panes() { return *panes_; }
     bool PollTimerActive() const { return poll_.isActive(); }
+    bool ReplayTimerActive() const { return replay_.isActive(); }
     int PollInterval() const { return poll_.interval(); }
 
     // Enabled states and marks of every command from the engine's and the windows' state.
@@ -97,6 +99,8 @@ class CMainFrame : public QMainWindow, public AnalyserUi {
     void UpdateMenuBar();
     void UpdateTitle();
     void PollTick();
+    // One step of the replay, and the timer set for the next.
+    void ReplayTick();
     void ChildGone(QObject* child);
     void ShowFileError(const char* format, const std::filesystem::path& path);
     ui::UserMessages& Messages();
@@ -112,6 +116,7 @@ class CMainFrame : public QMainWindow, public AnalyserUi {
     QMdiArea* mdi_;
     StatusPanes* panes_ = nullptr;
     QTimer poll_;
+    QTimer replay_;  // single shot, at the time the next frame of a replay is due
     bool polling_ = false;
     bool shutDown_ = false;
     bool engineStarted_ = false;

@@ -43,8 +43,11 @@ MenuBars MakeMenuBars(const CommandActions& a, QWidget* owner) {
     QMenu* capture = Menu(owner, "captureMenu", "&Capture",
                           {a.capture, nullptr, a.selectDriverPort, a.nodeAddress, a.resetBuffers,
                            a.modem, a.portState, a.transmitChar, nullptr, a.loggingOptions,
-                           a.enableLogging, nullptr, a.sendOptions, a.enableTransmit});
-    QMenu* format = Menu(owner, "formatMenu", "F&ormat", {a.ascii, a.hex, a.mixed});
+                           a.enableLogging, nullptr, a.sendOptions, a.enableTransmit, nullptr,
+                           a.replay});
+    QMenu* format = Menu(owner, "formatMenu", "F&ormat", {a.ascii, a.hex, a.mixed, nullptr});
+    format->addMenu(Menu(owner, "timeColumnMenu", "&Time Column",
+                         {a.timeOff, a.timeSinceStart, a.timeSincePrevious}));
     bars.windowMenu = Menu(owner, "windowMenu", "&Window",
                            {a.cascade, a.tile, a.arrangeIcons, nullptr, a.nextPane,
                             a.previousPane});

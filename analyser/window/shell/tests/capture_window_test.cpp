@@ -1,10 +1,13 @@
 // Capture started and stopped from the window against the simulated pair: the frames in each
-// display format, the log, a capture window the user closes, the idle rest, a macro run and
-// the export of the capture.
+// display format and with their times, the log, a capture window the user closes, the idle
+// rest, a macro run, the export of the capture and a replay of one.
 #include <QComboBox>
 #include <QDialog>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QStatusBar>
 
+#include "analyser/capture_record.h"
 #include "analyser/window/document/capture_feed.h"
 #include "analyser/window/shell/tests/shell_test_fixture.h"
 #include "platform/window/testing/modal_driver.h"
@@ -245,6 +248,95 @@ TEST_F(CaptureWindow, ExportsTheCaptureAsPcapng) {
     Trigger(frame_->Actions().exportCapture);
     EXPECT_EQ(messages_.LastText(),
               "Cannot write the capture file " + (dir_ / "missing" / "x.pcapng").string() + ".");
+}
+
+TEST_F(CaptureWindow, ShowsEachFramesTimeWhenTheTimeColumnIsChosen) {
+    // The window's clock and the frames' times are the fake library's.
+    frame_->App().SetWallClock([] { return fake::FakeLibrary::ArrivalNsOf(Fake().NowMs()); });
+    // A fixed-pitch display font, as a user who lines up columns chooses.
+    frame_->App().View().font = FontSetting{-13, 400, 0, 0, 0x31, "DejaVu Sans Mono"};
+    frame_->resize(900, 560);
+    frame_->show();
+    StartCapture();
+    EXPECT_TRUE(frame_->Actions().timeOff->isChecked());
+    Trigger(frame_->Actions().timeSincePrevious);
+    EXPECT_TRUE(frame_->Actions().timeSincePrevious->isChecked());
+    EXPECT_FALSE(frame_->Actions().timeOff->isChecked());
+    Trigger(frame_->Actions().hex);
+    Fake().AdvanceMs(5);
+    SendFromFarEnd("\x03\x3F");
+    Fake().AdvanceMs(28);
+    SendFromFarEnd(std::string("\x01\x11 poll\0", 8));
+    WaitForFrames(2);
+    EXPECT_EQ(CaptureText(),
+              "   0.005000 0001 0000 03 3F \n"
+              "   0.028000 0002 0000 01 11 20 70 6F 6C 6C 00 \n");
+    // A few more, for the picture: an answer, information both ways, an acknowledgement.
+    const std::pair<uint32_t, std::string> more[] = {
+        {1, "\x01\x73"},
+        {12, std::string("\x03\x00Link test frame one, 0123456789", 33)},
+        {1, "\x01\x21"},
+        {13, std::string("\x03\x22Link test frame two", 21)}};
+    for (const auto& [gapMs, bytes] : more) {
+        Fake().AdvanceMs(gapMs);
+        SendFromFarEnd(bytes);
+    }
+    WaitForFrames(6);
+    CaptureText();
+    frame_->CaptureChild()->showMaximized();
+    frame_->statusBar()->showMessage(
+        QStringLiteral("Showing each frame's time since the frame before it."));
+    EXPECT_TRUE(ui::testing::SaveScreenshot(*frame_, "lombex32-time-column"));
+    Trigger(frame_->Actions().timeSinceStart);  // the last frame again, against the start
+    EXPECT_TRUE(CaptureText().ends_with("\n   0.060000 0006 0000 03 22 4C 69 6E 6B 20 74 65 73 74 "
+                                        "20 66 72 61 6D \n"
+                                        "            0006 0010 65 20 74 77 6F \n"))
+        << CaptureText();
+    Trigger(frame_->Actions().timeOff);
+    EXPECT_TRUE(CaptureText().ends_with("\n0006 0010 65 20 74 77 6F \n")) << CaptureText();
+}
+
+TEST_F(CaptureWindow, ReplaysACaptureFileOntoThePortFromTheMenu) {
+    SelectPort1();
+    CaptureRecord record;
+    record.OnFrame({Bytes("first"), false, 0, 2'000'000'000});
+    record.OnFrame({Bytes("sent by us"), true, 0, 2'000'000'000});
+    record.OnFrame({Bytes("second"), false, 0, 2'500'000'000});
+    const auto file = dir_ / "link.pcapng";
+    ASSERT_TRUE(record.WritePcapng(file, "Wyvel32 port 2"));
+    // The replay's clock stands still: the second frame stays due half a second ahead.
+    frame_->App().SetReplayClock([] { return uint64_t{7'000'000'000}; });
+    ui::testing::WhenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QLineEdit*>("captureFile")->setText(QString::fromStdString(file.string()));
+        dialog->accept();
+    });
+    Trigger(frame_->Actions().replay);
+    EXPECT_TRUE(frame_->App().Replaying());
+    EXPECT_TRUE(frame_->Actions().replay->isChecked());
+    EXPECT_TRUE(frame_->ReplayTimerActive());
+    ASSERT_TRUE(WaitFor([&] { return !ReceivedAtFarEnd().empty(); }));
+    // The same command stops it.
+    Trigger(frame_->Actions().replay);
+    EXPECT_FALSE(frame_->App().Replaying());
+    EXPECT_FALSE(frame_->Actions().replay->isChecked());
+    EXPECT_FALSE(frame_->ReplayTimerActive());
+    EXPECT_EQ(messages_.LastStatus(), "Replay stopped after 1 of 2 frames.");
+
+    // As fast as the line takes them, to the end.
+    frame_->App().SetReplayClock({});
+    ui::testing::WhenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QLineEdit*>("captureFile")->setText(QString::fromStdString(file.string()));
+        dialog->findChild<QRadioButton*>("lineTiming")->setChecked(true);
+        dialog->accept();
+    });
+    Trigger(frame_->Actions().replay);
+    EXPECT_FALSE(frame_->App().Replaying());
+    EXPECT_EQ(messages_.LastStatus(), "Replay finished: 2 frames sent.");
+    EXPECT_EQ(ReceivedAtFarEnd(), (std::vector<std::string>{"first", "second"}));
 }
 
 TEST_F(CaptureWindow, PictureOfTheMainWindowWithACaptureWindow) {
