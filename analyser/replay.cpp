@@ -4,7 +4,6 @@
 
 #include "analyser/pcapng_reader.h"
 #include "analyser/pcapng_writer.h"
-#include "analyser/string_printf.h"
 #include "platform/regular_file.h"
 
 namespace qorval::analyser {

@@ -330,15 +330,6 @@ TEST_F(ReplaySessionTest, LineTimingSendsAsFastAsTheTransmitBuffersTakeTheFrames
     EXPECT_EQ(session.LargestLatenessNs(), 0u);
 }
 
-TEST_F(ReplaySessionTest, AFailedWriteEndsTheReplayWithTheLibrarysResult) {
-    ReplaySession session(app_->PortHandle(), ThreeFrames(), ReplayTiming::Line, Now);
-    Fake().FailNext("QORVAL_PutData", QORVAL_GENERAL_ERROR);
-    const auto step = session.Run();
-    EXPECT_TRUE(step.finished);
-    EXPECT_EQ(step.failure, uint32_t{QORVAL_GENERAL_ERROR});
-    EXPECT_EQ(session.Sent(), 0u);
-}
-
 class ReplayCommandTest : public EngineTest {
   protected:
     std::string CaptureFile() {

@@ -69,9 +69,9 @@ TEST(ExtcapListing, OneInterfacePerStartedPortWithTheExportsLinkType) {
     FakeLibrary::Instance().Reset();
     EXPECT_EQ(InterfaceListing(nullptr), "extcap {version=1.0.0}\n");
     for (const uint16_t port : {1, 3}) {
-        fake::FakePortSpec spec;
-        spec.port = port;
-        FakeLibrary::Instance().AddPort(spec);
+        fake::FakePortSpec entry;
+        entry.port = port;
+        FakeLibrary::Instance().AddPort(entry);
     }
     SystemInfo info{};
     ASSERT_EQ(QORVAL_GetSystemInfo(&info), 0u);
@@ -88,9 +88,9 @@ class ExtcapCaptureTest : public ::testing::Test {
     void SetUp() override {
         ::signal(SIGPIPE, SIG_IGN);
         Fake().Reset();
-        fake::FakePortSpec spec;
-        spec.port = 2;
-        Fake().AddPort(spec);
+        fake::FakePortSpec entry;
+        entry.port = 2;
+        Fake().AddPort(entry);
         std::string pattern = (std::filesystem::temp_directory_path() / "extcap-XXXXXX").string();
         dir_ = mkdtemp(pattern.data());
     }

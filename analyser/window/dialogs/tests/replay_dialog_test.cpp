@@ -1,5 +1,5 @@
 // Replay Capture: no dialog without a selected port; OK waits for a file, Browse fills it in,
-// the timing is chosen, and OK starts the replay on the port; Cancel starts nothing.
+// the timing is chosen, and OK starts the replay on the port.
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
@@ -58,17 +58,6 @@ TEST_F(ReplayDialogTest, OkStartsTheReplayOfTheChosenFileWithTheChosenTiming) {
     // As fast as the line takes them: both at the first step, though they carry one time.
     EXPECT_FALSE(app_->ReplayStep().has_value());
     EXPECT_EQ(Sent(), (std::vector<std::string>{"one", "two"}));
-}
-
-TEST_F(ReplayDialogTest, CancelStartsNothing) {
-    OpenPort();
-    const std::string file = CaptureFile();
-    WhenDialog([&](QDialog& dialog) {
-        Find<QLineEdit>(dialog, "captureFile").setText(QString::fromStdString(file));
-        Find<QPushButton>(dialog, "cancelButton").click();
-    });
-    EXPECT_FALSE(RunReplayDialog(&parent_, *app_, messages_));
-    EXPECT_FALSE(app_->Replaying());
 }
 
 }  // namespace
