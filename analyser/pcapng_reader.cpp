@@ -4,23 +4,15 @@
 #include <cstring>
 #include <limits>
 
+#include "analyser/pcapng_blocks.h"
 #include "analyser/string_printf.h"
 
 namespace qorval::analyser {
 namespace {
 
-constexpr uint32_t kSectionHeaderBlock = 0x0A0D0D0A;
-constexpr uint32_t kInterfaceDescriptionBlock = 1;
-constexpr uint32_t kObsoletePacketBlock = 2;
-constexpr uint32_t kSimplePacketBlock = 3;
-constexpr uint32_t kEnhancedPacketBlock = 6;
-constexpr uint32_t kByteOrderMagic = 0x1A2B3C4D;
+using namespace pcapng;
+
 constexpr uint32_t kByteOrderMagicSwapped = 0x4D3C2B1A;
-constexpr uint16_t kOptionEnd = 0;
-constexpr uint16_t kOptionIfName = 2;
-constexpr uint16_t kOptionIfTsresol = 9;
-constexpr uint16_t kOptionIfTsoffset = 14;
-constexpr uint16_t kOptionPacketFlags = 2;  // epb_flags, and pack_flags of the obsolete block
 constexpr uint32_t kDirectionMask = 0x3;
 constexpr uint64_t kNanosecondsPerSecond = 1'000'000'000;
 

@@ -3,20 +3,14 @@
 #include <poll.h>
 
 #include "analyser/get_data_errors.h"
+#include "analyser/pcapng_blocks.h"
 #include "platform/regular_file.h"
 
 namespace qorval::analyser {
 namespace {
 
-constexpr uint32_t kSectionHeaderBlock = 0x0A0D0D0A;
-constexpr uint32_t kInterfaceDescriptionBlock = 1;
-constexpr uint32_t kEnhancedPacketBlock = 6;
-constexpr uint32_t kByteOrderMagic = 0x1A2B3C4D;
-constexpr uint16_t kOptionEnd = 0;
-constexpr uint16_t kOptionComment = 1;
-constexpr uint16_t kOptionIfName = 2;
-constexpr uint16_t kOptionIfTsresol = 9;
-constexpr uint16_t kOptionEpbFlags = 2;
+using namespace pcapng;
+
 // Timestamps count nanoseconds: the arrival time resolves single frames on a fast line.
 constexpr char kNanoseconds = 9;
 constexpr uint32_t kSnapLength = 65536;
@@ -109,7 +103,7 @@ bool PcapngWriter::WritePacket(uint32_t interfaceId, std::span<const uint8_t> by
     Pad(body);
     std::string flagsValue;
     Put(flagsValue, flags);
-    PutOption(body, kOptionEpbFlags, flagsValue);
+    PutOption(body, kOptionPacketFlags, flagsValue);
     if (!comment.empty()) {
         PutOption(body, kOptionComment, comment.substr(0, UINT16_MAX - 3));
     }
