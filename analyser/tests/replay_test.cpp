@@ -3,15 +3,20 @@
 // choice of frames and their due times; the session's timing against the fake library's
 // virtual clock; the command and `lombex32 --replay`.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
+#include <sstream>
 
 #include "analyser/capture_record.h"
 #include "analyser/headless.h"
 #include "analyser/pcapng_reader.h"
 #include "analyser/replay.h"
+#include "analyser/saved_capture_command.h"
 #include "analyser/tests/engine_fixture.h"
+#include "platform/testing/fifo_watchdog.h"
 
 namespace qorval::analyser::testing {
 namespace {
@@ -417,6 +422,28 @@ TEST_F(ReplayCommandTest, FromTheShellWithItsArgumentsAndExitStatus) {
     std::ostringstream out2, err2;
     EXPECT_EQ(RunHeadless(std::get<HeadlessOptions>(missing), environment, out2, err2), 1);
     EXPECT_NE(err2.str().find("it cannot be opened."), std::string::npos) << err2.str();
+}
+
+// A FIFO named as the capture to replay or to decode is refused without being opened: the run
+// ends at once with its message instead of waiting in the open for a writer.
+TEST_F(ReplayCommandTest, AFifoAsTheCaptureFileEndsTheRunAtOnce) {
+    const std::string fifo = (dir_ / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const platform::testing::FifoWatchdog watchdog(fifo);
+    std::atomic<bool> stop{false};
+    const HeadlessEnvironment environment{dir_ / "lombex32.ini", &stop, {}};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunHeadless(std::get<HeadlessOptions>(ParseHeadlessArguments({"--replay", fifo})),
+                          environment, out, err),
+              1);
+    EXPECT_EQ(err.str(), "Cannot replay " + fifo + ":\nit cannot be opened.\n");
+
+    err.str("");
+    SavedCaptureOptions decode;
+    decode.file = fifo;
+    EXPECT_EQ(RunSavedCapture(decode, dir_ / "lombex32.ini", out, err), 1);
+    EXPECT_EQ(err.str(), "lombex32: could not open the capture file " + fifo + "\n");
+    EXPECT_FALSE(watchdog.Fired());
 }
 
 }  // namespace

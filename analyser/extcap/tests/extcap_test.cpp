@@ -160,7 +160,7 @@ TEST_F(ExtcapCaptureTest, APortInUseOrAStreamThatCannotBeWrittenIsReported) {
     // A FIFO that nobody reads is refused at once, not waited on; a device is never written.
     const auto fifo = dir_ / "unread";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string stream : {fifo.string(), std::string("/dev/null")}) {
+    for (const std::string& stream : {fifo.string(), std::string("/dev/null")}) {
         err_.str("");
         EXPECT_EQ(CaptureUntilIdle(stream), 1) << stream;
         EXPECT_NE(err_.str().find("cannot write to " + stream + ": "), std::string::npos)
