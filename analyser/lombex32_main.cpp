@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
         .summary = "The protocol analyser and link tester of the Qorval suite. With no arguments it "
                    "opens\nits window, a file argument opens that file as a text document, /p FILE "
                    "prints it\n(/pt FILE PRINTER on the printer named), --capture runs it from the "
-                   "shell, and\n--replay puts the frames of a capture file onto a port.",
+                   "shell, --decode\ndecodes a saved capture and --replay puts the frames of a "
+                   "capture file onto a port.",
         .usage = kHeadlessUsage};
     if (const auto status = AnswerInfoRequest(program, argc, argv, std::cout)) {
         return *status;
