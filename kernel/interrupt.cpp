@@ -5,8 +5,24 @@
 namespace qorval::kernel {
 
 bool KInterrupt::Service() {
-    return wyvel32::SynchronizeExecution(
-        *this, [this] { return m_connected && m_routine(this, m_context); });
+    const bool claimed = wyvel32::SynchronizeExecution(*this, [this] {
+        if (!m_connected) {
+            return false;
+        }
+        for (const auto& activity : m_activities) {
+            activity->BeginService();
+        }
+        const bool mine = m_routine(this, m_context);
+        for (const auto& activity : m_activities) {
+            activity->EndService();
+        }
+        return mine;
+    });
+    // Settled once the DPCs the routine queued have run.
+    for (const auto& activity : m_activities) {
+        Manager.SettleAfterDpcs(activity);
+    }
+    return claimed;
 }
 
 void KInterrupt::Disconnect() {
@@ -25,7 +41,8 @@ NTSTATUS IoConnectInterrupt(IoManager& manager, KInterrupt** interrupt, ServiceR
         return STATUS_INVALID_PARAMETER;
     }
     auto object = std::make_shared<KInterrupt>(manager, routine, context, vector, level_sensitive,
-                                               shared, manager.InterruptLockOf(vector));
+                                               shared, manager.InterruptLockOf(vector),
+                                               manager.ActivitiesOfVector(vector));
     *interrupt = object.get();
     manager.ConnectInterrupt(std::move(object));
     return STATUS_SUCCESS;

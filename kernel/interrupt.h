@@ -12,9 +12,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <vector>
 
 #include "driver/interrupt_sync.h"
+#include "kernel/device_activity.h"
 #include "kernel/kernel_types.h"
 #include "kernel/shared_interrupt_lock.h"
 
@@ -28,14 +31,16 @@ using ServiceRoutine = bool (*)(KInterrupt* interrupt, void* context);
 class KInterrupt final : public wyvel32::InterruptSync {
   public:
     KInterrupt(IoManager& manager, ServiceRoutine routine, void* context, uint32_t vector,
-               bool level_sensitive, bool shared, SharedInterruptLock* external_lock = nullptr)
+               bool level_sensitive, bool shared, SharedInterruptLock* external_lock = nullptr,
+               std::vector<std::shared_ptr<DeviceActivity>> activities = {})
         : Manager(manager),
           Vector(vector),
           LevelSensitive(level_sensitive),
           Shared(shared),
           m_external(external_lock),
           m_routine(routine),
-          m_context(context) {}
+          m_context(context),
+          m_activities(std::move(activities)) {}
 
     // The interrupt lock: the object's own, or the lock of the card model when the function
     // shares one (external_lock).
@@ -54,7 +59,8 @@ class KInterrupt final : public wyvel32::InterruptSync {
         }
     }
 
-    // Runs the service routine holding the lock, unless the object was disconnected.
+    // Runs the service routine holding the lock, unless the object was disconnected, and
+    // notes the run on the activity of each function that has this vector.
     bool Service();
     // Marks the object disconnected: once this returns, the service routine never runs again.
     void Disconnect();
@@ -70,6 +76,8 @@ class KInterrupt final : public wyvel32::InterruptSync {
     bool m_connected = true;  // guarded by the interrupt lock
     const ServiceRoutine m_routine;
     void* const m_context;
+    // Of every function whose interrupt resource has this vector (one, unless shared).
+    const std::vector<std::shared_ptr<DeviceActivity>> m_activities;
 };
 
 // IoConnectInterrupt: STATUS_INVALID_PARAMETER without a routine; the I/O manager keeps the

@@ -1,6 +1,8 @@
 // Interrupt delivery: the connected interrupt objects, the service routines run for a vector,
 // and the DPC queue drained when the delivering thread has left every service routine.
 
+#include <algorithm>
+
 #include "kernel/io_manager.h"
 #include "kernel/io_manager_records.h"
 
@@ -35,6 +37,32 @@ SharedInterruptLock* IoManager::InterruptLockOf(uint32_t vector) const {
         }
     }
     return nullptr;
+}
+
+std::vector<std::shared_ptr<DeviceActivity>> IoManager::ActivitiesOfVector(
+    uint32_t vector) const {
+    std::vector<std::shared_ptr<DeviceActivity>> activities;
+    std::lock_guard guard(m_lock);
+    for (const auto& [id, function] : m_functions) {
+        const PhysicalDeviceInfo* info = function->Info;
+        if (info == nullptr || !info->TranslatedResources) {
+            continue;
+        }
+        for (const ResourceDescriptor& resource : *info->TranslatedResources) {
+            if (resource.type == ResourceDescriptor::Type::Interrupt && resource.vector == vector) {
+                activities.push_back(function->Activity);
+                break;
+            }
+        }
+    }
+    return activities;
+}
+
+void IoManager::SettleAfterDpcs(std::shared_ptr<DeviceActivity> activity) {
+    std::lock_guard guard(m_dpcLock);
+    if (std::find(m_unsettled.begin(), m_unsettled.end(), activity) == m_unsettled.end()) {
+        m_unsettled.push_back(std::move(activity));
+    }
 }
 
 bool IoManager::DeliverInterrupt(uint32_t vector) {
@@ -80,6 +108,20 @@ void IoManager::RunQueuedDpcs() {
             --m_dpcsRunning;
         }
         m_dpcIdle.notify_all();
+    }
+    // Then the activities of the service routines that ran (device_activity.h), once no DPC is
+    // queued or running anywhere: a DPC still running on another thread may change what its
+    // function reports, and that thread settles them when it is done.
+    std::vector<std::shared_ptr<DeviceActivity>> unsettled;
+    {
+        std::lock_guard guard(m_dpcLock);
+        if (m_dpcs.empty() && m_dpcsRunning == 0) {
+            unsettled.swap(m_unsettled);
+        }
+    }
+    for (const auto& activity : unsettled) {
+        // A routine running now settles its function at its own end.
+        (void)activity->SettleService();
     }
 }
 

@@ -43,6 +43,7 @@
 #include <thread>
 #include <vector>
 
+#include "kernel/device_activity.h"
 #include "kernel/device_object.h"
 #include "kernel/interrupt.h"
 #include "kernel/irp.h"
@@ -166,6 +167,11 @@ class IoManager {
     // Outstanding requests of a handle (tests and status).
     size_t OutstandingRequests(Handle handle) const;
 
+    // What the driver does on its own for the function under a handle's device: its service
+    // routine's runs and the Plug and Play and power requests sent to it
+    // (device_activity.h). Null for an unknown handle or a device of no function.
+    std::shared_ptr<DeviceActivity> ActivityOf(Handle handle) const;
+
     // ---- Interrupts and DPCs ----
 
     // Runs the service routines connected to `vector` (in connection order), then the DPCs
@@ -180,6 +186,11 @@ class IoManager {
     // The interrupt lock a function's card shares (PhysicalDeviceInfo::InterruptLock), for the
     // function whose translated interrupt resource has this vector; null when none does.
     SharedInterruptLock* InterruptLockOf(uint32_t vector) const;
+    // The activities of the functions whose interrupt resource has this vector, for the
+    // interrupt object.
+    std::vector<std::shared_ptr<DeviceActivity>> ActivitiesOfVector(uint32_t vector) const;
+    // Settles the activity's interrupt runs once no DPC is queued or running.
+    void SettleAfterDpcs(std::shared_ptr<DeviceActivity> activity);
 
     // ---- Device memory ----
 
@@ -222,6 +233,8 @@ class IoManager {
     RequestId Submit(Handle handle, std::unique_ptr<Irp> irp, Completion done);
     std::shared_ptr<HandleEntry> FindHandle(Handle handle) const;
     std::shared_ptr<Function> FindFunction(DeviceId id) const;
+    // The activity of the function whose device stack has `device` on top, or null.
+    std::shared_ptr<DeviceActivity> ActivityOfDevice(const DeviceObject* device) const;
     NTSTATUS SendPnpIrp(DeviceId id, std::unique_ptr<Irp> irp);
     void WorkerLoop();
     void RemoveAllDevices();
@@ -247,6 +260,7 @@ class IoManager {
     std::condition_variable m_dpcIdle;
     std::deque<KDpc*> m_dpcs;
     int m_dpcsRunning = 0;
+    std::vector<std::shared_ptr<DeviceActivity>> m_unsettled;  // to settle after the DPCs
 
     // The system worker thread (work items, internal asynchronous steps).
     std::mutex m_workLock;

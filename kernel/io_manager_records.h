@@ -13,6 +13,7 @@ namespace qorval::kernel {
 struct IoManager::HandleEntry {
     Handle Id = 0;
     std::shared_ptr<DeviceObject> Device;
+    std::shared_ptr<DeviceActivity> Activity;  // of the function under the device, if any
     std::unique_ptr<kernel::FileObject> File;
     std::map<RequestId, std::shared_ptr<Irp>> Outstanding;  // guarded by the manager's lock
     RequestId NextRequest = 1;
@@ -23,6 +24,7 @@ struct IoManager::HandleEntry {
 struct IoManager::Function {
     std::shared_ptr<DeviceObject> Pdo;
     PhysicalDeviceInfo* Info = nullptr;  // the physical device object's extension
+    std::shared_ptr<DeviceActivity> Activity = std::make_shared<DeviceActivity>();
 };
 
 }  // namespace qorval::kernel

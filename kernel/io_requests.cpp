@@ -51,6 +51,7 @@ NTSTATUS IoManager::Open(const std::string& name, uint32_t create_options, Handl
     }
     auto entry = std::make_shared<HandleEntry>();
     entry->Device = device;
+    entry->Activity = ActivityOfDevice(device.get());
     entry->File = std::make_unique<kernel::FileObject>();
     entry->File->Device = device.get();
     entry->File->CreateOptions = create_options;
@@ -68,6 +69,11 @@ NTSTATUS IoManager::Open(const std::string& name, uint32_t create_options, Handl
     m_handles[entry->Id] = entry;
     *handle = entry->Id;
     return status;
+}
+
+std::shared_ptr<DeviceActivity> IoManager::ActivityOf(Handle handle) const {
+    const std::shared_ptr<HandleEntry> entry = FindHandle(handle);
+    return entry ? entry->Activity : nullptr;
 }
 
 std::shared_ptr<IoManager::HandleEntry> IoManager::FindHandle(Handle handle) const {

@@ -61,7 +61,10 @@ NTSTATUS IoManager::SendPnpIrp(DeviceId id, std::unique_ptr<Irp> irp) {
     if (top == function->Pdo.get()) {
         return STATUS_NO_SUCH_DEVICE;  // no driver device on this function
     }
-    return SendAndWait(top, std::move(irp));
+    function->Activity->BeginRequest();
+    const NTSTATUS status = SendAndWait(top, std::move(irp));
+    function->Activity->EndRequest();
+    return status;
 }
 
 NTSTATUS IoManager::StartDevice(DeviceId id) {
@@ -160,6 +163,16 @@ std::vector<IoManager::DeviceId> IoManager::Devices() const {
         ids.push_back(id);
     }
     return ids;
+}
+
+std::shared_ptr<DeviceActivity> IoManager::ActivityOfDevice(const DeviceObject* device) const {
+    std::lock_guard guard(m_lock);
+    for (const auto& [id, function] : m_functions) {
+        if (TopOf(function->Pdo.get()) == device) {
+            return function->Activity;
+        }
+    }
+    return nullptr;
 }
 
 DeviceObject* IoManager::TopDevice(DeviceId id) const {

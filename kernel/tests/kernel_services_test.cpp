@@ -1,7 +1,11 @@
 // Events, interrupts and DPCs, work items, Plug and Play and power passing, bus properties
 // and device memory mapping.
 
+#include <memory>
+#include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "kernel/power.h"
 #include "kernel/sync.h"
@@ -72,7 +76,84 @@ TEST(KernelInterrupts, ServiceRoutineRunsThenItsDpcUntilDisconnected) {
     KeFlushQueuedDpcs(kernel);
 }
 
+// ---- What watchers of a function's activity hear, and when ----
+
+// Everything in one log, in the order it happened: what the watcher was told, and the runs of
+// the service routine and its DPC.
+struct ActivityLog : DeviceActivity::Watcher {
+    std::mutex lock;
+    std::vector<std::string> entries;
+    KInterrupt* interrupt = nullptr;
+    KDpc* dpc = nullptr;
+
+    void Add(std::string entry) {
+        std::lock_guard guard(lock);
+        entries.push_back(std::move(entry));
+    }
+    void Unsettled(DeviceActivity::Cause cause, uint64_t run) override {
+        Add(cause == DeviceActivity::Cause::Interrupt ? "unsettled " + std::to_string(run)
+                                                      : "unsettled by a request");
+    }
+    void Settled(DeviceActivity::Cause cause, uint64_t run) override {
+        Add(cause == DeviceActivity::Cause::Interrupt ? "settled " + std::to_string(run)
+                                                      : "settled by a request");
+    }
+};
+
+bool LoggingIsr(KInterrupt*, void* context) {
+    auto* log = static_cast<ActivityLog*>(context);
+    log->Add("routine");
+    KeInsertQueueDpc(log->interrupt->Manager, log->dpc);
+    return true;
+}
+
+void LoggingDpc(KDpc*, void* context) {
+    static_cast<ActivityLog*>(context)->Add("dpc");
+}
+
+TEST(KernelActivity, WatchersHearOfEachServiceRunBeforeItAndOfItsEndAfterItsDpc) {
+    IoManager kernel;
+    ASSERT_EQ(kernel.LoadDriver("Test", TestDriverEntry, "\\Registry\\Test"), STATUS_SUCCESS);
+    PhysicalDeviceInfo info;
+    info.TranslatedResources = ResourceList{ResourceDescriptor::Interrupt(9, 9, 1)};
+    IoManager::DeviceId function = 0;
+    ASSERT_EQ(kernel.AddPhysicalDevice(info, &function), STATUS_SUCCESS);
+    const auto activities = kernel.ActivitiesOfVector(9);
+    ASSERT_EQ(activities.size(), 1u);
+    EXPECT_TRUE(kernel.ActivitiesOfVector(10).empty());
+    auto log = std::make_shared<ActivityLog>();
+    activities[0]->AddWatcher(log);
+    KDpc dpc(LoggingDpc, log.get());
+    log->dpc = &dpc;
+    ASSERT_EQ(IoConnectInterrupt(kernel, &log->interrupt, LoggingIsr, log.get(), 9, 9, 1, true,
+                                 true),
+              STATUS_SUCCESS);
+    EXPECT_TRUE(kernel.DeliverInterrupt(9));
+    EXPECT_TRUE(kernel.DeliverInterrupt(9));
+    activities[0]->RemoveWatcher(log.get());
+    EXPECT_TRUE(kernel.DeliverInterrupt(9));
+    IoDisconnectInterrupt(log->interrupt);
+    KeFlushQueuedDpcs(kernel);
+    EXPECT_EQ(log->entries,
+              (std::vector<std::string>{"unsettled 1", "routine", "dpc", "settled 1",
+                                        "unsettled 2", "routine", "dpc", "settled 2", "routine",
+                                        "dpc"}));
+}
+
 using KernelServices = KernelTest;
+
+TEST_F(KernelServices, WatchersHearOfPlugAndPlayRequestsAroundThem) {
+    const IoManager::Handle handle = OpenTest();
+    const std::shared_ptr<DeviceActivity> activity = kernel.ActivityOf(handle);
+    ASSERT_NE(activity, nullptr);
+    auto log = std::make_shared<ActivityLog>();
+    activity->AddWatcher(log);
+    EXPECT_EQ(kernel.SendPnp(function, IRP_MN_QUERY_CAPABILITIES), STATUS_SUCCESS);
+    EXPECT_EQ(log->entries,
+              (std::vector<std::string>{"unsettled by a request", "settled by a request"}));
+    activity->RemoveWatcher(log.get());
+    EXPECT_EQ(kernel.CloseHandle(handle), STATUS_SUCCESS);
+}
 
 void SignalFromWorker(DeviceObject* device, void* context) {
     static_cast<std::pair<KEvent*, DeviceObject*>*>(context)->second = device;
