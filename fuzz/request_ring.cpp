@@ -1,16 +1,20 @@
 // The host's reader of a request ring against a client that writes anything into the shared
 // memory between any two steps. The input is a script: each step either writes a word of the
-// ring's header (tail, submission entries, slot fields), takes the next submission, or
-// completes the oldest request taken. Whatever the client wrote, every request the reader
-// hands out must lie inside the region (AddressSanitizer watches the region's bounds), have a
-// known function and fitting lengths, and never share its slot with another request in
-// flight; a malformed ring ends the run, as it ends the connection.
+// ring's header (tail, submission entries, slot fields, the counts block and its sleepers),
+// takes the next submission, completes the oldest request taken, or publishes counts (which
+// reads the sleepers word) and has the client look at them. Whatever the client wrote, every
+// request the reader hands out must lie inside the region (AddressSanitizer watches the
+// region's bounds), have a known function and fitting lengths, and never share its slot with
+// another request in flight; a malformed ring ends the run, as it ends the connection. A look
+// at counts nobody scribbled on since they were published gives exactly those counts.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <optional>
 
+#include "host/protocol/counts_block.h"
 #include "host/protocol/submission_reader.h"
 
 namespace ring = qorval::protocol::ring;
@@ -36,13 +40,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memset(base, 0, ring::kHeaderSize);
     const ring::RingView view(base);
     ring::SubmissionReader reader;
+    ring::CountsWriter counts;
+    std::optional<uint32_t> published;
+    bool counts_scribbled = false;
     std::deque<ring::RingRequest> taken;
+    constexpr size_t kFirstCountsWord = offsetof(ring::RingHeader, counts) / sizeof(uint32_t);
+    constexpr size_t kCountsWords = sizeof(ring::CountsBlock) / sizeof(uint32_t);
     constexpr size_t kWords = sizeof(ring::RingHeader) / sizeof(uint32_t);
     auto* words = reinterpret_cast<uint32_t*>(base);
 
     for (size_t at = 0; at < size;) {
         const uint8_t step = data[at++];
-        if (step % 3 == 0) {  // the client writes a word
+        if (step % 4 == 3) {  // the host publishes (or withdraws) counts; the client looks
+            if (size - at < 4) {
+                break;
+            }
+            uint32_t value;
+            std::memcpy(&value, data + at, sizeof(value));
+            at += 4;
+            const std::optional<uint32_t> next =
+                (step & 0x80) != 0 ? std::nullopt : std::optional<uint32_t>(value);
+            counts.Publish(view, next);
+            if (next != published) {
+                counts_scribbled = false;  // the host rewrote the whole block
+            }
+            published = next;
+            ring::CountsLook look;
+            const bool seen = ring::LookAtCounts(view, look);
+            if (!counts_scribbled) {
+                Check(seen && look.sequence % 2 == 0);
+                Check(look.valid == published.has_value());
+                Check(!look.valid || look.counts == *published);
+            }
+        } else if (step % 4 == 0) {  // the client writes a word
             if (size - at < 6) {
                 break;
             }
@@ -51,7 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::memcpy(&value, data + at + 2, sizeof(value));
             at += 6;
             ring::Store(words[word], value);
-        } else if (step % 3 == 1) {  // the host takes a submission
+            if (word >= kFirstCountsWord && word < kFirstCountsWord + kCountsWords) {
+                counts_scribbled = true;
+            }
+        } else if (step % 4 == 1) {  // the host takes a submission
             ring::RingRequest request;
             const char* problem = nullptr;
             const auto outcome = reader.Take(view, request, &problem);

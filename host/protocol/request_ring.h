@@ -8,7 +8,8 @@
 // mapping can never fault), maps it and hands it over the device socket with the wake
 // descriptors. The region holds:
 //   - a header page: the submission ring (client writes slot numbers and the tail), the
-//     host's "asleep" flag, and one header per request slot;
+//     host's "asleep" flag, one header per request slot, the port's counts block (host) and
+//     the count of client threads sleeping on it (client);
 //   - kSlots data areas of kSlotDataSize bytes: a request's input bytes, then its output.
 //
 // One request, in slot s:
@@ -19,6 +20,10 @@
 //           (SubmissionReader), dispatches the request to the driver; at its completion writes
 //           the output and the reply fields, state = kCompleted, and writes slot s's wake
 //           descriptor only when the client said it sleeps on it (waiting).
+// The counts block (counts_block.h) carries the driver's buffer counts, published by the host
+// whenever they may have changed, so that the client answers a buffer count without a
+// request and sleeps on the block while its port is quiet. All zeros (as a host that
+// publishes nothing leaves it) means "ask the host".
 // Every field is a naturally aligned 32-bit word read and written with atomic operations, so
 // neither side ever sees a torn word; bytes of the data areas are copied as they are.
 
@@ -64,11 +69,21 @@ struct alignas(64) SlotHeader {
     uint32_t arrival_high;
 };
 
+// The host's counts block: a sequence lock over the driver's buffer counts.
+struct alignas(64) CountsBlock {
+    uint32_t sequence;  // odd while the host rewrites the block; the word clients sleep on
+    uint32_t valid;     // kCountsValid when `counts` is the driver's answer now, else 0
+    uint32_t counts;    // the driver's answer's four bytes, as a little-endian word
+};
+inline constexpr uint32_t kCountsValid = 1;
+
 struct RingHeader {
     alignas(64) uint32_t submit_tail;  // client: entries put on the ring so far (wraps)
     alignas(64) uint32_t host_asleep;  // host: 1 while it sleeps on its wake descriptor
     alignas(64) uint32_t submissions[kSlots];
     SlotHeader slots[kSlots];
+    CountsBlock counts;
+    alignas(64) uint32_t counts_sleepers;  // client: threads sleeping on counts.sequence
 };
 static_assert(sizeof(RingHeader) <= kHeaderSize);
 static_assert(sizeof(SlotHeader) == 64);
@@ -76,6 +91,8 @@ static_assert(sizeof(SlotHeader) == 64);
 static_assert(offsetof(RingHeader, host_asleep) == 64);
 static_assert(offsetof(RingHeader, submissions) == 128);
 static_assert(offsetof(RingHeader, slots) == 192);
+static_assert(offsetof(RingHeader, counts) == 448);
+static_assert(offsetof(RingHeader, counts_sleepers) == 512);
 
 // What the create reply carries as its output when the host made a ring: the geometry both
 // sides must agree on. The client checks it against its own constants; the host never reads
