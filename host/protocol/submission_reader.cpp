@@ -61,9 +61,9 @@ SubmissionReader::Outcome SubmissionReader::Take(const RingView& ring, RingReque
     return Outcome::Taken;
 }
 
-bool SubmissionReader::Complete(const RingView& ring, const RingRequest& request, uint32_t status,
-                                uint32_t information, std::span<const uint8_t> output,
-                                uint64_t arrival_ns) {
+void SubmissionReader::WriteReply(const RingView& ring, const RingRequest& request,
+                                  uint32_t status, uint32_t information,
+                                  std::span<const uint8_t> output, uint64_t arrival_ns) {
     SlotHeader& shared = ring.slot(request.slot);
     const size_t length = std::min<size_t>(output.size(), request.output_length);
     if (length != 0) {
@@ -75,6 +75,10 @@ bool SubmissionReader::Complete(const RingView& ring, const RingRequest& request
     Store(shared.reply_length, static_cast<uint32_t>(length));
     Store(shared.arrival_low, static_cast<uint32_t>(arrival_ns));
     Store(shared.arrival_high, static_cast<uint32_t>(arrival_ns >> 32));
+}
+
+bool SubmissionReader::Finish(const RingView& ring, const RingRequest& request) {
+    SlotHeader& shared = ring.slot(request.slot);
     // The slot may be submitted again as soon as the client sees it completed.
     in_flight_[request.slot].store(false, std::memory_order_release);
     Store(shared.state, kCompleted, std::memory_order_seq_cst);

@@ -36,11 +36,20 @@ class SubmissionReader {
     // Whether the client has put entries on the ring that are not taken yet.
     bool HasSubmissions(const RingView& ring) const;
     // Writes a request's answer into its slot (at most its output length of output bytes, and
-    // the arrival time of a read's frame, 0 for none) and marks it completed. Returns whether
-    // the client said it sleeps on the slot, so its wake channel must be written. May run on
-    // any thread, once per taken request.
+    // the arrival time of a read's frame, 0 for none) without marking it completed yet: the
+    // client looks at none of it before Finish. May run on any thread, once per taken request.
+    void WriteReply(const RingView& ring, const RingRequest& request, uint32_t status,
+                    uint32_t information, std::span<const uint8_t> output,
+                    uint64_t arrival_ns = 0);
+    // Marks the request completed. Returns whether the client said it sleeps on the slot, so
+    // its wake channel must be written. Once per taken request, after its WriteReply.
+    bool Finish(const RingView& ring, const RingRequest& request);
+    // WriteReply and Finish at once.
     bool Complete(const RingView& ring, const RingRequest& request, uint32_t status,
-                  uint32_t information, std::span<const uint8_t> output, uint64_t arrival_ns = 0);
+                  uint32_t information, std::span<const uint8_t> output, uint64_t arrival_ns = 0) {
+        WriteReply(ring, request, status, information, output, arrival_ns);
+        return Finish(ring, request);
+    }
     // Requests taken and not completed.
     uint32_t InFlight() const;
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "driver/ioctl_codes.h"
 #include "host/protocol/descriptor_passing.h"
 #include "host/protocol/spin_wait.h"
 #include "host/server/seqpacket_listener.h"
@@ -33,6 +34,25 @@ constexpr int kMessagesPerRound = 16;
 // How long the ring's thread looks for the next submission before it sleeps: a client that
 // is busy with the port submits again well within it.
 constexpr auto kSpinBudget = std::chrono::microseconds(50);
+
+// The connection whose thread is dispatching a round of ring requests on this thread: the
+// completions the driver gives meanwhile are held until the round's counts are published.
+thread_local const ClientConnection* tl_holding = nullptr;
+
+class HoldingCompletions {
+  public:
+    explicit HoldingCompletions(const ClientConnection* connection) {
+        tl_holding = connection;
+    }
+    ~HoldingCompletions() { tl_holding = nullptr; }
+    HoldingCompletions(const HoldingCompletions&) = delete;
+    HoldingCompletions& operator=(const HoldingCompletions&) = delete;
+};
+
+bool IsBufferCount(const ring::RingRequest& request) {
+    return request.function == protocol::Function::DeviceControl &&
+           request.control_code == wyvel32::IOCTL_GET_BUFFER_COUNT;
+}
 
 // -1 when the host has no descriptor left; Start then refuses the connection.
 int MakeEvent() {
@@ -272,6 +292,8 @@ bool ClientConnection::HandleMessage(std::span<const uint8_t> message) {
 
 void ClientConnection::ServeRing() {
     const ring::RingView view = ring_->view();
+    counts_ = std::make_shared<CountsPublisher>(kernel_, handle_, view);
+    counts_->Start();
     uint32_t& asleep = view.header().host_asleep;
     const auto submitted = [&] { return reader_.HasSubmissions(view) || stop_.load(); };
     for (;;) {
@@ -313,36 +335,59 @@ void ClientConnection::ServeRing() {
 
 bool ClientConnection::DispatchSubmissions(bool& any) {
     const ring::RingView view = ring_->view();
-    // What the requests start on the card is stepped on this thread once they are dispatched.
-    const kernel::DispatchScope scope;
-    for (;;) {
-        ring::RingRequest request;
-        const char* problem = nullptr;
-        switch (reader_.Take(view, request, &problem)) {
-            case ring::SubmissionReader::Outcome::Empty:
-                return true;
-            case ring::SubmissionReader::Outcome::Malformed:
-                RefuseMalformed(0);
-                return false;
-            case ring::SubmissionReader::Outcome::Taken:
-                any = true;
-                Dispatch(request);
+    bool sound = true;
+    bool round = false;
+    {
+        // What the requests start on the card is stepped on this thread once they are
+        // dispatched, at the end of the scope.
+        const kernel::DispatchScope scope;
+        const HoldingCompletions holding(this);
+        for (;;) {
+            ring::RingRequest request;
+            const char* problem = nullptr;
+            const auto outcome = reader_.Take(view, request, &problem);
+            if (outcome == ring::SubmissionReader::Outcome::Empty) {
                 break;
+            }
+            if (outcome == ring::SubmissionReader::Outcome::Malformed) {
+                RefuseMalformed(0);
+                sound = false;
+                break;
+            }
+            any = true;
+            // Any request but a buffer count may change the counts: withdrawn until the
+            // round is over.
+            if (!round && !IsBufferCount(request)) {
+                counts_->BeginRound();
+                round = true;
+            }
+            Dispatch(request);
         }
     }
+    if (round) {
+        counts_->EndRound();
+    }
+    // The completions of the round become visible once the counts they changed are published.
+    for (const ring::RingRequest& request : held_) {
+        FinishOnRing(request);
+    }
+    held_.clear();
+    return sound;
 }
 
 void ClientConnection::Dispatch(const ring::RingRequest& request) {
     auto done = [self = shared_from_this(), request](kernel::NTSTATUS status, uint64_t information,
                                                      std::span<const uint8_t> output) {
-        const ring::RingView view = self->ring_->view();
         // A read completes on the thread that took its frame: the frame's arrival time is the
         // one noted there (kernel/frame_arrival.h).
         const uint64_t arrival =
             request.function == protocol::Function::Read ? kernel::frame_arrival::Take() : 0;
-        if (self->reader_.Complete(view, request, status, static_cast<uint32_t>(information),
-                                   output, arrival)) {
-            protocol::Wake(self->ring_->slot_wake(request.slot));
+        self->reader_.WriteReply(self->ring_->view(), request, status,
+                                 static_cast<uint32_t>(information), output, arrival);
+        if (tl_holding == self.get()) {
+            self->held_.push_back(request);
+        } else {
+            self->FinishOnRing(request);
         }
     };
     // The input bytes are copied once, straight into the request's system buffer; a client
@@ -365,7 +410,16 @@ void ClientConnection::Dispatch(const ring::RingRequest& request) {
     }
 }
 
+void ClientConnection::FinishOnRing(const ring::RingRequest& request) {
+    if (reader_.Finish(ring_->view(), request)) {
+        protocol::Wake(ring_->slot_wake(request.slot));
+    }
+}
+
 void ClientConnection::End() {
+    if (counts_) {
+        counts_->Stop();  // a client sleeping on the counts wakes and finds the end
+    }
     if (handle_ != 0) {
         // As for a process that died: cancel what it left outstanding, then cleanup and close.
         kernel_.CancelIo(handle_);

@@ -18,10 +18,12 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "host/protocol/device_protocol.h"
 #include "host/protocol/ring_region.h"
 #include "host/protocol/submission_reader.h"
+#include "host/server/counts_publisher.h"
 #include "host/server/reply_outbox.h"
 #include "kernel/io_manager.h"
 
@@ -76,6 +78,8 @@ class ClientConnection : public std::enable_shared_from_this<ClientConnection> {
     void ServeRing();
     bool DispatchSubmissions(bool& any);
     void Dispatch(const protocol::ring::RingRequest& request);
+    // Marks a request completed in its slot and wakes its client if it sleeps.
+    void FinishOnRing(const protocol::ring::RingRequest& request);
     // The error reply to a malformed message or ring; the connection then ends.
     void RefuseMalformed(uint32_t sequence);
     // Waits for the socket (and, with `ring_wake`, the ring's wake channel) or the stop
@@ -95,6 +99,8 @@ class ClientConnection : public std::enable_shared_from_this<ClientConnection> {
     ReplyOutbox outbox_;
     std::unique_ptr<protocol::ring::RingRegion> ring_;
     protocol::ring::SubmissionReader reader_;
+    std::shared_ptr<CountsPublisher> counts_;        // with the ring
+    std::vector<protocol::ring::RingRequest> held_;  // completed during this thread's round
 
     std::atomic<bool> finished_{false};
     std::mutex finished_lock_;

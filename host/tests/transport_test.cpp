@@ -15,11 +15,14 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <thread>
 
 #include "driver/ioctl_codes.h"
 #include "driver/ntstatus.h"
 #include "host/protocol/control_protocol.h"
+#include "host/protocol/counts_block.h"
 #include "host/protocol/request_ring.h"
 #include "host/tests/host_fixture.h"
 #include "platform/paths.h"
@@ -138,6 +141,65 @@ TEST_F(TransportTest, TheLibraryTakesTheRingAndItCarriesEveryRequestKind) {
     EXPECT_EQ(got, PatternFrame(30, 1));
 }
 
+// ---- Buffer counts published in the ring's memory ----
+
+using Counts = std::pair<uint16_t, uint16_t>;  // frames waiting, free transmit buffers
+
+// The counts the ring's block shows, when it shows any.
+std::optional<Counts> CountsInMemory(const RawClient& client) {
+    ring::CountsLook look;
+    if (!ring::LookAtCounts(client.ring()->view(), look) || !look.valid) {
+        return std::nullopt;
+    }
+    return Counts{static_cast<uint16_t>(look.counts), static_cast<uint16_t>(look.counts >> 16)};
+}
+
+// The driver's answer to its buffer-count request, asked through slot 3.
+Counts CountsAsked(RawClient& client) {
+    client.SubmitOnRing(3, protocol::Function::DeviceControl, wyvel32::IOCTL_GET_BUFFER_COUNT,
+                        wyvel32::kBufferCountSize);
+    EXPECT_TRUE(client.AwaitOnRing(3));
+    const uint8_t* bytes = client.ring()->view().data(3);
+    return Counts{static_cast<uint16_t>(bytes[0] | bytes[1] << 8),
+                  static_cast<uint16_t>(bytes[2] | bytes[3] << 8)};
+}
+
+TEST_F(TransportTest, CountsInMemoryAreTheDriversAnswerWhenEachCompletionIsSeen) {
+    StartHost();
+    LibraryPort two(2);
+    RawClient client;
+    ASSERT_EQ(client.Open(1, /*synchronous=*/true, /*ring=*/true), wyvel32::STATUS_SUCCESS);
+    ASSERT_NE(client.ring(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return CountsInMemory(client).has_value(); }));
+    const Counts idle = CountsAsked(client);
+    EXPECT_EQ(idle.first, 0);
+    EXPECT_EQ(CountsInMemory(client), idle);
+
+    // Frames from the far port: the host publishes them after each interrupt, unasked.
+    for (uint32_t i = 0; i < 3; ++i) {
+        const auto frame = PatternFrame(64, i);
+        ASSERT_EQ(QORVAL_PutData(two.handle(), frame.data(), 64), 0u);
+    }
+    ASSERT_TRUE(WaitFor([&] {
+        const auto counts = CountsInMemory(client);
+        return counts && counts->first == 3;
+    }));
+    EXPECT_EQ(CountsAsked(client), (Counts{3, idle.second}));
+
+    // A read that took a frame, and a reset that emptied the receive ring: once the client
+    // sees each completed, the block already shows what it changed.
+    client.SubmitOnRing(0, protocol::Function::Read, 0, 4096);
+    ASSERT_TRUE(client.AwaitOnRing(0));
+    EXPECT_EQ(ring::Load(client.ring()->view().slot(0).information), 64u);
+    EXPECT_EQ(CountsInMemory(client), (Counts{2, idle.second}));
+    client.SubmitOnRing(1, protocol::Function::DeviceControl, wyvel32::IOCTL_RESET_BUFFERS, 0,
+                        {wyvel32::kResetReceive});
+    ASSERT_TRUE(client.AwaitOnRing(1));
+    EXPECT_EQ(ring::Load(client.ring()->view().slot(1).status), wyvel32::STATUS_SUCCESS);
+    EXPECT_EQ(CountsInMemory(client), (Counts{0, idle.second}));
+    EXPECT_EQ(CountsAsked(client), (Counts{0, idle.second}));
+}
+
 // ---- A client that writes garbage into its ring ----
 
 struct ScribbleCase {
@@ -224,14 +286,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 using StaleSocketTest = HostTest;
 
-TEST_F(StaleSocketTest, AKilledHostsPortsReadAsAbsentAndTheNextHostClearsThem) {
+// Starts a host with `ports` ports in a child process that waits to be killed; its pid, or -1
+// when it did not start.
+pid_t StartDoomedHost(unsigned ports) {
     int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
+    if (::pipe(ready) != 0) {
+        return -1;
+    }
     const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
     if (child == 0) {
-        // A host with three ports, killed without a chance to clean up.
-        wyvel32::host::DriverHost doomed(PairAtUnlimitedRate(3));
+        // A host killed without a chance to clean up.
+        wyvel32::host::DriverHost doomed(PairAtUnlimitedRate(ports));
         std::string warnings;
         const char started = doomed.Start(&warnings).empty() ? 1 : 0;
         (void)::write(ready[1], &started, 1);
@@ -241,12 +306,26 @@ TEST_F(StaleSocketTest, AKilledHostsPortsReadAsAbsentAndTheNextHostClearsThem) {
     }
     ::close(ready[1]);
     char started = 0;
-    ASSERT_EQ(::read(ready[0], &started, 1), 1);
+    const bool told = child > 0 && ::read(ready[0], &started, 1) == 1;
     ::close(ready[0]);
-    ASSERT_EQ(started, 1);
+    if (child > 0 && (!told || started != 1)) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        return -1;
+    }
+    return child;
+}
+
+void KillHost(pid_t child) {
     ::kill(child, SIGKILL);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
+}
+
+TEST_F(StaleSocketTest, AKilledHostsPortsReadAsAbsentAndTheNextHostClearsThem) {
+    const pid_t child = StartDoomedHost(3);
+    ASSERT_GT(child, 0);
+    KillHost(child);
 
     const auto socket_of = [](unsigned port) {
         return platform::RunDir() / protocol::DeviceSocketName(port);
@@ -263,6 +342,22 @@ TEST_F(StaleSocketTest, AKilledHostsPortsReadAsAbsentAndTheNextHostClearsThem) {
     EXPECT_NE(::lstat(socket_of(3).c_str(), &info), 0);
     EXPECT_EQ(QORVAL_PortOpen(kWyvel, 3, &handle), uint32_t{QORVAL_PORT_NUMBER});
     ExpectTrafficOnThePair(3);
+}
+
+// Counts come from the ring's memory, which a dead host leaves as it was: the library must
+// still notice the death instead of answering from it forever.
+TEST_F(StaleSocketTest, ABufferCountFailsOnceTheHostHasDied) {
+    const pid_t child = StartDoomedHost(2);
+    ASSERT_GT(child, 0);
+    QORVAL_HANDLE handle = 0;
+    ASSERT_EQ(QORVAL_PortOpen(kWyvel, 1, &handle), 0u);
+    uint16_t waiting = 0;
+    uint16_t free = 0;
+    ASSERT_EQ(QORVAL_GetBufferCount(handle, &waiting, &free), 0u);
+    KillHost(child);
+    EXPECT_TRUE(WaitFor([&] { return QORVAL_GetBufferCount(handle, &waiting, &free) != 0u; }));
+    EXPECT_NE(QORVAL_GetBufferCount(handle, &waiting, &free), 0u);
+    (void)QORVAL_PortClose(handle);
 }
 
 }  // namespace
