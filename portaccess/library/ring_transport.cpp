@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "driver/ioctl_codes.h"
 #include "host/protocol/descriptor_passing.h"
 #include "host/protocol/spin_wait.h"
 
@@ -23,7 +24,8 @@ constexpr auto kSpinBudget = std::chrono::microseconds(50);
 RingTransport::RingTransport(std::unique_ptr<ring::RingRegion> region, int socket)
     : region_(std::move(region)),
       ring_(region_->view()),
-      socket_(socket) {}
+      socket_(socket),
+      counts_(ring_, socket) {}
 
 uint32_t RingTransport::AcquireSlot() {
     std::unique_lock lock(slots_lock_);
@@ -46,6 +48,7 @@ void RingTransport::ReleaseSlot(uint32_t slot) {
 }
 
 void RingTransport::Break() {
+    counts_.Stop();
     {
         std::lock_guard lock(slots_lock_);
         broken_ = true;
@@ -106,6 +109,22 @@ bool RingTransport::AwaitCompletion(uint32_t slot) {
 }
 
 Completion RingTransport::Carry(const Call& call) {
+    if (call.function == protocol::Function::DeviceControl &&
+        call.control_code == wyvel32::IOCTL_GET_BUFFER_COUNT && call.input.empty()) {
+        if (std::optional<Completion> answer = counts_.BufferCount(call.output)) {
+            return *answer;
+        }
+    }
+    if (call.function != protocol::Function::Read) {
+        return CarryOnRing(call);
+    }
+    counts_.RestBeforeRead();
+    const Completion done = CarryOnRing(call);
+    counts_.NoteRead(done);
+    return done;
+}
+
+Completion RingTransport::CarryOnRing(const Call& call) {
     Completion done;
     if (call.input.size() > ring::kSlotDataSize || call.output.size() > ring::kSlotDataSize) {
         return done;

@@ -4,13 +4,16 @@
 // it completed. While both sides run, nothing here makes a system call: the host is woken
 // only when it said it sleeps, and a caller sleeps only after a brief spin, on its slot's wake
 // channel and on the device socket together, so a host that dies ends the wait at once.
-// Up to kSlots calls from different threads are in flight together.
+// Up to kSlots calls from different threads are in flight together. Buffer counts are
+// answered from the ring's counts block without a request, and a caller that polls a quiet
+// port sleeps on that block (counts_memory.h).
 
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 
 #include "host/protocol/ring_region.h"
+#include "portaccess/library/counts_memory.h"
 #include "portaccess/library/transport.h"
 
 namespace qorval::library {
@@ -24,6 +27,7 @@ class RingTransport final : public Transport {
   private:
     static constexpr uint32_t kNoSlot = ~0u;
 
+    Completion CarryOnRing(const Call& call);
     uint32_t AcquireSlot();
     void ReleaseSlot(uint32_t slot);
     void Submit(uint32_t slot);
@@ -33,6 +37,7 @@ class RingTransport final : public Transport {
     std::unique_ptr<protocol::ring::RingRegion> region_;
     const protocol::ring::RingView ring_;
     const int socket_;
+    CountsMemory counts_;
 
     std::mutex slots_lock_;
     std::condition_variable slot_freed_;
