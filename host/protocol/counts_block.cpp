@@ -7,14 +7,16 @@
 #include <atomic>
 #include <climits>
 #include <ctime>
-#include <thread>
+
+#include "kernel/processor_pause.h"
 
 namespace qorval::protocol::ring {
 
 namespace {
 
-// Looks at a half-written block again this often before giving up: the host stores two words
-// between the two stores of the sequence, so a live host finishes long before.
+// Looks at a half-written block again this often, pausing between looks, before giving up: the
+// host stores two words between the two stores of the sequence, so a live host that is
+// running finishes long before (one that was descheduled meanwhile is asked instead).
 constexpr int kLooksAtAHalfWrittenBlock = 1024;
 
 // The mapping is shared between processes, so these are the shared (not private) futex
@@ -57,7 +59,7 @@ bool LookAtCounts(const RingView& ring, CountsLook& out) {
     for (int look = 0; look < kLooksAtAHalfWrittenBlock; ++look) {
         const uint32_t before = Load(block.sequence, std::memory_order_acquire);
         if ((before & 1) != 0) {
-            std::this_thread::yield();
+            kernel::PauseProcessor();
             continue;
         }
         const uint32_t valid = Load(block.valid, std::memory_order_relaxed);
