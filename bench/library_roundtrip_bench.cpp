@@ -3,9 +3,10 @@
 // the software carries) and at the card's fastest line, 20 Mbit/s (Divisor 0 with the 20 MHz
 // oscillator, written to both port keys before the ports open), next to the frames that line
 // can carry; and the round trip of one frame (put on port 1 until got on port 2) as median and
-// 99th percentile. Next to them, the cost of one request: a QORVAL_GetBufferCount call, and as
-// its yardstick a bare ping-pong of request-sized messages over a SOCK_SEQPACKET socket pair
-// between two threads of this process.
+// 99th percentile. Next to them, the cost of a QORVAL_GetBufferCount call (from the ring's
+// memory), of one request through the ring (a modem-control read), and as their yardstick a
+// bare ping-pong of request-sized messages over a SOCK_SEQPACKET socket pair between two
+// threads of this process.
 
 #include <benchmark/benchmark.h>
 #include <sys/socket.h>
@@ -184,15 +185,15 @@ void BM_RoundTrip(benchmark::State& state) {
 }
 BENCHMARK(BM_RoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(20000);
 
-void BM_GetBufferCountRoundTrip(benchmark::State& state) {
+// Times each call of `call` (false: it failed) and reports median and 99th percentile.
+template <typename Call>
+void TimeEachCall(benchmark::State& state, const char* what, Call&& call) {
     std::vector<double> micros;
     micros.reserve(static_cast<size_t>(state.max_iterations));
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        uint16_t waiting = 0;
-        uint16_t free = 0;
-        if (QORVAL_GetBufferCount(g_port1, &waiting, &free) != QORVAL_OK) {
-            state.SkipWithError("GetBufferCount failed");
+        if (!call()) {
+            state.SkipWithError(what);
             return;
         }
         micros.push_back(
@@ -201,7 +202,36 @@ void BM_GetBufferCountRoundTrip(benchmark::State& state) {
     }
     ReportPercentiles(state, micros);
 }
-BENCHMARK(BM_GetBufferCountRoundTrip)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(50000);
+
+// QORVAL_GetBufferCount, answered from the ring's memory. Port 2 holds one frame throughout,
+// so no call is an empty poll of a quiet port (which would rest until something changes).
+void BM_GetBufferCountFromMemory(benchmark::State& state) {
+    const uint8_t frame[kFrameSize] = {};
+    uint16_t waiting = 0;
+    uint16_t free = 0;
+    if (QORVAL_PutData(g_port1, frame, kFrameSize) != QORVAL_OK) {
+        state.SkipWithError("PutData failed");
+        return;
+    }
+    while (QORVAL_GetBufferCount(g_port2, &waiting, &free) == QORVAL_OK && waiting == 0) {
+    }
+    TimeEachCall(state, "GetBufferCount failed", [&] {
+        return QORVAL_GetBufferCount(g_port2, &waiting, &free) == QORVAL_OK && waiting == 1;
+    });
+    uint8_t buffer[1024];
+    uint32_t length = 0;
+    (void)QORVAL_GetData(g_port2, buffer, sizeof(buffer), &length);
+}
+BENCHMARK(BM_GetBufferCountFromMemory)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(200000);
+
+// The reference: a device control of the same size through the ring, as every buffer count
+// travelled before (QORVAL_GetModemControl: the driver reads the modem lines).
+void BM_DeviceControlOnTheRing(benchmark::State& state) {
+    uint16_t lines = 0;
+    TimeEachCall(state, "GetModemControl failed",
+                 [&] { return QORVAL_GetModemControl(g_port1, &lines) == QORVAL_OK; });
+}
+BENCHMARK(BM_DeviceControlOnTheRing)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(50000);
 
 // The yardstick: a 24-byte request and a 24-byte answer (the device socket's request header and
 // a buffer-count reply) over a SOCK_SEQPACKET pair, the far end a thread that answers each
