@@ -19,60 +19,27 @@
 #include <thread>
 #include <vector>
 
-#include "host/server/control_commands.h"
+#include "bench/library_streams.h"
 #include "host/testing/in_process_host.h"
 #include "portaccess/qorval32.h"
-#include "sim/crc.h"
-#include "sim/iusc_registers.h"
-#include "sim/line_timing.h"
 
 namespace {
 
-constexpr uint32_t kFrameSize = 64;
+using qorval::bench::kStreamFrameSize;
+using qorval::bench::LineRate;
+
+constexpr uint32_t kFrameSize = kStreamFrameSize;
 constexpr uint32_t kFramesPerBatch = 2000;
-// Frames in flight: below the receive buffer count, so no frame is dropped for a slow reader.
-constexpr uint32_t kInFlight = 64;
 
 QORVAL_HANDLE g_port1 = 0;
 QORVAL_HANDLE g_port2 = 0;
 qorval::host::testing::InProcessHost* g_host = nullptr;
 
-enum class LineRate { Unlimited, TwentyMbps };
-
-// Switches every line of the host to the rate; false when the host refused.
-bool UseRate(LineRate rate) {
-    const char* command = rate == LineRate::Unlimited ? "rate unlimited" : "rate line";
-    return qorval::host::RunControlCommand(g_host->Host().bus(), command).rfind("ok", 0) == 0;
-}
-
-// The 64-byte frames a second port 1's line carries at its clock programme's rate, for the
-// frames the benchmark sends (their first byte counts on, the rest is 0), each with the frame
-// check the port's transmit mode appends.
-double LineCapacityFramesPerSecond() {
-    const qorval::sim::SimCard* card = g_host->Host().bus().CardOfPort(1);
-    const uint16_t tmr = card->PeekReg16(qorval::sim::reg::TMR);
-    const uint16_t ccr = card->PeekReg16(qorval::sim::reg::CCR);
-    const auto kind = (tmr & qorval::sim::reg::kModeCrcEnable) != qorval::sim::reg::kModeCrcEnable
-                          ? qorval::sim::CrcKind::None
-                      : (tmr & qorval::sim::reg::kModeCrc32) != 0 ? qorval::sim::CrcKind::Crc32
-                                                                  : qorval::sim::CrcKind::Ccitt16;
-    uint64_t bits = 0;
-    for (unsigned first = 0; first < 256; ++first) {
-        std::vector<uint8_t> wire(kFrameSize, 0);
-        wire[0] = static_cast<uint8_t>(first);
-        const auto check = qorval::sim::FrameCheck(
-            kind, (tmr & qorval::sim::reg::kModeCrcPresetOnes) != 0, wire);
-        wire.insert(wire.end(), check.begin(), check.end());
-        bits += qorval::sim::FrameBitsOnLine(ccr, wire);
-    }
-    return card->TransmitBitRate() * 256.0 / static_cast<double>(bits);
-}
-
 void SetRateOrSkip(benchmark::State& state, LineRate rate) {
-    if (!UseRate(rate)) {
+    if (!qorval::bench::UseRate(*g_host, rate)) {
         state.SkipWithError("the host did not change the line rate");
     } else if (rate == LineRate::TwentyMbps) {
-        state.counters["line_fps"] = LineCapacityFramesPerSecond();
+        state.counters["line_fps"] = qorval::bench::LineCapacityFramesPerSecond(*g_host, 1);
     }
 }
 
@@ -85,48 +52,10 @@ void ReportPercentiles(benchmark::State& state, std::vector<double>& micros) {
     }
 }
 
-// Writes `frames` frames on `from` while this thread reads them on `to`; returns false when
-// a call failed or a frame came back wrong.
+// Writes `frames` frames on `from` while this thread reads them on `to`; false when a call
+// failed or a frame was lost or came back wrong.
 bool Stream(QORVAL_HANDLE from, QORVAL_HANDLE to, uint32_t frames) {
-    std::atomic<uint32_t> received{0};
-    std::atomic<bool> failed{false};
-    std::thread writer([&] {
-        uint8_t frame[kFrameSize] = {};
-        for (uint32_t sent = 0; sent < frames && !failed.load();) {
-            if (sent - received.load(std::memory_order_relaxed) >= kInFlight) {
-                std::this_thread::yield();
-                continue;
-            }
-            frame[0] = static_cast<uint8_t>(sent);
-            const uint32_t result = QORVAL_PutData(from, frame, kFrameSize);
-            if (result == QORVAL_NO_TX_BUFFER) {
-                continue;
-            }
-            if (result != QORVAL_OK) {
-                failed = true;
-                break;
-            }
-            ++sent;
-        }
-    });
-    uint8_t buffer[1024];
-    while (received.load() < frames && !failed.load()) {
-        uint32_t length = 0;
-        if (QORVAL_GetData(to, buffer, sizeof(buffer), &length) != QORVAL_OK) {
-            failed = true;
-            break;
-        }
-        if (length == 0) {
-            continue;
-        }
-        if (length != kFrameSize || buffer[0] != static_cast<uint8_t>(received.load())) {
-            failed = true;
-            break;
-        }
-        received.fetch_add(1, std::memory_order_relaxed);
-    }
-    writer.join();
-    return !failed.load();
+    return qorval::bench::StreamFrames(from, to, {.frames = frames}).Whole();
 }
 
 // Argument: 0 unlimited line rate, 1 20 Mbit/s (counter line_fps: what that line carries).
