@@ -15,9 +15,12 @@
 //   client_us_per_frame  the same for the benchmark's writer and reader threads
 // The host's time is the process's processor time less what the client threads measured of
 // themselves (CLOCK_THREAD_CPUTIME_ID, each over its whole life) and less the main thread's.
-// Each case prints its frames sent and received per direction to stderr.
+// Each case prints its frames sent and received per direction to stderr. The benchmark's threads
+// are named "stream writer" and "stream reader", the host's "wyvel32 client" and "wyvel32 clock",
+// so a profile (perf report --sort comm) tells them apart.
 
 #include <benchmark/benchmark.h>
+#include <pthread.h>
 
 #include <algorithm>
 #include <atomic>
@@ -89,6 +92,7 @@ bool StreamAllDirections(const OpenPorts& ports, size_t directions, Tally& tally
         const QORVAL_HANDLE from = ports[d];
         const QORVAL_HANDLE to = ports[d ^ 1];
         threads.emplace_back([&results, &stop, d, from, to] {
+            (void)::pthread_setname_np(::pthread_self(), "stream reader");
             results[d] = qorval::bench::StreamFrames(from, to, {.stop = &stop});
         });
     }

@@ -1,5 +1,6 @@
 #include "bench/library_streams.h"
 
+#include <pthread.h>
 #include <time.h>
 
 #include <algorithm>
@@ -85,6 +86,7 @@ StreamResult StreamFrames(QORVAL_HANDLE from, QORVAL_HANDLE to, StreamLimit limi
     std::atomic<bool> failed{false};
     double writer_cpu = 0;
     std::thread writer([&] {
+        (void)::pthread_setname_np(::pthread_self(), "stream writer");
         const double cpu_start = ThreadCpuSeconds();
         uint8_t frame[kStreamFrameSize] = {};
         uint32_t next = 0;
