@@ -19,13 +19,20 @@ shift $(($# < 2 ? $# : 2))
 tools=("$@")
 [ ${#tools[@]} -gt 0 ] || tools=(none kessup vintor lombex32)
 export LD_LIBRARY_PATH="$bin/portaccess/library${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
-export QORVAL_PREFIX=$(mktemp -d)
-host_pid= tool_pid=
+QORVAL_PREFIX=$(mktemp -d)
+export QORVAL_PREFIX
+host_pid='' tool_pid=''
 
+# Stops a process this script started (SIGINT ends a tool's run as Ctrl-C does) and waits for it.
+stop() {
+  if [ -n "$2" ] && kill "-$1" "$2" 2>/dev/null; then
+    wait "$2" 2>/dev/null || true
+  fi
+}
 stop_tool_and_host() {
-  [ -n "$tool_pid" ] && kill -INT "$tool_pid" 2>/dev/null && wait "$tool_pid" 2>/dev/null || true
-  [ -n "$host_pid" ] && kill -TERM "$host_pid" 2>/dev/null && wait "$host_pid" 2>/dev/null || true
-  tool_pid= host_pid=
+  stop INT "$tool_pid"
+  stop TERM "$host_pid"
+  tool_pid='' host_pid=''
 }
 trap 'stop_tool_and_host; exec 3>&-; rm -rf "$QORVAL_PREFIX"' EXIT
 
