@@ -13,6 +13,8 @@
 //   host_us_per_frame    processor time of the host's threads per frame received, in µs
 //                        (equally: seconds per million frames)
 //   client_us_per_frame  the same for the benchmark's writer and reader threads
+//   empty_reads_per_frame  reads that found no frame, per frame received (each a request to
+//                        the host that carried nothing)
 // The host's time is the process's processor time less what the client threads measured of
 // themselves (CLOCK_THREAD_CPUTIME_ID, each over its whole life) and less the main thread's.
 // Each case prints its frames sent and received per direction to stderr. The benchmark's threads
@@ -73,6 +75,7 @@ struct Tally {
     std::vector<uint64_t> sent;
     std::vector<uint64_t> received;
     uint64_t lost = 0;
+    uint64_t empty_reads = 0;
     double seconds = 0;
     double host_cpu = 0;
     double client_cpu = 0;
@@ -109,6 +112,7 @@ bool StreamAllDirections(const OpenPorts& ports, size_t directions, Tally& tally
         tally.sent[d] += results[d].sent;
         tally.received[d] += results[d].received;
         tally.lost += results[d].lost;
+        tally.empty_reads += results[d].empty_reads;
         client_cpu += results[d].client_cpu_seconds;
         whole_run = whole_run && !results[d].failed;
     }
@@ -179,6 +183,8 @@ void BM_PairsBothWays(benchmark::State& state) {
         state.counters["host_us_per_frame"] = tally.host_cpu * 1e6 / static_cast<double>(received);
         state.counters["client_us_per_frame"] =
             tally.client_cpu * 1e6 / static_cast<double>(received);
+        state.counters["empty_reads_per_frame"] =
+            static_cast<double>(tally.empty_reads) / static_cast<double>(received);
     }
     PrintDirections(pairs, rate, tally);
 }

@@ -138,6 +138,7 @@ StreamResult StreamFrames(QORVAL_HANDLE from, QORVAL_HANDLE to, StreamLimit limi
             break;
         }
         if (length == 0) {
+            ++result.empty_reads;
             if (writing_over && Clock::now() - last_arrival > kDrainBound) {
                 result.lost += sent.load() - expected;
                 expected = sent.load();

@@ -39,6 +39,8 @@ struct StreamResult {
     // Frames sent that never arrived: gaps in the numbering, and frames still missing when the
     // line had been quiet for a second after the writer finished.
     uint32_t lost = 0;
+    // Reads that found no frame waiting: each one a request the host served for nothing.
+    uint64_t empty_reads = 0;
     // A call failed, or a frame came with the wrong length or out of order.
     bool failed = false;
     // Processor time of the writer and the reader thread.
