@@ -330,6 +330,24 @@ TEST_F(PairTest, AFrameCarriesTheTimeItArrivedNotTheTimeItWasRead) {
     EXPECT_EQ(arrival, 0u);
 }
 
+TEST_F(PairTest, ACloseOnASlowLineLetsALastFrameOfOverASecondLeaveWhole) {
+    // 20 MHz / (9999 + 1): 2 kbit/s, where a 400-byte frame takes about 1.7 s on the line,
+    // longer than a close waits on a fast line without a buffer freeing.
+    WriteDefaultKeys();
+    for (const unsigned port : {1u, 2u}) {
+        SetPortValue(port, "Divisor", 9999);
+    }
+    StartHost(BusOptions{});
+    OpenPair();
+    const auto frame = PatternFrame(400, 7);
+    ASSERT_GT(host().bus().CardOfPort(1)->FrameNanosecondsOnLine(frame), 1'500'000'000u);
+    ASSERT_EQ(QORVAL_PutData(one_->handle(), frame.data(), 400), 0u);
+    one_.reset();  // the writer closes at once, its frame barely begun
+    std::vector<uint8_t> got;
+    ASSERT_EQ(two_->AwaitFrame(got), 0u);
+    EXPECT_EQ(got, frame);
+}
+
 TEST_F(PairTest, FramesQueuedBackToBackArriveOneLineTimeApart) {
     StartHost(BusOptions{});  // a pair at the rate the ports' clock programme gives
     OpenPair();

@@ -14,6 +14,7 @@
 #include "portaccess/library/handle_table.h"
 #include "portaccess/library/status_map.h"
 #include "portaccess/library/system_info.h"
+#include "portaccess/library/drain_bound.h"
 #include "portaccess/library/transmit_drain.h"
 
 using qorval::library::Completion;
@@ -108,13 +109,22 @@ uint32_t QORVAL_PortClose(QORVAL_HANDLE handle) {
         connection && connection->HasQueuedFrames()) {
         PortInfo info{};
         if (QORVAL_GetPortInfo(handle, &info) == QORVAL_OK) {
-            (void)qorval::library::AwaitTransmitDrain(info.txBuffers, [handle] {
-                uint16_t waiting = 0;
-                uint16_t free = 0;
-                return QORVAL_GetBufferCount(handle, &waiting, &free) == QORVAL_OK
-                           ? std::optional<uint16_t>(free)
-                           : std::nullopt;
-            });
+            // A slow line may take seconds for one frame: the wait without progress covers it.
+            qorval::library::DrainTiming timing;
+            if (PortState state{}; QORVAL_GetPortState(handle, &state) == QORVAL_OK) {
+                timing.no_progress_limit =
+                    qorval::library::NoProgressLimitFor(info, state, timing.no_progress_limit);
+            }
+            (void)qorval::library::AwaitTransmitDrain(
+                info.txBuffers,
+                [handle] {
+                    uint16_t waiting = 0;
+                    uint16_t free = 0;
+                    return QORVAL_GetBufferCount(handle, &waiting, &free) == QORVAL_OK
+                               ? std::optional<uint16_t>(free)
+                               : std::nullopt;
+                },
+                timing);
         }
     }
     // Dropping the connection is cleanup and close for the driver.

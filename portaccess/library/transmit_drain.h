@@ -6,7 +6,8 @@
 //
 // The wait follows progress rather than a fixed limit: it goes on while buffers keep freeing
 // (a full ring of large frames at a slow rate takes seconds to drain) and gives up once none
-// has freed for kNoProgressLimit (a line without a transmit clock never drains), or at once
+// has freed for the no-progress limit (a line without a transmit clock never drains; the
+// close makes the limit cover one frame's time on a slow line, drain_bound.h), or at once
 // when the port no longer answers (the host is gone).
 
 #include <chrono>

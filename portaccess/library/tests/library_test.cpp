@@ -5,6 +5,7 @@
 
 #include "driver/ioctl_codes.h"
 #include "driver/ntstatus.h"
+#include "portaccess/library/drain_bound.h"
 #include "portaccess/library/status_map.h"
 #include "portaccess/library/tests/scripted_host.h"
 #include "portaccess/library/transmit_drain.h"
@@ -328,6 +329,37 @@ TEST_F(TransmitDrainTest, FollowsProgressGivesUpWithoutItAndStopsWhenThePortIsGo
                   10, [] { return std::optional<uint16_t>(); }, VirtualTiming()),
               DrainOutcome::Failed);
     EXPECT_EQ(elapsed_.count(), 0);
+}
+
+TEST(DrainBound, CoversTwoLargestFramesAtTheGeneratorsRateAndOnlyWhenTheRateIsKnown) {
+    PortInfo info{};
+    std::memcpy(info.oscillator, "20.000", 7);
+    info.maxTxFrame = 1024;
+    PortState state{};
+    state.txClock = 2;  // the baud rate generator, from the oscillator
+    state.divisor = 4999;
+    constexpr std::chrono::milliseconds kFloor{1000};
+    // 4 kbit/s: 1,029 bytes with stuffing are 9,878 bits, 2.47 s; twice that.
+    EXPECT_DOUBLE_EQ(TransmitBitsPerSecond(info, state), 4000.0);
+    EXPECT_EQ(NoProgressLimitFor(info, state, kFloor), std::chrono::milliseconds(4940));
+    // A fast line keeps the floor.
+    state.divisor = 0;
+    EXPECT_EQ(NoProgressLimitFor(info, state, kFloor), kFloor);
+    // A clock from a pin, or a generator fed from one: the rate is unknown, the floor holds.
+    state.divisor = 4999;
+    state.txClock = 1;
+    EXPECT_EQ(NoProgressLimitFor(info, state, kFloor), kFloor);
+    state.txClock = 2;
+    state.brgSource = 1;
+    EXPECT_EQ(NoProgressLimitFor(info, state, kFloor), kFloor);
+    // An oscillator text that is no number, and one so slow the line is as good as stopped.
+    state.brgSource = 0;
+    std::memcpy(info.oscillator, "fast\0", 6);
+    EXPECT_EQ(NoProgressLimitFor(info, state, kFloor), kFloor);
+    std::memset(info.oscillator, 'x', sizeof info.oscillator);  // no terminator at all
+    EXPECT_EQ(NoProgressLimitFor(info, state, kFloor), kFloor);
+    std::memcpy(info.oscillator, "0.0001", 7);
+    EXPECT_EQ(NoProgressLimitFor(info, state, kFloor), kLongestDrainWait);
 }
 
 TEST(StatusMap, BusyMeansNoTransmitBufferOnlyForWrites) {
