@@ -461,7 +461,7 @@ bool CMainFrame::MayClose(CChildFrame& child) {
     }
     const MessageAnswer answer = Messages().ShowMessage(
         Message{StringPrintf(kSaveChanges, child.Doc().Title().c_str()), CAnalyserApp::kCaption,
-                MessageIcon::Warning, MessageButtons::YesNoCancel});
+                MessageIcon::Warning, MessageButtons::YesNoCancel, std::nullopt});
     switch (answer) {
         case MessageAnswer::Yes:
             return SaveDocument(child, false);

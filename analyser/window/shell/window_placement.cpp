@@ -14,8 +14,8 @@ WindowPlacement PlacementOf(const QWidget& window) {
                                                                       : window.geometry();
     auto& v = placement.values;
     v[0] = 0;
-    v[1] = window.isMaximized() ? kShowMaximized
-                                : (window.isMinimized() ? kShowMinimized : kShowNormal);
+    const int64_t shown = window.isMinimized() ? int64_t{kShowMinimized} : int64_t{kShowNormal};
+    v[1] = window.isMaximized() ? int64_t{kShowMaximized} : shown;
     v[2] = v[3] = v[4] = v[5] = -1;
     v[6] = normal.left();
     v[7] = normal.top();

@@ -32,7 +32,7 @@ class DocumentTest : public ::testing::Test {
 };
 
 TEST_F(DocumentTest, AFileComesBackByteForByteWithItsLineEndsAndCharacterSet) {
-    for (const std::string bytes : {std::string("one\r\ntwo\r\n"), std::string("one\ntwo"),
+    for (const std::string& bytes : {std::string("one\r\ntwo\r\n"), std::string("one\ntwo"),
                                     std::string("caf\xE9\r\n\x01\x7F"),  // not UTF-8
                                     std::string("caf\xC3\xA9\n")}) {
         const auto path = Write("in.txt", bytes);
