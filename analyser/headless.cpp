@@ -361,8 +361,8 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     while (!environment.stop->load(std::memory_order_relaxed) && !TimeUp(options, startMs) &&
            app.Capturing()) {
         app.PollStep();
-        if (app.LastPollIdle() && environment.idleRest) {
-            environment.idleRest();
+        if (environment.afterPoll) {
+            environment.afterPoll(app.LastPollIdle());
         }
     }
     if (app.LostPort() != PortLoss::kNone) {

@@ -47,7 +47,8 @@ std::variant<HeadlessOptions, std::string> ParseHeadlessArguments(
 struct HeadlessEnvironment {
     std::filesystem::path profile;   // the analyser's profile file
     const std::atomic<bool>* stop;   // set by SIGINT
-    std::function<void()> idleRest;  // called when a poll found nothing to do
+    // Called after every poll step, with whether it found nothing to do (IdleRest).
+    std::function<void(bool idle)> afterPoll;
     // The replay's steady clock in nanoseconds and a rest until a time of it (or until stop);
     // null: the steady clock, and no rest.
     std::function<uint64_t()> steadyNs = nullptr;

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "analyser/headless.h"
+#include "analyser/idle_rest.h"
 #include "analyser/library/port_library.h"
 #include "analyser/saved_capture_command.h"
 #include "analyser/settings.h"
@@ -80,10 +81,11 @@ int main(int argc, char** argv) {
         // 50 us later.
         (void)::prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
     }
+    IdleRest idle([] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
     const HeadlessEnvironment environment{
         ProfilePath(), &g_stop,
-        // Nothing was waiting: give the processor away briefly instead of spinning.
-        [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); },
+        // The library rests in a poll of a quiet port; the loop sleeps only where it cannot.
+        [&idle](bool nothing) { idle.AfterPoll(nothing); },
         // The replay's clock is the steady clock; a rest ends at its time or, within 100 ms,
         // at SIGINT. It sleeps to a millisecond before the time and then yields the processor
         // until the time has come, so a frame is not held back by a late wake.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "analyser/analyser_app.h"
+#include "analyser/idle_rest.h"
 #include "analyser/pcapng_writer.h"
 #include "analyser/tests/recording_ui.h"
 #include "host/server/control_commands.h"
@@ -139,14 +140,15 @@ void BM_AnalyserCaptureAt20Mbps(benchmark::State& state) {
             done = true;
         });
         // Capture until the sender is done and the line has been quiet for a while.
+        // As `lombex32 --capture` does: the library rests in an empty poll, the loop sleeps
+        // only where it cannot (IdleRest).
+        IdleRest idle([] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
         auto quietSince = Clock::now();
         while (!done.load() || Clock::now() - quietSince < std::chrono::milliseconds(200)) {
             app.PollStep();
+            idle.AfterPoll(app.LastPollIdle());
             if (!app.LastPollIdle()) {
                 quietSince = Clock::now();
-            } else {
-                // As `lombex32 --capture` does: an idle poll rests 1 ms instead of spinning.
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         }
         worker.join();

@@ -83,8 +83,8 @@ int RunExtcapCapture(uint16_t port, const std::string& fifo,
     while (step != Step::StreamGone && step != Step::PortLost &&
            !environment.stop->load(std::memory_order_relaxed)) {
         step = TakeWaitingFrames(handle, buffer, writer, interfaceId, environment, result);
-        if (step == Step::Idle && environment.idleRest) {
-            environment.idleRest();
+        if (environment.afterPoll) {
+            environment.afterPoll(step == Step::Idle);
         }
     }
     (void)writer.Close();

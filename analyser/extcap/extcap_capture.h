@@ -14,7 +14,8 @@ namespace qorval::analyser {
 
 struct ExtcapCaptureEnvironment {
     const std::atomic<bool>* stop;   // set by SIGTERM and SIGINT
-    std::function<void()> idleRest;  // called when nothing waited at the port
+    // Called after every step, with whether nothing waited at the port (IdleRest).
+    std::function<void(bool idle)> afterPoll;
     std::function<uint64_t()> clockNs;  // stamps frames the library did not (nanoseconds since 1970)
 };
 

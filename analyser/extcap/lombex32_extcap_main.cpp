@@ -9,6 +9,7 @@
 #include "analyser/extcap/extcap_capture.h"
 #include "analyser/extcap/extcap_request.h"
 #include "analyser/frame_time.h"
+#include "analyser/idle_rest.h"
 #include "platform/program_info.h"
 
 namespace {
@@ -63,7 +64,9 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnStop);
     std::signal(SIGINT, OnStop);
     std::signal(SIGPIPE, SIG_IGN);  // a reader that went away shows as a failed write
+    // The library rests in a poll of a quiet port; the loop sleeps only where it cannot.
+    IdleRest idle([] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
     const ExtcapCaptureEnvironment environment{
-        &g_stop, [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }, WallClockNs};
+        &g_stop, [&idle](bool nothing) { idle.AfterPoll(nothing); }, WallClockNs};
     return RunExtcapCapture(request.port, request.fifo, environment, std::cerr);
 }

@@ -101,7 +101,7 @@ class ExtcapCaptureTest : public ::testing::Test {
     int CaptureUntilIdle(const std::string& fifo) {
         std::atomic<bool> stop{false};
         const ExtcapCaptureEnvironment environment{
-            &stop, [&] { stop = true; }, [] { return uint64_t{1}; }};
+            &stop, [&](bool idle) { stop = stop || idle; }, [] { return uint64_t{1}; }};
         return RunExtcapCapture(2, fifo, environment, err_);
     }
 
@@ -175,8 +175,8 @@ TEST_F(ExtcapCaptureTest, TheCaptureEndsWhenTheAnalyserStopsReadingEvenOnAQuietP
     int rests = 0;
     // Nothing arrives; while the capture rests, the analyser goes away.
     const ExtcapCaptureEnvironment environment{&stop,
-                                               [&] {
-                                                   if (rests++ == 0) {
+                                               [&](bool idle) {
+                                                   if (idle && rests++ == 0) {
                                                        ::close(ends[0]);
                                                    }
                                                },
