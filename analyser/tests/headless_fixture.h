@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,12 +31,13 @@ class HeadlessTest : public EngineTest {
             ADD_FAILURE() << *error;
             return -1;
         }
-        const HeadlessEnvironment environment{profile_, &stop_, {}};
+        const HeadlessEnvironment environment{profile_, &stop_, afterPoll_};
         return RunHeadless(std::get<HeadlessOptions>(parsed), environment, out_, err_);
     }
     std::string Path(const char* name) { return (dir_ / name).string(); }
 
     std::atomic<bool> stop_{false};
+    std::function<void(bool idle)> afterPoll_;
     std::ostringstream out_, err_;
     std::filesystem::path profile_;
 };

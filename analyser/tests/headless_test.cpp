@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -147,6 +148,24 @@ TEST_F(HeadlessTest, ALinkPlantedAsTheLogOrCaptureFileIsNotWrittenThrough) {
     std::string kept;
     std::getline(std::ifstream(victim), kept);
     EXPECT_EQ(kept, "keep");
+}
+
+TEST_F(HeadlessTest, TellsTheIdleRestWhichPollsFoundFrames) {
+    Queue("AB");
+    Queue("CD");
+    std::vector<bool> idle;
+    afterPoll_ = [&](bool nothing) {
+        idle.push_back(nothing);
+        if (idle.size() == 3) {
+            Queue("EF");
+        }
+    };
+    EXPECT_EQ(Run({"--format", "hex", "--seconds", "1"}), 0);
+    ASSERT_GE(idle.size(), 5u);
+    // Both waiting frames in the first step, then nothing, then the frame queued meanwhile.
+    EXPECT_EQ(std::vector<bool>(idle.begin(), idle.begin() + 5),
+              (std::vector<bool>{false, true, true, false, true}));
+    EXPECT_EQ(std::count(idle.begin(), idle.end(), false), 2);
 }
 
 TEST_F(HeadlessTest, StopsWhenInterrupted) {
