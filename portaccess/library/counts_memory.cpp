@@ -4,7 +4,6 @@
 
 #include "driver/ioctl_codes.h"
 #include "driver/ntstatus.h"
-#include "host/protocol/spin_wait.h"
 #include "kernel/processor_pause.h"
 
 namespace qorval::library {
@@ -20,12 +19,8 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kWithdrawnLook = std::chrono::microseconds(20);
 // A poll that comes within this long of an empty one belongs to a loop that polls.
 constexpr auto kPollsAgainWithin = std::chrono::milliseconds(2);
-// How long a resting caller looks at the block, yielding the processor between looks, before
-// it sleeps: as long as a ring request's wait (ring_transport.cpp). A port that carries frames
-// publishes its next change well within it, so a busy reader is not put to sleep between two
-// frames, where each wake would cost the host a futex call and the reader a wake-up. After a
-// rest that lasted its whole bound (a quiet port) the next one sleeps at once.
-constexpr auto kRestSpin = std::chrono::microseconds(50);
+// How long a resting caller spins on the block before it sleeps.
+constexpr auto kRestSpin = std::chrono::microseconds(10);
 // How often the device socket is looked at while counts come from memory.
 constexpr auto kSocketCheckEvery = std::chrono::milliseconds(1);
 
@@ -69,15 +64,16 @@ void CountsMemory::NoteEmpty(uint32_t sequence) {
     empty_at_.store(Now(), std::memory_order_relaxed);
 }
 
-void CountsMemory::Rest(uint32_t sequence) {
+void CountsMemory::Rest(uint32_t sequence) const {
     uint32_t& word = ring_.header().counts.sequence;
-    const auto moved = [&] { return ring::Load(word, std::memory_order_acquire) != sequence; };
-    if (!rest_ran_out_.load(std::memory_order_relaxed) &&
-        protocol::YieldUntil(moved, kRestSpin)) {
-        return;
+    const auto until = Clock::now() + kRestSpin;
+    while (Clock::now() < until) {
+        if (ring::Load(word, std::memory_order_acquire) != sequence) {
+            return;
+        }
+        kernel::PauseProcessor();
     }
     ring::WaitForCountsChange(ring_, sequence, kIdleBound);
-    rest_ran_out_.store(!moved(), std::memory_order_relaxed);
 }
 
 bool CountsMemory::HostStillThere() {

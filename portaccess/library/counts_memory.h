@@ -50,7 +50,7 @@ class CountsMemory {
     bool LookValid(protocol::ring::CountsLook& look) const;
     bool PollsAgainUnchanged(uint32_t sequence) const;
     void NoteEmpty(uint32_t sequence);
-    void Rest(uint32_t sequence);
+    void Rest(uint32_t sequence) const;
     bool HostStillThere();
 
     const protocol::ring::RingView ring_;
@@ -61,9 +61,6 @@ class CountsMemory {
     std::atomic<uint32_t> empty_sequence_{1};  // odd: none yet
     std::atomic<int64_t> empty_at_{0};
     std::atomic<int64_t> socket_checked_at_{0};
-    // Whether the handle's latest rest lasted its whole bound (the port is quiet): the next one
-    // then sleeps without looking first.
-    std::atomic<bool> rest_ran_out_{false};
 };
 
 }  // namespace qorval::library
