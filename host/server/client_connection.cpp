@@ -35,20 +35,6 @@ constexpr int kMessagesPerRound = 16;
 // is busy with the port submits again well within it.
 constexpr auto kSpinBudget = std::chrono::microseconds(50);
 
-// The connection whose thread is dispatching a round of ring requests on this thread: the
-// completions the driver gives meanwhile are held until the round's counts are published.
-thread_local const ClientConnection* tl_holding = nullptr;
-
-class HoldingCompletions {
-  public:
-    explicit HoldingCompletions(const ClientConnection* connection) {
-        tl_holding = connection;
-    }
-    ~HoldingCompletions() { tl_holding = nullptr; }
-    HoldingCompletions(const HoldingCompletions&) = delete;
-    HoldingCompletions& operator=(const HoldingCompletions&) = delete;
-};
-
 bool IsBufferCount(const ring::RingRequest& request) {
     return request.function == protocol::Function::DeviceControl &&
            request.control_code == wyvel32::IOCTL_GET_BUFFER_COUNT;
@@ -341,7 +327,6 @@ bool ClientConnection::DispatchSubmissions(bool& any) {
         // What the requests start on the card is stepped on this thread once they are
         // dispatched, at the end of the scope.
         const kernel::DispatchScope scope;
-        const HoldingCompletions holding(this);
         for (;;) {
             ring::RingRequest request;
             const char* problem = nullptr;
@@ -364,14 +349,11 @@ bool ClientConnection::DispatchSubmissions(bool& any) {
             Dispatch(request);
         }
     }
+    // The round's completions were shown as they came, while the counts were withdrawn: a
+    // client that looks at the counts between the two asks the host or waits for these.
     if (round) {
         counts_->EndRound();
     }
-    // The completions of the round become visible once the counts they changed are published.
-    for (const ring::RingRequest& request : held_) {
-        FinishOnRing(request);
-    }
-    held_.clear();
     return sound;
 }
 
@@ -384,11 +366,7 @@ void ClientConnection::Dispatch(const ring::RingRequest& request) {
             request.function == protocol::Function::Read ? kernel::frame_arrival::Take() : 0;
         self->reader_.WriteReply(self->ring_->view(), request, status,
                                  static_cast<uint32_t>(information), output, arrival);
-        if (tl_holding == self.get()) {
-            self->held_.push_back(request);
-        } else {
-            self->FinishOnRing(request);
-        }
+        self->FinishOnRing(request);
     };
     // The input bytes are copied once, straight into the request's system buffer; a client
     // that changes them meanwhile changes only its own frame.

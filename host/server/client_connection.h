@@ -99,8 +99,7 @@ class ClientConnection : public std::enable_shared_from_this<ClientConnection> {
     ReplyOutbox outbox_;
     std::unique_ptr<protocol::ring::RingRegion> ring_;
     protocol::ring::SubmissionReader reader_;
-    std::shared_ptr<CountsPublisher> counts_;        // with the ring
-    std::vector<protocol::ring::RingRequest> held_;  // completed during this thread's round
+    std::shared_ptr<CountsPublisher> counts_;  // with the ring
 
     std::atomic<bool> finished_{false};
     std::mutex finished_lock_;

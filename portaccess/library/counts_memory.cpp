@@ -134,9 +134,9 @@ void CountsMemory::RestBeforeRead() {
 
 void CountsMemory::NoteRead(const Completion& done) {
     ring::CountsLook look;
-    // The host publishes what the read changed before it completes it.
-    if (done.delivered && done.output_size == 0 && ring::LookAtCounts(ring_, look) &&
-        look.valid && FramesWaiting(look) == 0) {
+    // The host shows a read's completion while the counts are withdrawn and publishes them
+    // again right after its round; an empty read waits those few microseconds for them.
+    if (done.delivered && done.output_size == 0 && LookValid(look) && FramesWaiting(look) == 0) {
         NoteEmpty(look.sequence);
     } else {
         empty_sequence_.store(1, std::memory_order_relaxed);
