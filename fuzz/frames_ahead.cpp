@@ -1,0 +1,101 @@
+// The read-ahead area against a client that writes anything into it between any two steps of
+// the host, and a client reader against a host that does. The input is a script: each step
+// writes a word of the area's header, has the host collect what the client took, publish a
+// frame of a given length or drop what it holds, or has a client read with a given buffer
+// length. Whatever was written, the host never keeps more frames than the area has records,
+// every frame it places lies inside the byte ring (AddressSanitizer watches the area's
+// bounds), and a read never writes past its buffer nor delivers more than it may.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "host/protocol/frames_ahead.h"
+
+namespace ring = qorval::protocol::ring;
+
+namespace {
+
+uint8_t* Area() {
+    static uint8_t* area = static_cast<uint8_t*>(std::aligned_alloc(4096, ring::kAheadAreaSize));
+    return area;
+}
+
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+uint32_t Take16(const uint8_t* data, size_t size, size_t& at) {
+    uint32_t value = 0;
+    if (size - at >= 2) {
+        value = data[at] | data[at + 1] << 8;
+    }
+    at += 2;
+    return value;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    uint8_t* base = Area();
+    std::memset(base, 0, ring::kAheadHeaderSize);
+    const ring::AheadView view(base);
+    ring::FramesAheadWriter writer;
+    ring::FramesAheadReader reader;
+    constexpr size_t kWords = sizeof(ring::AheadHeader) / sizeof(uint32_t);
+    auto* words = reinterpret_cast<uint32_t*>(base);
+
+    for (size_t at = 0; at < size;) {
+        const uint8_t step = data[at++];
+        switch (step % 5) {
+            case 0: {  // either side scribbles on a word
+                const size_t word = Take16(data, size, at) % kWords;
+                uint32_t value = 0;
+                if (size - std::min(at, size) >= 4) {
+                    std::memcpy(&value, data + at, sizeof(value));
+                }
+                at += 4;
+                ring::Store(words[word], value);
+                break;
+            }
+            case 1:
+                if (!writer.Collect(view)) {
+                    return 0;  // the connection ends
+                }
+                break;
+            case 2: {
+                // Lengths up to the whole payload: (16 bits << 1) covers 0 to 131070.
+                const size_t length = Take16(data, size, at) * 2u;
+                if (!writer.HasRoomFor(length)) {
+                    break;
+                }
+                ring::HeldFrame frame;
+                frame.room = static_cast<uint32_t>(length) + (step & 0x6);
+                frame.bytes.assign(length, step);
+                writer.Publish(view, std::move(frame));
+                break;
+            }
+            case 3:
+                writer.DropAll(view);
+                break;
+            default: {
+                const uint32_t length =
+                    std::min<uint32_t>(Take16(data, size, at) * 2u, qorval::protocol::kMaxPayload);
+                // Exactly the read's length, so that AddressSanitizer sees a write past it.
+                std::vector<uint8_t> buffer(length);
+                ring::FramesAheadReader::Answer answer;
+                if (reader.Read(view, buffer, answer) ==
+                    ring::FramesAheadReader::Outcome::Answered) {
+                    Check(answer.information <= length);
+                }
+                break;
+            }
+        }
+        Check(writer.Held() <= ring::kAheadFrames);
+    }
+    return 0;
+}
