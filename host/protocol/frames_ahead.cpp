@@ -47,7 +47,16 @@ uint32_t FramesAheadWriter::Oldest() const {
 uint32_t FramesAheadWriter::HeldBuffers() const {
     const auto first = kept_.begin() + (Oldest() - head_);
     return std::accumulate(first, kept_.end(), uint32_t{0},
-                           [](uint32_t sum, const Kept& kept) { return sum + kept.buffers; });
+                           [](uint32_t sum, const Kept& kept) { return sum + kept.frame.buffers; });
+}
+
+const HeldFrame* FramesAheadWriter::FirstFrom(uint32_t number, uint32_t& found) const {
+    if (!Between(head_, number, tail_)) {
+        return nullptr;
+    }
+    const uint32_t oldest = Oldest();
+    found = Between(head_, number, oldest) ? oldest : number;  // dropped frames are passed
+    return found == tail_ ? nullptr : &kept_[found - head_].frame;
 }
 
 bool FramesAheadWriter::Place(uint32_t size, uint32_t& offset) const {
@@ -100,7 +109,7 @@ void FramesAheadWriter::Publish(const AheadView& area, HeldFrame frame) {
     Store(record.offset, offset);
     Store(record.arrival_low, static_cast<uint32_t>(frame.arrival_ns));
     Store(record.arrival_high, static_cast<uint32_t>(frame.arrival_ns >> 32));
-    kept_.push_back({offset, size, frame.buffers});
+    kept_.push_back({offset, size, std::move(frame)});
     ++tail_;
     Store(area.header().tail, tail_, std::memory_order_release);
 }
@@ -154,6 +163,15 @@ FramesAheadReader::Outcome FramesAheadReader::Read(const AheadView& area,
     ++head_;
     Store(header.head, head_, std::memory_order_release);
     return Outcome::Answered;
+}
+
+bool FramesAheadReader::MoveTo(const AheadView& area, uint32_t next) {
+    if (next == head_ || next - head_ > kAheadFrames) {
+        return false;
+    }
+    head_ = next;
+    Store(area.header().head, head_, std::memory_order_release);
+    return true;
 }
 
 }  // namespace qorval::protocol::ring

@@ -24,9 +24,7 @@
 
 namespace qorval::protocol::ring {
 
-inline constexpr uint32_t kAheadFrames = 1024;           // records: frames held at most
-inline constexpr uint32_t kAheadDataSize = 1024 * 1024;  // bytes of held frames at most
-inline constexpr uint32_t kAheadAlignment = 64;          // a frame's bytes start on a line
+inline constexpr uint32_t kAheadAlignment = 64;  // a frame's bytes start on a line
 
 // One held frame as the driver's read gave it.
 struct alignas(32) AheadRecord {
@@ -46,14 +44,13 @@ struct AheadHeader {
     alignas(64) uint32_t head;  // client: frames taken so far (wraps)
     alignas(64) AheadRecord records[kAheadFrames];
 };
-inline constexpr size_t kAheadHeaderSize = 36 * 1024;
 static_assert(sizeof(AheadHeader) <= kAheadHeaderSize);
-inline constexpr size_t kAheadAreaSize = kAheadHeaderSize + kAheadDataSize;
 
 // A mapped area, seen as its parts. The pointer is not owned.
 class AheadView {
   public:
     explicit AheadView(uint8_t* base) : base_(base) {}
+    explicit AheadView(const RingView& ring) : base_(ring.ahead()) {}
     AheadHeader& header() const { return *reinterpret_cast<AheadHeader*>(base_); }
     AheadRecord& record(uint32_t number) const {
         return header().records[number % kAheadFrames];
@@ -97,12 +94,16 @@ class FramesAheadWriter {
     // buffers their takes gave back.
     uint32_t Held() const { return tail_ - Oldest(); }
     uint32_t HeldBuffers() const;
+    // The first frame held (neither taken as last collected nor dropped) from `number` on,
+    // and its number in `found`; null when none is, or `number` is not one the client can
+    // name (below the frames it has taken, or beyond those published).
+    const HeldFrame* FirstFrom(uint32_t number, uint32_t& found) const;
 
   private:
     struct Kept {
         uint32_t offset;
         uint32_t size;  // bytes reserved, a multiple of kAheadAlignment, at least one
-        uint32_t buffers;
+        HeldFrame frame;  // the host's own copy: it never reads the shared one back
     };
     uint32_t Oldest() const;  // the first frame the client may still take
     // Where a frame of `size` reserved bytes would go; false when it does not fit.
@@ -128,6 +129,12 @@ class FramesAheadReader {
     // to a read of `buffer.size()` bytes, and a frame it took is in `buffer`. Garbled: the
     // host's words are out of range (the handle is no longer trusted).
     Outcome Read(const AheadView& area, std::span<uint8_t> buffer, Answer& out);
+    // The first frame not taken yet, as the client counts: a read that goes to the host names
+    // it; when the host answered from the area and took a frame, the client goes on from the
+    // number the host gave (MoveTo). False when that number is not ahead of the head within
+    // the area (a garbled answer).
+    uint32_t head() const { return head_; }
+    [[nodiscard]] bool MoveTo(const AheadView& area, uint32_t next);
 
   private:
     uint32_t head_ = 0;

@@ -10,7 +10,9 @@
 //   - a header page: the submission ring (client writes slot numbers and the tail), the
 //     host's "asleep" flag, one header per request slot, the port's counts block (host) and
 //     the count of client threads sleeping on it (client);
-//   - kSlots data areas of kSlotDataSize bytes: a request's input bytes, then its output.
+//   - kSlots data areas of kSlotDataSize bytes: a request's input bytes, then its output;
+//   - the read-ahead area (frames_ahead.h): frames the host took out of the driver for the
+//     client's next reads.
 //
 // One request, in slot s:
 //   client: fills slot s's request fields and input, state = kSubmitted, puts s at
@@ -40,8 +42,14 @@ namespace qorval::protocol::ring {
 inline constexpr uint32_t kSlots = 4;  // requests in flight per handle
 inline constexpr uint32_t kSlotDataSize = kMaxPayload;
 inline constexpr size_t kHeaderSize = 4096;
-inline constexpr size_t kRegionSize = kHeaderSize + size_t{kSlots} * kSlotDataSize;
-inline constexpr uint32_t kVersion = 1;
+// The read-ahead area's geometry (its layout is in frames_ahead.h).
+inline constexpr uint32_t kAheadFrames = 1024;           // records: frames held at most
+inline constexpr uint32_t kAheadDataSize = 1024 * 1024;  // bytes of held frames at most
+inline constexpr size_t kAheadHeaderSize = 36 * 1024;
+inline constexpr size_t kAheadAreaSize = kAheadHeaderSize + kAheadDataSize;
+inline constexpr size_t kAheadOffset = kHeaderSize + size_t{kSlots} * kSlotDataSize;
+inline constexpr size_t kRegionSize = kAheadOffset + kAheadAreaSize;
+inline constexpr uint32_t kVersion = 2;
 
 // Slot states, written by the side that moves the request on.
 inline constexpr uint32_t kFree = 0;
@@ -67,6 +75,10 @@ struct alignas(64) SlotHeader {
     // flag), low and high word; 0 when the host has no such time (kernel/frame_arrival.h).
     uint32_t arrival_low;
     uint32_t arrival_high;
+    // A read the host answered from the read-ahead area (frames_ahead.h) and that took a
+    // frame there: 1, and the number of the frame after it; else 0 and 0.
+    uint32_t ahead_taken;
+    uint32_t ahead_next;
 };
 
 // The host's counts block: a sequence lock over the driver's buffer counts.
@@ -128,6 +140,7 @@ class RingView {
     uint8_t* data(uint32_t index) const {
         return base_ + kHeaderSize + size_t{index} * kSlotDataSize;
     }
+    uint8_t* ahead() const { return base_ + kAheadOffset; }
 
   private:
     uint8_t* base_;

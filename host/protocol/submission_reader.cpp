@@ -63,7 +63,8 @@ SubmissionReader::Outcome SubmissionReader::Take(const RingView& ring, RingReque
 
 void SubmissionReader::WriteReply(const RingView& ring, const RingRequest& request,
                                   uint32_t status, uint32_t information,
-                                  std::span<const uint8_t> output, uint64_t arrival_ns) {
+                                  std::span<const uint8_t> output, uint64_t arrival_ns,
+                                  std::optional<uint32_t> ahead_next) {
     SlotHeader& shared = ring.slot(request.slot);
     const size_t length = std::min<size_t>(output.size(), request.output_length);
     if (length != 0) {
@@ -75,6 +76,8 @@ void SubmissionReader::WriteReply(const RingView& ring, const RingRequest& reque
     Store(shared.reply_length, static_cast<uint32_t>(length));
     Store(shared.arrival_low, static_cast<uint32_t>(arrival_ns));
     Store(shared.arrival_high, static_cast<uint32_t>(arrival_ns >> 32));
+    Store(shared.ahead_taken, ahead_next ? 1u : 0u);
+    Store(shared.ahead_next, ahead_next.value_or(0));
 }
 
 bool SubmissionReader::Finish(const RingView& ring, const RingRequest& request) {

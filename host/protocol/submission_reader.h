@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "host/protocol/request_ring.h"
@@ -38,9 +39,11 @@ class SubmissionReader {
     // Writes a request's answer into its slot (at most its output length of output bytes, and
     // the arrival time of a read's frame, 0 for none) without marking it completed yet: the
     // client looks at none of it before Finish. May run on any thread, once per taken request.
+    // `ahead_next`: the read took frame `*ahead_next - 1` of the read-ahead area (the client
+    // goes on from `*ahead_next`).
     void WriteReply(const RingView& ring, const RingRequest& request, uint32_t status,
                     uint32_t information, std::span<const uint8_t> output,
-                    uint64_t arrival_ns = 0);
+                    uint64_t arrival_ns = 0, std::optional<uint32_t> ahead_next = std::nullopt);
     // Marks the request completed. Returns whether the client said it sleeps on the slot, so
     // its wake channel must be written. Once per taken request, after its WriteReply.
     bool Finish(const RingView& ring, const RingRequest& request);

@@ -340,6 +340,12 @@ bool ClientConnection::DispatchSubmissions(bool& any) {
                 break;
             }
             any = true;
+            if (request.function == protocol::Function::Read &&
+                !ahead_.Collect(ring::AheadView(view))) {
+                RefuseMalformed(0);  // the client's head of the read-ahead area is garbage
+                sound = false;
+                break;
+            }
             // Any request but a buffer count may change the counts: withdrawn until the
             // round is over.
             if (!round && !IsBufferCount(request)) {
@@ -373,6 +379,9 @@ void ClientConnection::Dispatch(const ring::RingRequest& request) {
     const std::span<const uint8_t> input(ring_->view().data(request.slot), request.input_length);
     switch (request.function) {
         case protocol::Function::Read:
+            if (AnswerFromHeld(request)) {
+                break;
+            }
             kernel::frame_arrival::Forget();
             kernel_.Read(handle_, request.output_length, std::move(done));
             break;
@@ -386,6 +395,36 @@ void ClientConnection::Dispatch(const ring::RingRequest& request) {
         case protocol::Function::Create:
             break;  // the reader never hands one out
     }
+}
+
+bool ClientConnection::AnswerFromHeld(const ring::RingRequest& request) {
+    // A read names the first frame its client had not taken from the area when it looked
+    // (a read's control code is otherwise unused). Frames held come before any frame still in
+    // the driver, so the first held from there on is the frame the driver would give it next.
+    uint32_t number = 0;
+    const ring::HeldFrame* frame = ahead_.FirstFrom(request.control_code, number);
+    if (frame == nullptr) {
+        return false;
+    }
+    uint32_t status = wyvel32::STATUS_SUCCESS;
+    std::optional<uint32_t> next;
+    switch (ring::ReadOfHeldFrame(frame->room, request.output_length)) {
+        case ring::HeldFrameRead::Nothing:
+            break;
+        case ring::HeldFrameRead::TooSmall:
+            status = wyvel32::STATUS_INFO_LENGTH_MISMATCH;
+            break;
+        case ring::HeldFrameRead::Takes:
+            status = frame->status;
+            next = number + 1;
+            break;
+    }
+    const std::span<const uint8_t> output =
+        next ? std::span<const uint8_t>(frame->bytes) : std::span<const uint8_t>();
+    reader_.WriteReply(ring_->view(), request, status, static_cast<uint32_t>(output.size()),
+                       output, next ? frame->arrival_ns : 0, next);
+    FinishOnRing(request);
+    return true;
 }
 
 void ClientConnection::FinishOnRing(const ring::RingRequest& request) {

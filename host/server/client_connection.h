@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "host/protocol/device_protocol.h"
+#include "host/protocol/frames_ahead.h"
 #include "host/protocol/ring_region.h"
 #include "host/protocol/submission_reader.h"
 #include "host/server/counts_publisher.h"
@@ -78,6 +79,9 @@ class ClientConnection : public std::enable_shared_from_this<ClientConnection> {
     void ServeRing();
     bool DispatchSubmissions(bool& any);
     void Dispatch(const protocol::ring::RingRequest& request);
+    // A read that names a frame held in the read-ahead area is answered from it, as the
+    // driver's read would have answered it; false when it names none (the driver answers).
+    bool AnswerFromHeld(const protocol::ring::RingRequest& request);
     // Marks a request completed in its slot and wakes its client if it sleeps.
     void FinishOnRing(const protocol::ring::RingRequest& request);
     // The error reply to a malformed message or ring; the connection then ends.
@@ -99,7 +103,8 @@ class ClientConnection : public std::enable_shared_from_this<ClientConnection> {
     ReplyOutbox outbox_;
     std::unique_ptr<protocol::ring::RingRegion> ring_;
     protocol::ring::SubmissionReader reader_;
-    std::shared_ptr<CountsPublisher> counts_;  // with the ring
+    std::shared_ptr<CountsPublisher> counts_;        // with the ring
+    protocol::ring::FramesAheadWriter ahead_;        // frames read ahead for the client
 
     std::atomic<bool> finished_{false};
     std::mutex finished_lock_;

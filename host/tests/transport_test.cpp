@@ -23,6 +23,7 @@
 #include "driver/ntstatus.h"
 #include "host/protocol/control_protocol.h"
 #include "host/protocol/counts_block.h"
+#include "host/protocol/frames_ahead.h"
 #include "host/protocol/request_ring.h"
 #include "host/tests/host_fixture.h"
 #include "platform/paths.h"
@@ -279,6 +280,13 @@ INSTANTIATE_TEST_SUITE_P(
                      [](RawClient& c) {
                          c.SubmitOnRing(3, protocol::Function::Read, 0, 1024);
                          c.SubmitOnRing(3, protocol::Function::Read, 0, 1024);
+                     }},
+        // The client says it took frames of the read-ahead area the host never published.
+        ScribbleCase{"ReadAheadHeadBeyondItsTail", true,
+                     [](RawClient& c) {
+                         const ring::AheadView area(c.ring()->view());
+                         ring::Store(area.header().head, 7);
+                         c.SubmitOnRing(2, protocol::Function::Read, 0, 1024);
                      }},
         ScribbleCase{"MessageOnTheSocket", true,
                      [](RawClient& c) {

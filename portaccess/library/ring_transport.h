@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 
+#include "host/protocol/frames_ahead.h"
 #include "host/protocol/ring_region.h"
 #include "portaccess/library/counts_memory.h"
 #include "portaccess/library/transport.h"
@@ -27,7 +28,9 @@ class RingTransport final : public Transport {
   private:
     static constexpr uint32_t kNoSlot = ~0u;
 
-    Completion CarryOnRing(const Call& call);
+    Completion Read(const Call& call);
+    // `ahead_next`: set when the host answered a read from the read-ahead area and took a frame.
+    Completion CarryOnRing(const Call& call, std::optional<uint32_t>* ahead_next = nullptr);
     uint32_t AcquireSlot();
     void ReleaseSlot(uint32_t slot);
     void Submit(uint32_t slot);
@@ -47,6 +50,9 @@ class RingTransport final : public Transport {
     std::mutex submit_lock_;  // orders the entries of the submission ring
     uint32_t tail_ = 0;       // guarded by submit_lock_
     std::atomic<uint32_t> next_sequence_{1};
+
+    std::mutex read_lock_;                        // one read at a time: one order of frames
+    protocol::ring::FramesAheadReader ahead_;     // guarded by read_lock_
 };
 
 }  // namespace qorval::library
