@@ -1,8 +1,8 @@
 // The read-ahead area against a client that writes anything into it between any two steps of
 // the host, and a client reader against a host that does. The input is a script: each step
 // writes a word of the area's header, has the host collect what the client took, publish a
-// frame of a given length or drop what it holds, or has a client read with a given buffer
-// length. Whatever was written, the host never keeps more frames than the area has records,
+// frame of a given length, answer a read request that names a frame, or drop what it holds,
+// or has a client read with a given buffer length. Whatever was written, the host never keeps more frames than the area has records,
 // every frame it places lies inside the byte ring (AddressSanitizer watches the area's
 // bounds), and a read never writes past its buffer nor delivers more than it may.
 #include <algorithm>
@@ -80,7 +80,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             }
             case 3:
-                writer.DropAll(view);
+                if ((step & 0x80) != 0) {
+                    writer.DropAll(view);
+                    break;
+                }
+                {
+                    // A read request names a frame: the host answers from the first held
+                    // frame from there on, which must be one it kept.
+                    const uint32_t named = ring::Load(view.header().head) + (step >> 3) - 8;
+                    uint32_t found = 0;
+                    if (const ring::HeldFrame* frame = writer.FirstFrom(named, found)) {
+                        Check(frame->bytes.size() <= qorval::protocol::kMaxPayload);
+                        Check(found - named < ring::kAheadFrames);
+                        // ... and the client goes on after it, if that is ahead of it.
+                        (void)reader.MoveTo(view, found + 1);
+                    }
+                }
                 break;
             default: {
                 const uint32_t length =
