@@ -12,22 +12,16 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz/shared_memory_fuzzing.h"
 #include "host/protocol/frames_ahead.h"
 
 namespace ring = qorval::protocol::ring;
 
 namespace {
 
-uint8_t* Area() {
-    static uint8_t* area = static_cast<uint8_t*>(std::aligned_alloc(4096, ring::kAheadAreaSize));
-    return area;
-}
+using qorval::fuzzing::Check;
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+struct AreaTag;
 
 uint32_t Take16(const uint8_t* data, size_t size, size_t& at) {
     uint32_t value = 0;
@@ -41,7 +35,7 @@ uint32_t Take16(const uint8_t* data, size_t size, size_t& at) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    uint8_t* base = Area();
+    uint8_t* base = qorval::fuzzing::SharedBlock<AreaTag>(ring::kAheadAreaSize);
     std::memset(base, 0, ring::kAheadHeaderSize);
     const ring::AheadView view(base);
     ring::FramesAheadWriter writer;

@@ -14,6 +14,7 @@
 #include <deque>
 #include <optional>
 
+#include "fuzz/shared_memory_fuzzing.h"
 #include "host/protocol/counts_block.h"
 #include "host/protocol/submission_reader.h"
 
@@ -22,21 +23,14 @@ using qorval::protocol::Function;
 
 namespace {
 
-uint8_t* Region() {
-    static uint8_t* region = static_cast<uint8_t*>(std::aligned_alloc(4096, ring::kRegionSize));
-    return region;
-}
+using qorval::fuzzing::Check;
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+struct RegionTag;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    uint8_t* base = Region();
+    uint8_t* base = qorval::fuzzing::SharedBlock<RegionTag>(ring::kRegionSize);
     std::memset(base, 0, ring::kHeaderSize);
     const ring::RingView view(base);
     ring::SubmissionReader reader;
