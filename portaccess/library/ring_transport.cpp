@@ -125,6 +125,11 @@ Completion RingTransport::Carry(const Call& call) {
 
 Completion RingTransport::Read(const Call& call) {
     const ring::AheadView area(ring_);
+    // Rested before the read lock is taken, so that the handle's threads rest side by side,
+    // each within the bound. A rest ends when the host publishes counts; a host that reads
+    // ahead must count the frames it holds in them (docs/request-transport.md, "Reading
+    // ahead"), or a frame held would wait out the rest.
+    counts_.RestBeforeRead();
     std::lock_guard reading(read_lock_);
     ring::FramesAheadReader::Answer answer;
     switch (ahead_.Read(area, call.output, answer)) {
@@ -143,7 +148,6 @@ Completion RingTransport::Read(const Call& call) {
         case ring::FramesAheadReader::Outcome::Empty:
             break;
     }
-    counts_.RestBeforeRead();
     Call named = call;
     named.control_code = ahead_.head();  // the host answers from the area if it has read ahead
     std::optional<uint32_t> next;
