@@ -22,7 +22,8 @@ namespace qorval::kernel {
 
 class DeviceActivity {
   public:
-    enum class Cause { Interrupt, Request };
+    // A start is a request after which the driver's rings are new (what it held before is gone).
+    enum class Cause { Interrupt, Request, Start };
 
     class Watcher {
       public:
@@ -84,11 +85,11 @@ class DeviceActivity {
     }
 
     // Around a Plug and Play or power request sent to the function.
-    void BeginRequest() {
+    void BeginRequest(Cause cause = Cause::Request) {
         std::lock_guard guard(m_lock);
         ++m_requests;
         for (const auto& watcher : m_watchers) {
-            watcher->Unsettled(Cause::Request, 0);
+            watcher->Unsettled(cause, 0);
         }
     }
     void EndRequest() {

@@ -61,7 +61,10 @@ NTSTATUS IoManager::SendPnpIrp(DeviceId id, std::unique_ptr<Irp> irp) {
     if (top == function->Pdo.get()) {
         return STATUS_NO_SUCH_DEVICE;  // no driver device on this function
     }
-    function->Activity->BeginRequest();
+    const bool starts =
+        irp->MajorFunction == MajorFunction::Pnp && irp->MinorFunction == IRP_MN_START_DEVICE;
+    function->Activity->BeginRequest(starts ? DeviceActivity::Cause::Start
+                                            : DeviceActivity::Cause::Request);
     const NTSTATUS status = SendAndWait(top, std::move(irp));
     function->Activity->EndRequest();
     return status;

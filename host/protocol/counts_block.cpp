@@ -15,7 +15,7 @@ namespace qorval::protocol::ring {
 namespace {
 
 // Looks at a half-written block again this often, pausing between looks, before giving up: the
-// host stores two words between the two stores of the sequence, so a live host that is
+// host stores five words between the two stores of the sequence, so a live host that is
 // running finishes long before (one that was descheduled meanwhile is asked instead).
 constexpr int kLooksAtAHalfWrittenBlock = 1024;
 
@@ -27,12 +27,14 @@ long Futex(uint32_t* word, int operation, uint32_t value, const timespec* timeou
 
 }  // namespace
 
-void CountsWriter::Publish(const RingView& ring, std::optional<uint32_t> counts) {
-    if (counts.has_value() == valid_ && (!valid_ || *counts == counts_)) {
+void CountsWriter::Publish(const RingView& ring, std::optional<uint32_t> counts,
+                           AheadMark ahead) {
+    if (counts.has_value() == valid_ && (!valid_ || (*counts == counts_ && ahead == ahead_))) {
         return;
     }
     valid_ = counts.has_value();
     counts_ = counts.value_or(0);
+    ahead_ = valid_ ? ahead : AheadMark{};
     // A withdrawal wakes nobody: a sleeper would only find nothing to read yet.
     Write(ring, valid_);
 }
@@ -47,6 +49,9 @@ void CountsWriter::Write(const RingView& ring, bool wake) {
     std::atomic_thread_fence(std::memory_order_release);
     Store(block.valid, valid_ ? kCountsValid : 0, std::memory_order_relaxed);
     Store(block.counts, counts_, std::memory_order_relaxed);
+    Store(block.ahead_tail, ahead_.tail, std::memory_order_relaxed);
+    Store(block.ahead_from, ahead_.from, std::memory_order_relaxed);
+    Store(block.ahead_buffers, ahead_.buffers, std::memory_order_relaxed);
     sequence_ += 2;
     Store(block.sequence, sequence_, std::memory_order_seq_cst);
     if (wake && Load(ring.header().counts_sleepers, std::memory_order_seq_cst) != 0) {
@@ -64,11 +69,15 @@ bool LookAtCounts(const RingView& ring, CountsLook& out) {
         }
         const uint32_t valid = Load(block.valid, std::memory_order_relaxed);
         const uint32_t counts = Load(block.counts, std::memory_order_relaxed);
+        const AheadMark ahead{Load(block.ahead_tail, std::memory_order_relaxed),
+                              Load(block.ahead_from, std::memory_order_relaxed),
+                              Load(block.ahead_buffers, std::memory_order_relaxed)};
         std::atomic_thread_fence(std::memory_order_acquire);
         if (Load(block.sequence, std::memory_order_relaxed) == before) {
             out.sequence = before;
             out.valid = valid == kCountsValid;
             out.counts = counts;
+            out.ahead = ahead;
             return true;
         }
     }

@@ -24,11 +24,20 @@
 
 namespace qorval::protocol::ring {
 
+// Where the read-ahead area stood when the counts were asked (CountsBlock's ahead_ fields).
+struct AheadMark {
+    uint32_t tail = 0;
+    uint32_t from = 0;
+    uint32_t buffers = 0;
+    bool operator==(const AheadMark&) const = default;
+};
+
 // One consistent look at the block.
 struct CountsLook {
     uint32_t sequence = 0;
     bool valid = false;
     uint32_t counts = 0;  // the driver's four answer bytes, little-endian
+    AheadMark ahead;
 };
 
 // The host's side.
@@ -36,7 +45,8 @@ class CountsWriter {
   public:
     // Publishes the driver's answer as valid and wakes the sleepers, or withdraws it (nullopt)
     // and lets them sleep on. Writes nothing when the block already says so.
-    void Publish(const RingView& ring, std::optional<uint32_t> counts);
+    // `ahead` is where the read-ahead area stood at the same moment.
+    void Publish(const RingView& ring, std::optional<uint32_t> counts, AheadMark ahead = {});
     // Moves the sequence on without changing the counts: wakes every sleeper, which looks again.
     void Nudge(const RingView& ring);
 
@@ -46,6 +56,7 @@ class CountsWriter {
     uint32_t sequence_ = 0;
     bool valid_ = false;
     uint32_t counts_ = 0;
+    AheadMark ahead_;
 };
 
 // The client's side: a consistent look, or false when the block stayed half written for longer

@@ -109,6 +109,8 @@ void FramesAheadWriter::Publish(const AheadView& area, HeldFrame frame) {
     Store(record.offset, offset);
     Store(record.arrival_low, static_cast<uint32_t>(frame.arrival_ns));
     Store(record.arrival_high, static_cast<uint32_t>(frame.arrival_ns >> 32));
+    Store(record.buffers_before, cumulative_);
+    cumulative_ += frame.buffers;
     kept_.push_back({offset, size, std::move(frame)});
     ++tail_;
     Store(area.header().tail, tail_, std::memory_order_release);
@@ -119,23 +121,32 @@ void FramesAheadWriter::DropAll(const AheadView& area) {
     Store(area.header().floor, floor_, std::memory_order_release);
 }
 
+void FramesAheadWriter::Suspend(const AheadView& area, bool suspended) {
+    Store(area.header().suspended, suspended ? 1u : 0u, std::memory_order_seq_cst);
+}
+
 FramesAheadReader::Outcome FramesAheadReader::Read(const AheadView& area,
                                                    std::span<uint8_t> buffer, Answer& out) {
     AheadHeader& header = area.header();
+    if (Load(header.suspended, std::memory_order_seq_cst) != 0) {
+        return Outcome::Empty;  // the host answers, as the driver would now
+    }
+    uint32_t head = head_.load(std::memory_order_relaxed);
     // The floor first: the host moves it only up to a tail it has already published.
     const uint32_t floor = Load(header.floor, std::memory_order_acquire);
     const uint32_t tail = Load(header.tail, std::memory_order_acquire);
-    if (tail - head_ > kAheadFrames) {
+    if (tail - head > kAheadFrames) {
         return Outcome::Garbled;
     }
-    if (head_ != floor && Between(head_, floor, tail)) {
-        head_ = floor;  // what the host dropped is not read
-        Store(header.head, head_, std::memory_order_release);
+    if (head != floor && Between(head, floor, tail)) {
+        head = floor;  // what the host dropped is not read
+        head_.store(head, std::memory_order_relaxed);
+        Store(header.head, head, std::memory_order_release);
     }
-    if (head_ == tail) {
+    if (head == tail) {
         return Outcome::Empty;
     }
-    AheadRecord& record = area.record(head_);
+    AheadRecord& record = area.record(head);
     const uint32_t delivered = Load(record.delivered);
     const uint32_t room = Load(record.room);
     const uint32_t offset = Load(record.offset);
@@ -160,18 +171,41 @@ FramesAheadReader::Outcome FramesAheadReader::Read(const AheadView& area,
     out.status = Load(record.status);
     out.information = delivered;
     out.arrival_ns = uint64_t{Load(record.arrival_high)} << 32 | Load(record.arrival_low);
-    ++head_;
-    Store(header.head, head_, std::memory_order_release);
+    ++head;
+    head_.store(head, std::memory_order_relaxed);
+    Store(header.head, head, std::memory_order_release);
     return Outcome::Answered;
 }
 
 bool FramesAheadReader::MoveTo(const AheadView& area, uint32_t next) {
-    if (next == head_ || next - head_ > kAheadFrames) {
+    const uint32_t head = head_.load(std::memory_order_relaxed);
+    if (next == head || next - head > kAheadFrames) {
         return false;
     }
-    head_ = next;
-    Store(area.header().head, head_, std::memory_order_release);
+    head_.store(next, std::memory_order_relaxed);
+    Store(area.header().head, next, std::memory_order_release);
     return true;
+}
+
+std::optional<uint32_t> FramesAheadReader::HeldBuffers(const AheadView& area,
+                                                       const AheadMark& mark) const {
+    const uint32_t head = head_.load(std::memory_order_relaxed);
+    const uint32_t untaken = mark.tail - head;    // up to the tail, not taken by the client
+    const uint32_t held = mark.tail - mark.from;  // up to the tail, counted held by the host
+    if (untaken > kAheadFrames || held > kAheadFrames) {
+        return std::nullopt;  // a head beyond the frames the block knows of, or a garbled mark
+    }
+    // The later of the two: frames below it were taken, or dropped, when the host looked.
+    const uint32_t first = untaken < held ? head : mark.from;
+    const uint32_t before =
+        first == mark.tail ? mark.buffers : Load(area.record(first).buffers_before);
+    const uint32_t buffers = mark.buffers - before;
+    // A frame gives back one or two buffers.
+    const uint32_t frames = mark.tail - first;
+    if (buffers > 2 * frames || buffers < frames) {
+        return std::nullopt;
+    }
+    return buffers;
 }
 
 }  // namespace qorval::protocol::ring

@@ -15,11 +15,14 @@
 // reads every word of the other once, into its own memory, and checks it before use.
 
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
+#include <optional>
 #include <deque>
 #include <span>
 #include <vector>
 
+#include "host/protocol/counts_block.h"
 #include "host/protocol/request_ring.h"
 
 namespace qorval::protocol::ring {
@@ -35,12 +38,16 @@ struct alignas(32) AheadRecord {
     uint32_t offset;     // where its bytes start in the byte ring
     uint32_t arrival_low;
     uint32_t arrival_high;
-    uint32_t unused;
+    uint32_t buffers_before;  // buffers given back by every frame published before it (wraps)
 };
 
 struct AheadHeader {
     alignas(64) uint32_t tail;  // host: frames published so far (wraps)
     uint32_t floor;             // host: frames numbered below it are dropped
+    // host: not 0 while the driver may not answer reads as it did when the frames were taken
+    // (a Plug and Play or power request is under way, or the device is stopped): the client
+    // then takes nothing from the area and sends its reads to the host.
+    uint32_t suspended;
     alignas(64) uint32_t head;  // client: frames taken so far (wraps)
     alignas(64) AheadRecord records[kAheadFrames];
 };
@@ -94,6 +101,12 @@ class FramesAheadWriter {
     // buffers their takes gave back.
     uint32_t Held() const { return tail_ - Oldest(); }
     uint32_t HeldBuffers() const;
+    // Where the area stands, for the counts block: the tail, the first frame held, and the
+    // buffers given back by every frame published so far.
+    AheadMark Mark() const { return {tail_, Oldest(), cumulative_}; }
+    // Says whether the client may take frames from the area (AheadHeader::suspended). Touches
+    // only that word, so it may be called on any thread.
+    static void Suspend(const AheadView& area, bool suspended);
     // The first frame held (neither taken as last collected nor dropped) from `number` on,
     // and its number in `found`; null when none is, or `number` is not one the client can
     // name (below the frames it has taken, or beyond those published).
@@ -112,6 +125,7 @@ class FramesAheadWriter {
     uint32_t tail_ = 0;
     uint32_t head_ = 0;   // as last collected
     uint32_t floor_ = 0;  // frames below it are dropped
+    uint32_t cumulative_ = 0;  // buffers given back by the frames published so far (wraps)
     std::deque<Kept> kept_;  // frames head_ .. tail_ - 1, whose space the client may still read
 };
 
@@ -133,11 +147,17 @@ class FramesAheadReader {
     // it; when the host answered from the area and took a frame, the client goes on from the
     // number the host gave (MoveTo). False when that number is not ahead of the head within
     // the area (a garbled answer).
-    uint32_t head() const { return head_; }
+    uint32_t head() const { return head_.load(std::memory_order_relaxed); }
     [[nodiscard]] bool MoveTo(const AheadView& area, uint32_t next);
+    // The receive buffers given back by the frames held and not yet taken, as the counts block
+    // saw the area at `mark`; nullopt when the mark is not one this client can reconcile with
+    // its own head (a stale or garbled block: the caller asks the host). May be called without
+    // the reads' lock, by a thread that then checks that the block did not change meanwhile.
+    std::optional<uint32_t> HeldBuffers(const AheadView& area, const AheadMark& mark) const;
 
   private:
-    uint32_t head_ = 0;
+    // Written under the reads' lock, read by buffer counts without it.
+    std::atomic<uint32_t> head_{0};
 };
 
 }  // namespace qorval::protocol::ring

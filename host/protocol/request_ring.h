@@ -86,6 +86,12 @@ struct alignas(64) CountsBlock {
     uint32_t sequence;  // odd while the host rewrites the block; the word clients sleep on
     uint32_t valid;     // kCountsValid when `counts` is the driver's answer now, else 0
     uint32_t counts;    // the driver's answer's four bytes, as a little-endian word
+    // The read-ahead area at the same moment (frames_ahead.h): frames published so far, the
+    // first of them the host counted as held, and the receive buffers given back by every
+    // frame published so far (a running sum, wrapping).
+    uint32_t ahead_tail;
+    uint32_t ahead_from;
+    uint32_t ahead_buffers;
 };
 inline constexpr uint32_t kCountsValid = 1;
 

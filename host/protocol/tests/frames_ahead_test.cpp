@@ -137,6 +137,44 @@ TEST(FramesAhead, DroppedFramesNeverComeOutAndNoLongerCount) {
     EXPECT_EQ(writer.Held(), 0u);
 }
 
+// The counts block carries where the area stood (the writer's mark); the client adds the
+// buffers of the frames it has not taken, whatever it took since, and leaves to the host a
+// mark that does not fit its own head.
+TEST(FramesAhead, TheClientCountsTheBuffersOfTheFramesItHasNotTaken) {
+    const Area area;
+    FramesAheadWriter writer;
+    FramesAheadReader reader;
+    std::vector<uint8_t> buffer(256);
+    FramesAheadReader::Answer answer;
+    EXPECT_EQ(reader.HeldBuffers(area.view(), writer.Mark()), 0u);
+    for (uint32_t n = 0; n < 5; ++n) {
+        writer.Publish(area.view(), Numbered(n, 16));  // buffers 2, 1, 1, 2, 1
+    }
+    AheadMark mark = writer.Mark();
+    EXPECT_EQ(reader.HeldBuffers(area.view(), mark), 7u);
+    for (int taken = 0; taken < 2; ++taken) {
+        ASSERT_EQ(reader.Read(area.view(), buffer, answer), FramesAheadReader::Outcome::Answered);
+    }
+    EXPECT_EQ(reader.HeldBuffers(area.view(), mark), 4u) << "the host has not collected yet";
+
+    // Suspended, the area hands out nothing: the host answers.
+    FramesAheadWriter::Suspend(area.view(), true);
+    EXPECT_EQ(reader.Read(area.view(), buffer, answer), FramesAheadReader::Outcome::Empty);
+    FramesAheadWriter::Suspend(area.view(), false);
+
+    writer.DropAll(area.view());
+    mark = writer.Mark();
+    EXPECT_EQ(reader.HeldBuffers(area.view(), mark), 0u);
+    writer.Publish(area.view(), Numbered(6, 16));
+    mark = writer.Mark();
+    EXPECT_EQ(reader.HeldBuffers(area.view(), mark), 2u);
+
+    EXPECT_FALSE(reader.HeldBuffers(area.view(), AheadMark{1, 0, mark.buffers}))
+        << "the client's head lies beyond the mark's tail";
+    EXPECT_FALSE(reader.HeldBuffers(area.view(), AheadMark{mark.tail, mark.from, mark.buffers + 9}))
+        << "more buffers than the frames can have given back";
+}
+
 TEST(FramesAhead, NeitherSideTrustsTheOthersWords) {
     const Area area;
     FramesAheadWriter writer;
