@@ -7,7 +7,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
+#include <array>
 #include <cstdlib>
+#include <optional>
 #include <system_error>
 
 #include "driver/ioctl_codes.h"
@@ -188,6 +191,7 @@ bool ClientConnection::Create(bool& ring_asked) {
         return false;
     }
     opened_ = true;
+    synchronous_ = options != 0;
     ring_asked = (request.control_code & protocol::kCreateRing) != 0;
     return ReplyToCreate(request.sequence, ring_asked);
 }
@@ -278,7 +282,10 @@ bool ClientConnection::HandleMessage(std::span<const uint8_t> message) {
 
 void ClientConnection::ServeRing() {
     const ring::RingView view = ring_->view();
-    counts_ = std::make_shared<CountsPublisher>(kernel_, handle_, view);
+    if (synchronous_) {
+        read_ahead_ = std::make_shared<ReadAhead>(kernel_, handle_, view);
+    }
+    counts_ = std::make_shared<CountsPublisher>(kernel_, handle_, view, read_ahead_);
     counts_->Start();
     uint32_t& asleep = view.header().host_asleep;
     const auto submitted = [&] { return reader_.HasSubmissions(view) || stop_.load(); };
@@ -324,6 +331,10 @@ bool ClientConnection::DispatchSubmissions(bool& any) {
     bool sound = true;
     bool round = false;
     {
+        // The read-ahead area is this thread's for the round: the client's reads and the
+        // frames taken ahead come out of the driver in one order. Let go of after the scope,
+        // so that what the round started on the card is served first.
+        std::optional<ReadAhead::Hold> area;
         // What the requests start on the card is stepped on this thread once they are
         // dispatched, at the end of the scope.
         const kernel::DispatchScope scope;
@@ -340,11 +351,16 @@ bool ClientConnection::DispatchSubmissions(bool& any) {
                 break;
             }
             any = true;
-            if (request.function == protocol::Function::Read &&
-                !ahead_.Collect(ring::AheadView(view))) {
-                RefuseMalformed(0);  // the client's head of the read-ahead area is garbage
-                sound = false;
-                break;
+            if (read_ahead_) {
+                if (!area) {
+                    area.emplace(*read_ahead_, ReadAhead::Hold::Wait::Yes);
+                }
+                if ((request.function == protocol::Function::Read || IsBufferCount(request)) &&
+                    !read_ahead_->writer().Collect(read_ahead_->area())) {
+                    RefuseMalformed(0);  // the client's head of the read-ahead area is garbage
+                    sound = false;
+                    break;
+                }
             }
             // Any request but a buffer count may change the counts: withdrawn until the
             // round is over.
@@ -359,13 +375,16 @@ bool ClientConnection::DispatchSubmissions(bool& any) {
     // client that looks at the counts between the two asks the host or waits for these.
     if (round) {
         counts_->EndRound();
+    } else {
+        counts_->RefreshIfMissed();
     }
     return sound;
 }
 
 void ClientConnection::Dispatch(const ring::RingRequest& request) {
-    auto done = [self = shared_from_this(), request](kernel::NTSTATUS status, uint64_t information,
-                                                     std::span<const uint8_t> output) {
+    kernel::IoManager::Completion done = [self = shared_from_this(), request](
+                                             kernel::NTSTATUS status, uint64_t information,
+                                             std::span<const uint8_t> output) {
         // A read completes on the thread that took its frame: the frame's arrival time is the
         // one noted there (kernel/frame_arrival.h).
         const uint64_t arrival =
@@ -377,13 +396,24 @@ void ClientConnection::Dispatch(const ring::RingRequest& request) {
     // The input bytes are copied once, straight into the request's system buffer; a client
     // that changes them meanwhile changes only its own frame.
     const std::span<const uint8_t> input(ring_->view().data(request.slot), request.input_length);
+    if (IsBufferCount(request) && read_ahead_) {
+        DispatchBufferCount(request);
+        return;
+    }
+    if (read_ahead_ && request.function == protocol::Function::DeviceControl &&
+        EmptiesReceiveBuffers(request.control_code, input)) {
+        done = [done = std::move(done), ahead = read_ahead_](
+                   kernel::NTSTATUS status, uint64_t information,
+                   std::span<const uint8_t> output) {
+            if (status == wyvel32::STATUS_SUCCESS) {
+                ahead->DropHeld();  // the frames held go with the driver's
+            }
+            done(status, information, output);
+        };
+    }
     switch (request.function) {
         case protocol::Function::Read:
-            if (AnswerFromHeld(request)) {
-                break;
-            }
-            kernel::frame_arrival::Forget();
-            kernel_.Read(handle_, request.output_length, std::move(done));
+            DispatchRead(request, std::move(done));
             break;
         case protocol::Function::Write:
             kernel_.Write(handle_, input, std::move(done));
@@ -397,12 +427,79 @@ void ClientConnection::Dispatch(const ring::RingRequest& request) {
     }
 }
 
+void ClientConnection::DispatchRead(const ring::RingRequest& request,
+                                    kernel::IoManager::Completion done) {
+    if (read_ahead_) {
+        read_ahead_->NoteReadLength(request.output_length);
+        if (read_ahead_->Suspended()) {
+            AwaitReadsThenRead(request, std::move(done));
+            return;
+        }
+        read_ahead_->ApplyDrops();
+        if (AnswerFromHeld(request)) {
+            return;
+        }
+    }
+    kernel::frame_arrival::Forget();
+    kernel_.Read(handle_, request.output_length, std::move(done));
+}
+
+void ClientConnection::AwaitReadsThenRead(const ring::RingRequest& request,
+                                          kernel::IoManager::Completion done) {
+    // While a Plug and Play or power request is under way, or the device stops or sleeps, the
+    // driver may hold a read back until the device is back, or fail it once it is gone. A read
+    // of no bytes goes through the same door; once the driver lets it through, the frames held
+    // are the next ones (unless a start dropped them with the driver's).
+    kernel_.Read(handle_, 0,
+                 [self = shared_from_this(), request, done = std::move(done)](
+                     kernel::NTSTATUS status, uint64_t, std::span<const uint8_t>) mutable {
+                     if (status != wyvel32::STATUS_SUCCESS) {
+                         done(status, 0, {});
+                         return;
+                     }
+                     // On the connection's thread when the driver let it through at once;
+                     // else on the thread that let the held requests go.
+                     const ReadAhead::Hold area(*self->read_ahead_, ReadAhead::Hold::Wait::Yes);
+                     self->read_ahead_->ApplyDrops();
+                     if (!self->AnswerFromHeld(request)) {
+                         kernel::frame_arrival::Forget();
+                         self->kernel_.Read(self->handle_, request.output_length,
+                                            std::move(done));
+                     }
+                 });
+}
+
+void ClientConnection::DispatchBufferCount(const ring::RingRequest& request) {
+    // Under the round's hold of the area: the frames held now, as the client's head says.
+    read_ahead_->ApplyDrops();
+    const uint32_t held = read_ahead_->writer().HeldBuffers();
+    kernel_.DeviceControl(
+        handle_, request.control_code, {}, request.output_length,
+        [self = shared_from_this(), request, held](kernel::NTSTATUS status,
+                                                   uint64_t information,
+                                                   std::span<const uint8_t> output) {
+            std::array<uint8_t, wyvel32::kBufferCountSize> counts{};
+            if (status == wyvel32::STATUS_SUCCESS && output.size() == counts.size()) {
+                std::copy(output.begin(), output.end(), counts.begin());
+                const uint32_t waiting = std::min<uint32_t>(
+                    uint32_t{counts[0]} + (uint32_t{counts[1]} << 8) + held, 0xFFFF);
+                counts[0] = static_cast<uint8_t>(waiting);
+                counts[1] = static_cast<uint8_t>(waiting >> 8);
+                output = counts;
+            }
+            self->reader_.WriteReply(self->ring_->view(), request, status,
+                                     static_cast<uint32_t>(information), output, 0);
+            self->FinishOnRing(request);
+        });
+}
+
 bool ClientConnection::AnswerFromHeld(const ring::RingRequest& request) {
     // A read names the first frame its client had not taken from the area when it looked
     // (a read's control code is otherwise unused). Frames held come before any frame still in
     // the driver, so the first held from there on is the frame the driver would give it next.
     uint32_t number = 0;
-    const ring::HeldFrame* frame = ahead_.FirstFrom(request.control_code, number);
+    const ring::HeldFrame* frame =
+        read_ahead_->writer().FirstFrom(request.control_code, number);
     if (frame == nullptr) {
         return false;
     }

@@ -25,6 +25,7 @@
 #include "host/protocol/ring_region.h"
 #include "host/protocol/submission_reader.h"
 #include "host/server/counts_publisher.h"
+#include "host/server/read_ahead.h"
 #include "host/server/reply_outbox.h"
 #include "kernel/io_manager.h"
 
@@ -79,8 +80,18 @@ class ClientConnection : public std::enable_shared_from_this<ClientConnection> {
     void ServeRing();
     bool DispatchSubmissions(bool& any);
     void Dispatch(const protocol::ring::RingRequest& request);
+    // A buffer count's answer counts the receive buffers of the frames held for the client.
+    void DispatchBufferCount(const protocol::ring::RingRequest& request);
+    // A client's read: from the frames held for it, else by the driver.
+    void DispatchRead(const protocol::ring::RingRequest& request,
+                      kernel::IoManager::Completion done);
+    // A read while the read-ahead area is suspended: answered once the driver lets reads
+    // through again.
+    void AwaitReadsThenRead(const protocol::ring::RingRequest& request,
+                            kernel::IoManager::Completion done);
     // A read that names a frame held in the read-ahead area is answered from it, as the
     // driver's read would have answered it; false when it names none (the driver answers).
+    // Under a hold of the area.
     bool AnswerFromHeld(const protocol::ring::RingRequest& request);
     // Marks a request completed in its slot and wakes its client if it sleeps.
     void FinishOnRing(const protocol::ring::RingRequest& request);
@@ -99,12 +110,13 @@ class ClientConnection : public std::enable_shared_from_this<ClientConnection> {
     kernel::IoManager::Handle handle_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<bool> opened_{false};
+    bool synchronous_ = false;  // the handle's reads never wait
 
     ReplyOutbox outbox_;
     std::unique_ptr<protocol::ring::RingRegion> ring_;
     protocol::ring::SubmissionReader reader_;
     std::shared_ptr<CountsPublisher> counts_;        // with the ring
-    protocol::ring::FramesAheadWriter ahead_;        // frames read ahead for the client
+    std::shared_ptr<ReadAhead> read_ahead_;          // with the ring, on a synchronous handle
 
     std::atomic<bool> finished_{false};
     std::mutex finished_lock_;

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <atomic>
 
-#include "driver/ioctl_codes.h"
-#include "driver/ntstatus.h"
+#include "host/server/driver_questions.h"
 
 namespace qorval::host {
 
 CountsPublisher::CountsPublisher(kernel::IoManager& kernel, kernel::IoManager::Handle handle,
-                                 protocol::ring::RingView ring)
-    : kernel_(kernel), handle_(handle), ring_(ring) {}
+                                 protocol::ring::RingView ring, std::shared_ptr<ReadAhead> ahead)
+    : kernel_(kernel), handle_(handle), ring_(ring), ahead_(std::move(ahead)) {}
 
 void CountsPublisher::Start() {
     activity_ = kernel_.ActivityOf(handle_);
@@ -24,6 +23,9 @@ void CountsPublisher::Start() {
 void CountsPublisher::Stop() {
     if (activity_) {
         activity_->RemoveWatcher(this);
+    }
+    if (ahead_) {
+        ahead_->Close();
     }
     std::lock_guard guard(lock_);
     stopped_ = true;
@@ -45,7 +47,16 @@ void CountsPublisher::EndRound() {
     Refresh();
 }
 
+void CountsPublisher::RefreshIfMissed() {
+    if (refresh_missed_.load(std::memory_order_seq_cst)) {
+        Refresh();
+    }
+}
+
 void CountsPublisher::Unsettled(Cause cause, uint64_t run) {
+    if (ahead_ && cause != Cause::Interrupt) {
+        ahead_->RequestBegins(cause == Cause::Start);
+    }
     std::lock_guard guard(lock_);
     if (cause == Cause::Interrupt) {
         runs_begun_ = std::max(runs_begun_, run);
@@ -78,40 +89,64 @@ void CountsPublisher::WithdrawLocked() {
     }
 }
 
+bool CountsPublisher::StillSettled(uint64_t epoch) {
+    std::lock_guard guard(lock_);
+    return !BusyLocked() && epoch == epoch_;
+}
+
 void CountsPublisher::Refresh() {
+    // Whoever holds the area when this is asked refreshes once more after letting go.
+    refresh_missed_.store(true, std::memory_order_seq_cst);
+    while (refresh_missed_.exchange(false, std::memory_order_seq_cst)) {
+        if (!RefreshOnce()) {
+            return;
+        }
+    }
+}
+
+bool CountsPublisher::RefreshOnce() {
     uint64_t epoch = 0;
     {
         std::lock_guard guard(lock_);
         if (BusyLocked()) {
-            return;
+            return false;
         }
         epoch = epoch_;
     }
-    // The driver answers a buffer count at once, on this thread, without its locks; an answer
-    // that came later would find nobody waiting for it and count as none.
-    struct Answer {
-        std::atomic<uint32_t> counts{0};
-        std::atomic<bool> given{false};
-    };
-    const auto answer = std::make_shared<Answer>();
-    kernel_.DeviceControl(
-        handle_, wyvel32::IOCTL_GET_BUFFER_COUNT, {}, wyvel32::kBufferCountSize,
-        [answer](kernel::NTSTATUS status, uint64_t information, std::span<const uint8_t> output) {
-            if (status == wyvel32::STATUS_SUCCESS && information == wyvel32::kBufferCountSize &&
-                output.size() == wyvel32::kBufferCountSize) {
-                answer->counts.store(uint32_t{output[0]} | uint32_t{output[1]} << 8 |
-                                     uint32_t{output[2]} << 16 | uint32_t{output[3]} << 24);
-                answer->given.store(true, std::memory_order_release);
+    std::optional<ReadAhead::Hold> area;
+    if (ahead_) {
+        area.emplace(*ahead_, ReadAhead::Hold::Wait::No);
+        if (!area->held()) {
+            refresh_missed_.store(true, std::memory_order_seq_cst);
+            return false;
+        }
+    }
+    std::optional<uint32_t> counts = AskBufferCount(kernel_, handle_);
+    if (ahead_ && ahead_->Prepare() && counts && FramesWaitingOf(*counts) != 0) {
+        // The area is about to move: the counts go first, so that no client adds what it
+        // takes to counts from before.
+        {
+            std::lock_guard guard(lock_);
+            if (BusyLocked() || epoch != epoch_) {
+                return true;
             }
-        });
-    const bool answered = answer->given.load(std::memory_order_acquire);
-    const uint32_t counts = answer->counts.load();
+            WithdrawLocked();
+            epoch = epoch_;
+        }
+        if (ahead_->TakeWaiting(FramesWaitingOf(*counts),
+                                [&] { return StillSettled(epoch); })) {
+            counts = AskBufferCount(kernel_, handle_);
+        }
+    }
+    const protocol::ring::AheadMark mark =
+        ahead_ ? ahead_->writer().Mark() : protocol::ring::AheadMark{};
     std::lock_guard guard(lock_);
     if (BusyLocked() || epoch != epoch_) {
-        return;  // withdrawn meanwhile: whoever withdrew it publishes again when settled
+        return true;  // withdrawn meanwhile: whoever withdrew it publishes again when settled
     }
     // Any other answer (the handle is closing) is left to the driver's request to give.
-    writer_.Publish(ring_, answered ? std::optional<uint32_t>(counts) : std::nullopt);
+    writer_.Publish(ring_, counts, mark);
+    return true;
 }
 
 }  // namespace qorval::host

@@ -18,16 +18,25 @@
 // the withdrawals). So a client that reads a valid block gets the driver's answer of the
 // moment it read; a client that finds it withdrawn asks the driver through the ring.
 //
+// Reading ahead (read_ahead.h): where the counts are refreshed, frames the driver holds are
+// first taken into the read-ahead area, with the counts withdrawn, and the block then carries
+// where the area stood when the driver was asked, so that the client adds the buffers of the
+// frames held that it has not taken yet. Each refresh holds the area for its whole length
+// (asking, taking, publishing); one that finds it held by another thread leaves a note, and
+// the holder refreshes again when it lets go.
+//
 // Threads: the watcher's calls come on whichever thread ran the service routine, the DPCs or
 // the Plug and Play request; the rest on the connection's thread. One lock serialises every
 // write of the block; the driver is asked outside it.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 
 #include "host/protocol/counts_block.h"
 #include "host/protocol/request_ring.h"
+#include "host/server/read_ahead.h"
 #include "kernel/device_activity.h"
 #include "kernel/io_manager.h"
 
@@ -38,8 +47,9 @@ class CountsPublisher final : public kernel::DeviceActivity::Watcher,
   public:
     using Cause = kernel::DeviceActivity::Cause;
 
+    // `ahead`: the handle's read-ahead, or null when the handle does not read ahead.
     CountsPublisher(kernel::IoManager& kernel, kernel::IoManager::Handle handle,
-                    protocol::ring::RingView ring);
+                    protocol::ring::RingView ring, std::shared_ptr<ReadAhead> ahead);
 
     // Starts watching the handle's function and publishes the first answer. Without a function
     // (no activity to watch) nothing is ever published and the client always asks.
@@ -52,6 +62,9 @@ class CountsPublisher final : public kernel::DeviceActivity::Watcher,
     // withdrawn before the first is dispatched and published again after the round.
     void BeginRound();
     void EndRound();
+    // After the connection's thread let go of the read-ahead area: refreshes when a refresh
+    // found it held meanwhile.
+    void RefreshIfMissed();
 
     void Unsettled(Cause cause, uint64_t run) override;
     void Settled(Cause cause, uint64_t run) override;
@@ -59,13 +72,20 @@ class CountsPublisher final : public kernel::DeviceActivity::Watcher,
   private:
     bool BusyLocked() const;
     void WithdrawLocked();
-    // Asks the driver and publishes its answer when nothing withdrew the counts meanwhile.
+    // Asks the driver and publishes its answer when nothing withdrew the counts meanwhile;
+    // with reading ahead, takes the frames waiting first.
     void Refresh();
+    // One refresh, holding the area; false when something is under way (whoever ends it
+    // refreshes) or the area is held elsewhere (its holder refreshes).
+    bool RefreshOnce();
+    bool StillSettled(uint64_t epoch);
 
     kernel::IoManager& kernel_;
     const kernel::IoManager::Handle handle_;
     const protocol::ring::RingView ring_;
+    const std::shared_ptr<ReadAhead> ahead_;
     std::shared_ptr<kernel::DeviceActivity> activity_;
+    std::atomic<bool> refresh_missed_{false};
 
     std::mutex lock_;  // guards everything below
     protocol::ring::CountsWriter writer_;

@@ -146,13 +146,21 @@ TEST_F(TransportTest, TheLibraryTakesTheRingAndItCarriesEveryRequestKind) {
 
 using Counts = std::pair<uint16_t, uint16_t>;  // frames waiting, free transmit buffers
 
-// The counts the ring's block shows, when it shows any.
+// The counts the ring's block shows, when it shows any, with the buffers of the frames the host
+// holds for a client that has taken none of them.
 std::optional<Counts> CountsInMemory(const RawClient& client) {
     ring::CountsLook look;
     if (!ring::LookAtCounts(client.ring()->view(), look) || !look.valid) {
         return std::nullopt;
     }
-    return Counts{static_cast<uint16_t>(look.counts), static_cast<uint16_t>(look.counts >> 16)};
+    const ring::FramesAheadReader nothing_taken;
+    const std::optional<uint32_t> held =
+        nothing_taken.HeldBuffers(ring::AheadView(client.ring()->view()), look.ahead);
+    if (!held) {
+        return std::nullopt;
+    }
+    return Counts{static_cast<uint16_t>((look.counts & 0xFFFF) + *held),
+                  static_cast<uint16_t>(look.counts >> 16)};
 }
 
 // The driver's answer to its buffer-count request, asked through slot 3.
@@ -372,6 +380,38 @@ TEST_F(StaleSocketTest, ABufferCountFailsOnceTheHostHasDied) {
     EXPECT_TRUE(WaitFor([&] { return QORVAL_GetBufferCount(handle, &waiting, &free) != 0u; }));
     EXPECT_NE(QORVAL_GetBufferCount(handle, &waiting, &free), 0u);
     (void)QORVAL_PortClose(handle);
+}
+
+// Frames the host took for a reader lie in the ring's memory, which outlives the host: once
+// the library knows the host has died, a read fails instead of handing one out.
+TEST_F(StaleSocketTest, FramesHeldForAReaderAreNotHandedOutOnceTheHostHasDied) {
+    const pid_t child = StartDoomedHost(2);
+    ASSERT_GT(child, 0);
+    QORVAL_HANDLE one = 0;
+    QORVAL_HANDLE two = 0;
+    ASSERT_EQ(QORVAL_PortOpen(kWyvel, 1, &one), 0u);
+    ASSERT_EQ(QORVAL_PortOpen(kWyvel, 2, &two), 0u);
+    std::vector<uint8_t> buffer(4096);
+    uint32_t length = 0;
+    ASSERT_EQ(QORVAL_GetData(two, buffer.data(), 4096, &length), 0u);  // a reader that polled
+    // More frames than port 2's receive buffers: some are held by the host.
+    constexpr uint16_t kFrames = 150;
+    for (uint32_t i = 0; i < kFrames; ++i) {
+        const auto frame = PatternFrame(64, i);
+        ASSERT_TRUE(WaitFor([&] { return QORVAL_PutData(one, frame.data(), 64) == 0u; }));
+    }
+    uint16_t waiting = 0;
+    uint16_t free = 0;
+    ASSERT_TRUE(WaitFor([&] {
+        return QORVAL_GetBufferCount(two, &waiting, &free) == 0u && waiting == kFrames;
+    }));
+    KillHost(child);
+    EXPECT_TRUE(WaitFor([&] { return QORVAL_GetBufferCount(two, &waiting, &free) != 0u; }));
+    length = 0;
+    EXPECT_NE(QORVAL_GetData(two, buffer.data(), 4096, &length), 0u);
+    EXPECT_EQ(length, 0u);
+    (void)QORVAL_PortClose(one);
+    (void)QORVAL_PortClose(two);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <poll.h>
 
+#include <algorithm>
+#include <atomic>
+
 #include "driver/ioctl_codes.h"
 #include "driver/ntstatus.h"
 #include "kernel/processor_pause.h"
@@ -29,21 +32,30 @@ int64_t Now() {
         .count();
 }
 
-uint16_t FramesWaiting(const ring::CountsLook& look) {
-    return static_cast<uint16_t>(look.counts & 0xFFFF);
-}
-
 }  // namespace
 
-CountsMemory::CountsMemory(ring::RingView ring, int socket) : ring_(ring), socket_(socket) {}
+CountsMemory::CountsMemory(ring::RingView ring, int socket, const ring::FramesAheadReader& ahead)
+    : ring_(ring), socket_(socket), ahead_(ahead) {}
 
-bool CountsMemory::LookValid(ring::CountsLook& look) const {
+bool CountsMemory::LookOnce(ring::CountsLook& look, uint32_t& waiting) const {
+    if (!ring::LookAtCounts(ring_, look) || !look.valid) {
+        return false;
+    }
+    const std::optional<uint32_t> held = ahead_.HeldBuffers(ring::AheadView(ring_), look.ahead);
+    // The records counted stay as they were only while the block does.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if (!held || ring::Load(ring_.header().counts.sequence, std::memory_order_relaxed) !=
+                     look.sequence) {
+        return false;
+    }
+    waiting = std::min<uint32_t>((look.counts & 0xFFFF) + *held, 0xFFFF);
+    return true;
+}
+
+bool CountsMemory::LookValid(ring::CountsLook& look, uint32_t& waiting) const {
     const auto until = Clock::now() + kWithdrawnLook;
     for (;;) {
-        if (!ring::LookAtCounts(ring_, look)) {
-            return false;
-        }
-        if (look.valid) {
+        if (LookOnce(look, waiting)) {
             return true;
         }
         if (Clock::now() >= until) {
@@ -97,23 +109,25 @@ std::optional<Completion> CountsMemory::BufferCount(std::span<uint8_t> output) {
         return std::nullopt;
     }
     ring::CountsLook look;
-    if (!LookValid(look)) {
+    uint32_t waiting = 0;
+    if (!LookValid(look, waiting)) {
         return std::nullopt;
     }
-    if (FramesWaiting(look) == 0 && PollsAgainUnchanged(look.sequence)) {
+    if (waiting == 0 && PollsAgainUnchanged(look.sequence)) {
         Rest(look.sequence);
-        if (!LookValid(look)) {
+        if (!LookValid(look, waiting)) {
             return std::nullopt;
         }
     }
     if (!HostStillThere()) {
         return std::nullopt;
     }
-    if (FramesWaiting(look) == 0) {
+    if (waiting == 0) {
         NoteEmpty(look.sequence);
     }
+    const uint32_t counts = (look.counts & 0xFFFF0000u) | waiting;
     for (size_t i = 0; i < wyvel32::kBufferCountSize; ++i) {
-        output[i] = static_cast<uint8_t>(look.counts >> (8 * i));
+        output[i] = static_cast<uint8_t>(counts >> (8 * i));
     }
     Completion done;
     done.delivered = true;
@@ -125,8 +139,9 @@ std::optional<Completion> CountsMemory::BufferCount(std::span<uint8_t> output) {
 
 void CountsMemory::RestBeforeRead() {
     ring::CountsLook look;
-    if (stopped_.load(std::memory_order_relaxed) || !ring::LookAtCounts(ring_, look) ||
-        !look.valid || FramesWaiting(look) != 0 || !PollsAgainUnchanged(look.sequence)) {
+    uint32_t waiting = 0;
+    if (stopped_.load(std::memory_order_relaxed) || !LookOnce(look, waiting) || waiting != 0 ||
+        !PollsAgainUnchanged(look.sequence)) {
         return;
     }
     Rest(look.sequence);
@@ -134,9 +149,10 @@ void CountsMemory::RestBeforeRead() {
 
 void CountsMemory::NoteRead(const Completion& done) {
     ring::CountsLook look;
+    uint32_t waiting = 0;
     // The host shows a read's completion while the counts are withdrawn and publishes them
     // again right after its round; an empty read waits those few microseconds for them.
-    if (done.delivered && done.output_size == 0 && LookValid(look) && FramesWaiting(look) == 0) {
+    if (done.delivered && done.output_size == 0 && LookValid(look, waiting) && waiting == 0) {
         NoteEmpty(look.sequence);
     } else {
         empty_sequence_.store(1, std::memory_order_relaxed);

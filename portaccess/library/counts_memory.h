@@ -16,6 +16,11 @@
 // handle), the call first rests: a brief spin, then a sleep on the block until the host
 // publishes anything, at most kIdleBound. The result is the same; only its time changes, and
 // only on a quiet port.
+//
+// With frames read ahead (frames_ahead.h) the block carries where the area stood when the
+// driver was asked; the frames-waiting count answered is the driver's plus the receive buffers
+// of the frames held that this client has not taken yet (the count the driver would give had
+// the host not read ahead), taken while the block stays the same.
 
 #include <atomic>
 #include <chrono>
@@ -24,6 +29,7 @@
 #include <span>
 
 #include "host/protocol/counts_block.h"
+#include "host/protocol/frames_ahead.h"
 #include "portaccess/library/transport.h"
 
 namespace qorval::library {
@@ -33,7 +39,9 @@ inline constexpr auto kIdleBound = std::chrono::milliseconds(20);
 
 class CountsMemory {
   public:
-    CountsMemory(protocol::ring::RingView ring, int socket);
+    // `ahead`: the handle's reader of the read-ahead area, whose head says what it has taken.
+    CountsMemory(protocol::ring::RingView ring, int socket,
+                 const protocol::ring::FramesAheadReader& ahead);
 
     // The driver's answer to a buffer-count request with this output buffer, from the block;
     // nullopt when the host must be asked.
@@ -44,17 +52,25 @@ class CountsMemory {
     void NoteRead(const Completion& done);
     // Answers nothing more from memory (the transport broke).
     void Stop() { stopped_.store(true, std::memory_order_relaxed); }
+    bool Stopped() const { return stopped_.load(std::memory_order_relaxed); }
+    // False once the host has hung up, looked at (one poll without waiting) at most every
+    // kSocketCheckEvery: answers from memory would otherwise outlive it.
+    bool HostStillThere();
 
   private:
-    // A valid look, waiting a few microseconds for a withdrawn block.
-    bool LookValid(protocol::ring::CountsLook& look) const;
+    // A valid look, waiting a few microseconds for a withdrawn block; `waiting` is the
+    // frames-waiting count with the held frames' buffers added.
+    bool LookValid(protocol::ring::CountsLook& look, uint32_t& waiting) const;
+    // One look; false when the block is withdrawn or changed while the held frames were
+    // counted.
+    bool LookOnce(protocol::ring::CountsLook& look, uint32_t& waiting) const;
     bool PollsAgainUnchanged(uint32_t sequence) const;
     void NoteEmpty(uint32_t sequence);
     void Rest(uint32_t sequence) const;
-    bool HostStillThere();
 
     const protocol::ring::RingView ring_;
     const int socket_;
+    const protocol::ring::FramesAheadReader& ahead_;
     std::atomic<bool> stopped_{false};
     // The handle's latest empty poll: the block's sequence then, and when (steady clock, ns);
     // a hint shared by the handle's threads.

@@ -25,7 +25,7 @@ RingTransport::RingTransport(std::unique_ptr<ring::RingRegion> region, int socke
     : region_(std::move(region)),
       ring_(region_->view()),
       socket_(socket),
-      counts_(ring_, socket) {}
+      counts_(ring_, socket, ahead_) {}
 
 uint32_t RingTransport::AcquireSlot() {
     std::unique_lock lock(slots_lock_);
@@ -131,6 +131,10 @@ Completion RingTransport::Read(const Call& call) {
     // ahead"), or a frame held would wait out the rest.
     counts_.RestBeforeRead();
     std::lock_guard reading(read_lock_);
+    // Frames held for a host that has died are not answered: every call fails after its end.
+    if (counts_.Stopped() || !counts_.HostStillThere()) {
+        return CarryOnRing(call);
+    }
     ring::FramesAheadReader::Answer answer;
     switch (ahead_.Read(area, call.output, answer)) {
         case ring::FramesAheadReader::Outcome::Answered: {

@@ -40,6 +40,7 @@ class RingTransport final : public Transport {
     std::unique_ptr<protocol::ring::RingRegion> region_;
     const protocol::ring::RingView ring_;
     const int socket_;
+    protocol::ring::FramesAheadReader ahead_;  // its head: guarded by read_lock_
     CountsMemory counts_;
 
     std::mutex slots_lock_;
@@ -51,8 +52,7 @@ class RingTransport final : public Transport {
     uint32_t tail_ = 0;       // guarded by submit_lock_
     std::atomic<uint32_t> next_sequence_{1};
 
-    std::mutex read_lock_;                        // one read at a time: one order of frames
-    protocol::ring::FramesAheadReader ahead_;     // guarded by read_lock_
+    std::mutex read_lock_;  // one read at a time: one order of frames
 };
 
 }  // namespace qorval::library
