@@ -2,9 +2,11 @@
 // the host, and a client reader against a host that does. The input is a script: each step
 // writes a word of the area's header, has the host collect what the client took, publish a
 // frame of a given length, answer a read request that names a frame, or drop what it holds,
-// or has a client read with a given buffer length. Whatever was written, the host never keeps more frames than the area has records,
-// every frame it places lies inside the byte ring (AddressSanitizer watches the area's
-// bounds), and a read never writes past its buffer nor delivers more than it may.
+// or has a client read with a given buffer length, or count the buffers held against the
+// writer's mark or a scribbled one. Whatever was written, the host never keeps more frames than
+// the area has records, every frame it places lies inside the byte ring (AddressSanitizer
+// watches the area's bounds), a read never writes past its buffer nor delivers more than it
+// may, and a count of held buffers is either refused or at most two per frame the mark holds.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +27,7 @@ struct AreaTag;
 
 uint32_t Take16(const uint8_t* data, size_t size, size_t& at) {
     uint32_t value = 0;
-    if (size - at >= 2) {
+    if (at <= size && size - at >= 2) {
         value = data[at] | data[at + 1] << 8;
     }
     at += 2;
@@ -45,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     for (size_t at = 0; at < size;) {
         const uint8_t step = data[at++];
-        switch (step % 5) {
+        switch (step % 5) {  // 4: a read or a count
             case 0: {  // either side scribbles on a word
                 const size_t word = Take16(data, size, at) % kWords;
                 uint32_t value = 0;
@@ -91,6 +93,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     }
                 }
                 break;
+            case 4:
+                if ((step & 0x80) != 0) {
+                    // The held buffers against the host's mark, or against scribbled words.
+                    ring::AheadMark mark = writer.Mark();
+                    if ((step & 0x40) != 0) {
+                        const uint32_t low = Take16(data, size, at);
+                        mark.tail = low | Take16(data, size, at) << 16;
+                        mark.from = mark.tail - Take16(data, size, at);
+                        mark.buffers = Take16(data, size, at);
+                    }
+                    if (const auto held = reader.HeldBuffers(view, mark)) {
+                        Check(*held <= 2 * ring::kAheadFrames);
+                    }
+                    break;
+                }
+                [[fallthrough]];
             default: {
                 const uint32_t length =
                     std::min<uint32_t>(Take16(data, size, at) * 2u, qorval::protocol::kMaxPayload);
