@@ -43,6 +43,16 @@ bool IsBufferCount(const ring::RingRequest& request) {
            request.control_code == wyvel32::IOCTL_GET_BUFFER_COUNT;
 }
 
+// Whether the request reads received frames, counts them or may empty the receive buffers.
+bool TouchesReceivedFrames(const ring::RingRequest& request) {
+    if (request.function == protocol::Function::Read || IsBufferCount(request)) {
+        return true;
+    }
+    return request.function == protocol::Function::DeviceControl &&
+           (request.control_code == wyvel32::IOCTL_RESET_BUFFERS ||
+            request.control_code == wyvel32::IOCTL_SET_PORT_STATE);
+}
+
 // -1 when the host has no descriptor left; Start then refuses the connection.
 int MakeEvent() {
     return ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -331,10 +341,6 @@ bool ClientConnection::DispatchSubmissions(bool& any) {
     bool sound = true;
     bool round = false;
     {
-        // The read-ahead area is this thread's for the round: the client's reads and the
-        // frames taken ahead come out of the driver in one order. Let go of after the scope,
-        // so that what the round started on the card is served first.
-        std::optional<ReadAhead::Hold> area;
         // What the requests start on the card is stepped on this thread once they are
         // dispatched, at the end of the scope.
         const kernel::DispatchScope scope;
@@ -351,24 +357,31 @@ bool ClientConnection::DispatchSubmissions(bool& any) {
                 break;
             }
             any = true;
-            if (read_ahead_) {
-                if (!area) {
-                    area.emplace(*read_ahead_, ReadAhead::Hold::Wait::Yes);
-                }
-                if ((request.function == protocol::Function::Read || IsBufferCount(request)) &&
-                    !read_ahead_->writer().Collect(read_ahead_->area())) {
-                    RefuseMalformed(0);  // the client's head of the read-ahead area is garbage
-                    sound = false;
-                    break;
-                }
-            }
             // Any request but a buffer count may change the counts: withdrawn until the
             // round is over.
             if (!round && !IsBufferCount(request)) {
                 counts_->BeginRound();
                 round = true;
             }
+            // A request that reads frames, counts them or empties the receive buffers holds the
+            // read-ahead area while the driver serves it: the client's reads and the frames
+            // taken ahead come out of the driver in one order. Only for that long, so that
+            // frames are taken meanwhile on the thread that serves the card.
+            std::optional<ReadAhead::Hold> area;
+            if (read_ahead_ && TouchesReceivedFrames(request)) {
+                area.emplace(*read_ahead_, ReadAhead::Hold::Wait::Yes);
+                if (!read_ahead_->writer().Collect(read_ahead_->area())) {
+                    RefuseMalformed(0);  // the client's head of the read-ahead area is garbage
+                    sound = false;
+                    break;
+                }
+            }
             Dispatch(request);
+            if (area) {
+                read_ahead_->ApplyDrops();  // a reset just made drops the frames held with it
+                area.reset();
+                counts_->RefreshIfMissed();  // frames that came meanwhile are taken now
+            }
         }
     }
     // The round's completions were shown as they came, while the counts were withdrawn: a

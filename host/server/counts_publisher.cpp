@@ -89,9 +89,15 @@ void CountsPublisher::WithdrawLocked() {
     }
 }
 
+bool CountsPublisher::TakingAllowedLocked() const {
+    // A round of the client's requests does not stop it: the requests that touch received
+    // frames hold the area while the driver serves them.
+    return !stopped_ && requests_ == 0 && runs_begun_ <= runs_settled_;
+}
+
 bool CountsPublisher::StillSettled(uint64_t epoch) {
     std::lock_guard guard(lock_);
-    return !BusyLocked() && epoch == epoch_;
+    return TakingAllowedLocked() && epoch == epoch_;
 }
 
 void CountsPublisher::Refresh() {
@@ -108,7 +114,7 @@ bool CountsPublisher::RefreshOnce() {
     uint64_t epoch = 0;
     {
         std::lock_guard guard(lock_);
-        if (BusyLocked()) {
+        if (ahead_ ? !TakingAllowedLocked() : BusyLocked()) {
             return false;
         }
         epoch = epoch_;
@@ -127,7 +133,7 @@ bool CountsPublisher::RefreshOnce() {
         // takes to counts from before.
         {
             std::lock_guard guard(lock_);
-            if (BusyLocked() || epoch != epoch_) {
+            if (!TakingAllowedLocked() || epoch != epoch_) {
                 return true;
             }
             WithdrawLocked();

@@ -78,6 +78,8 @@ class CountsPublisher final : public kernel::DeviceActivity::Watcher,
     // One refresh, holding the area; false when something is under way (whoever ends it
     // refreshes) or the area is held elsewhere (its holder refreshes).
     bool RefreshOnce();
+    // Frames may be taken: no service routine, Plug and Play or power request under way.
+    bool TakingAllowedLocked() const;
     bool StillSettled(uint64_t epoch);
 
     kernel::IoManager& kernel_;

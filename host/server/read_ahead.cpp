@@ -1,6 +1,8 @@
 #include "host/server/read_ahead.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <vector>
 
@@ -18,9 +20,15 @@ namespace {
 // The read-ahead areas this thread holds, innermost last.
 thread_local std::vector<const ReadAhead*> tl_holding;
 
+// How long a take waits for a read that another thread is serving: it takes the frame there
+// in microseconds, so only a broken driver reaches this.
+constexpr auto kTakeBound = std::chrono::seconds(1);
+
 // What the driver's read gave for one take.
 struct Take {
-    bool given = false;
+    std::mutex lock;
+    std::condition_variable done;
+    bool given = false;  // guarded by lock
     kernel::NTSTATUS status = 0;
     uint64_t arrival_ns = 0;
     std::vector<uint8_t> bytes;
@@ -126,19 +134,25 @@ bool ReadAhead::TakeWaiting(uint32_t waiting, const std::function<bool()>& still
     while (!broken_ && !closed_ && waiting != 0 && length != 0 && writer_.HasRoomFor(length) &&
            !suspended_.load(std::memory_order_seq_cst)) {
         // A synchronous handle's read never waits, and every read of the handle is made under
-        // a Hold: the driver serves this one at once, on this thread.
+        // a Hold: the driver serves this one at once, on this thread, or on the thread of a DPC
+        // that came to serve reads just then.
         const auto take = std::make_shared<Take>();
         kernel::frame_arrival::Forget();
         kernel_.Read(handle_, length,
                      [take](kernel::NTSTATUS status, uint64_t, std::span<const uint8_t> output) {
+                         std::lock_guard given(take->lock);
                          take->status = status;
                          take->bytes.assign(output.begin(), output.end());
                          take->arrival_ns = kernel::frame_arrival::Take();
                          take->given = true;
+                         take->done.notify_one();
                      });
-        if (!take->given) {
-            broken_ = true;  // never seen; reading ahead stops rather than lose an answer
-            break;
+        {
+            std::unique_lock given(take->lock);
+            if (!take->done.wait_for(given, kTakeBound, [&] { return take->given; })) {
+                broken_ = true;  // reading ahead stops: the driver no longer answers at once
+                break;
+            }
         }
         if (!TookAFrame(take->status)) {
             break;  // needs more room than the client's reads give it, or the device is gone
