@@ -125,6 +125,21 @@ void FramesAheadWriter::Suspend(const AheadView& area, bool suspended) {
     Store(area.header().suspended, suspended ? 1u : 0u, std::memory_order_seq_cst);
 }
 
+void FramesAheadWriter::ReadsAhead(const AheadView& area) {
+    Store(area.header().reading_ahead, 1u, std::memory_order_release);
+}
+
+void FramesAheadWriter::TakesWith(const AheadView& area, uint32_t length) {
+    Store(area.header().read_length, length, std::memory_order_release);
+}
+
+bool FramesAheadReader::Serves(const AheadView& area, size_t length) {
+    return Load(area.header().reading_ahead, std::memory_order_acquire) == 1 &&
+           Load(area.header().read_length, std::memory_order_acquire) ==
+               std::min<size_t>(length, kMaxPayload) &&
+           Load(area.header().suspended, std::memory_order_seq_cst) == 0;
+}
+
 FramesAheadReader::Outcome FramesAheadReader::Read(const AheadView& area,
                                                    std::span<uint8_t> buffer, Answer& out) {
     AheadHeader& header = area.header();

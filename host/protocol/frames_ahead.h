@@ -48,6 +48,13 @@ struct AheadHeader {
     // (a Plug and Play or power request is under way, or the device is stopped): the client
     // then takes nothing from the area and sends its reads to the host.
     uint32_t suspended;
+    // host: 1 when the host reads ahead for this handle (a synchronous handle): with the area
+    // empty and valid counts of no frame waiting, a read finds nothing, and the client answers
+    // it so without a request.
+    uint32_t reading_ahead;
+    // host: the read length it takes frames with (the client's latest read that reached it;
+    // 0: none yet).
+    uint32_t read_length;
     alignas(64) uint32_t head;  // client: frames taken so far (wraps)
     alignas(64) AheadRecord records[kAheadFrames];
 };
@@ -107,6 +114,10 @@ class FramesAheadWriter {
     // Says whether the client may take frames from the area (AheadHeader::suspended). Touches
     // only that word, so it may be called on any thread.
     static void Suspend(const AheadView& area, bool suspended);
+    // Says that the host reads ahead for this handle (AheadHeader::reading_ahead).
+    static void ReadsAhead(const AheadView& area);
+    // Says the read length the host takes frames with (AheadHeader::read_length).
+    static void TakesWith(const AheadView& area, uint32_t length);
     // The first frame held (neither taken as last collected nor dropped) from `number` on,
     // and its number in `found`; null when none is, or `number` is not one the client can
     // name (below the frames it has taken, or beyond those published).
@@ -148,6 +159,9 @@ class FramesAheadReader {
     // number the host gave (MoveTo). False when that number is not ahead of the head within
     // the area (a garbled answer).
     uint32_t head() const { return head_.load(std::memory_order_relaxed); }
+    // Whether an empty area means no frame is held for a read of `length` bytes: the host reads
+    // ahead with that length and has not suspended the area.
+    static bool Serves(const AheadView& area, size_t length);
     [[nodiscard]] bool MoveTo(const AheadView& area, uint32_t next);
     // The receive buffers given back by the frames held and not yet taken, as the counts block
     // saw the area at `mark`; nullopt when the mark is not one this client can reconcile with

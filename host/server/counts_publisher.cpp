@@ -67,6 +67,9 @@ void CountsPublisher::Unsettled(Cause cause, uint64_t run) {
 }
 
 void CountsPublisher::Settled(Cause cause, uint64_t run) {
+    if (ahead_ && cause == Cause::Interrupt) {
+        ahead_->PollAfterInterrupt();
+    }
     {
         std::lock_guard guard(lock_);
         if (cause == Cause::Interrupt) {
@@ -128,10 +131,11 @@ bool CountsPublisher::RefreshOnce() {
         }
     }
     std::optional<uint32_t> counts = AskBufferCount(kernel_, handle_);
-    if (ahead_ && ahead_->Prepare() && counts && FramesWaitingOf(*counts) != 0) {
-        // The area is about to move: the counts go first, so that no client adds what it
-        // takes to counts from before.
-        {
+    if (ahead_ && ahead_->Prepare() && counts) {
+        if (ahead_->TakesAt(FramesWaitingOf(*counts))) {
+            // The area is about to move: the counts go first, so that no client adds what it
+            // takes to counts from before. (With none waiting, a frame can only come with a
+            // service routine, which withdraws them itself.)
             std::lock_guard guard(lock_);
             if (!TakingAllowedLocked() || epoch != epoch_) {
                 return true;
@@ -139,10 +143,7 @@ bool CountsPublisher::RefreshOnce() {
             WithdrawLocked();
             epoch = epoch_;
         }
-        if (ahead_->TakeWaiting(FramesWaitingOf(*counts),
-                                [&] { return StillSettled(epoch); })) {
-            counts = AskBufferCount(kernel_, handle_);
-        }
+        counts = ahead_->TakeWaiting(counts, [&] { return StillSettled(epoch); });
     }
     const protocol::ring::AheadMark mark =
         ahead_ ? ahead_->writer().Mark() : protocol::ring::AheadMark{};

@@ -70,11 +70,21 @@ ReadAhead::Hold::~Hold() {
 
 ReadAhead::ReadAhead(kernel::IoManager& kernel, kernel::IoManager::Handle handle,
                      ring::RingView ring)
-    : kernel_(kernel), handle_(handle), ring_(ring) {}
+    : kernel_(kernel), handle_(handle), ring_(ring) {
+    ring::FramesAheadWriter::ReadsAhead(area());
+}
+
+bool ReadAhead::TakesAt(uint32_t waiting) const {
+    return waiting >= kTakeFrom;
+}
 
 void ReadAhead::NoteReadLength(uint32_t length) {
-    if (length != 0) {
-        read_length_.store(std::min(length, protocol::kMaxPayload), std::memory_order_relaxed);
+    if (length == 0) {
+        return;
+    }
+    length = std::min(length, protocol::kMaxPayload);
+    if (read_length_.exchange(length, std::memory_order_relaxed) != length) {
+        ring::FramesAheadWriter::TakesWith(area(), length);
     }
 }
 
@@ -123,22 +133,37 @@ bool ReadAhead::Prepare() {
     return true;
 }
 
-bool ReadAhead::TakeWaiting(uint32_t waiting, const std::function<bool()>& still_settled) {
+std::optional<uint32_t> ReadAhead::TakeWaiting(std::optional<uint32_t> counts,
+                                               const std::function<bool()>& still_settled) {
     const uint32_t length = read_length_.load(std::memory_order_relaxed);
     // What the client took from the area since frees room. A garbage head stops reading
     // ahead here; the connection's next request finds it and ends the connection.
     if (closed_ || !writer_.Collect(area())) {
         broken_ = true;
     }
-    bool took = false;
-    while (!broken_ && !closed_ && waiting != 0 && length != 0 && writer_.HasRoomFor(length) &&
-           !suspended_.load(std::memory_order_seq_cst)) {
+    if (!counts) {
+        return counts;
+    }
+    uint32_t waiting = FramesWaitingOf(*counts);
+    if (waiting != 0 && !TakesAt(waiting)) {
+        return counts;  // the client keeps up: it reads them from the driver
+    }
+    // Once taking, everything waiting is taken: the client finds it in the area.
+    // With nothing waiting after the service routine ran, one read all the same: the read a
+    // polling client makes, which the client now answers from memory. It finds nothing (and
+    // restarts a receiver that the routine paused with every buffer free). One byte long, so
+    // that a frame that came just now stays for the next take, unless one byte holds it.
+    bool looked = waiting != 0 || !poll_wanted_.exchange(false, std::memory_order_acq_rel);
+    while (!broken_ && !closed_ && (waiting != 0 || !looked) && length != 0 &&
+           writer_.HasRoomFor(length) && !suspended_.load(std::memory_order_seq_cst)) {
+        const uint32_t read_with = waiting != 0 ? length : 1;
+        looked = true;
         // A synchronous handle's read never waits, and every read of the handle is made under
         // a Hold: the driver serves this one at once, on this thread, or on the thread of a DPC
         // that came to serve reads just then.
         const auto take = std::make_shared<Take>();
         kernel::frame_arrival::Forget();
-        kernel_.Read(handle_, length,
+        kernel_.Read(handle_, read_with,
                      [take](kernel::NTSTATUS status, uint64_t, std::span<const uint8_t> output) {
                          std::lock_guard given(take->lock);
                          take->status = status;
@@ -156,6 +181,11 @@ bool ReadAhead::TakeWaiting(uint32_t waiting, const std::function<bool()>& still
         }
         if (!TookAFrame(take->status)) {
             break;  // needs more room than the client's reads give it, or the device is gone
+        }
+        if (waiting == 0 && take->status == wyvel32::STATUS_SUCCESS && take->bytes.empty()) {
+            // Nothing was there. (A frame of no bytes that came just now, with the CRC off, is
+            // answered the same way to the client's read: it is not told apart.)
+            break;
         }
         const std::optional<uint32_t> after = AskBufferCount(kernel_, handle_);
         const uint32_t left = after ? FramesWaitingOf(*after) : 0;
@@ -179,13 +209,13 @@ bool ReadAhead::TakeWaiting(uint32_t waiting, const std::function<bool()>& still
         frame.arrival_ns = take->arrival_ns;
         frame.bytes = std::move(take->bytes);
         writer_.Publish(area(), std::move(frame));
-        took = true;
+        counts = after;
         if (!settled || !after) {
             break;
         }
         waiting = left;
     }
-    return took;
+    return counts;
 }
 
 }  // namespace qorval::host

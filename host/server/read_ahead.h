@@ -27,9 +27,11 @@
 // device. Suspension and the drop requests are atomics, set from any thread.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 
 #include "host/protocol/frames_ahead.h"
@@ -75,13 +77,26 @@ class ReadAhead {
     bool Prepare();
     bool Suspended() const { return suspended_.load(std::memory_order_seq_cst); }
     bool HeldByThisThread() const;
-    // Under a Hold: takes frames while the driver reports `waiting` receive buffers filled, the
-    // area has room and `still_settled` holds (asked after every take). Returns whether it took
-    // any.
-    bool TakeWaiting(uint32_t waiting, const std::function<bool()>& still_settled);
+    // Whether a refresh that finds `waiting` receive buffers filled takes frames: always when the
+    // client is away (no read of it reached the host for kAwayAfter) or has fallen behind by
+    // kTakeFrom buffers; a client that keeps up reads them from the driver itself, and taking
+    // them as well would cost the host the work twice.
+    bool TakesAt(uint32_t waiting) const;
+    static constexpr uint32_t kTakeFrom = 4;
+
+    // Under a Hold: takes frames while the driver's buffer count (`counts`, its answer) shows
+    // receive buffers filled, the area has room and `still_settled` holds (asked after every
+    // take); with none filled after a service routine, makes the one read a polling client
+    // would. Returns the driver's
+    // latest answer (asked after the last take), or nullopt when it gave none.
+    std::optional<uint32_t> TakeWaiting(std::optional<uint32_t> counts,
+                                        const std::function<bool()>& still_settled);
 
     // The connection's thread: a client read of `length` bytes went to the host.
     void NoteReadLength(uint32_t length);
+    // Any thread: a service routine ran; the next refresh makes the read a polling client would
+    // when nothing is waiting.
+    void PollAfterInterrupt() { poll_wanted_.store(true, std::memory_order_release); }
     // Any thread: the driver's receive buffers were emptied (applied at the next Prepare).
     void DropHeld() { drop_wanted_.store(true, std::memory_order_release); }
     // Takes nothing more and waits for a take under way: before the handle closes and the
@@ -105,6 +120,7 @@ class ReadAhead {
 
     std::atomic<uint32_t> read_length_{0};
     std::atomic<bool> drop_wanted_{false};
+    std::atomic<bool> poll_wanted_{false};
     std::atomic<bool> suspended_{false};
 };
 

@@ -147,6 +147,13 @@ void CountsMemory::RestBeforeRead() {
     Rest(look.sequence);
 }
 
+bool CountsMemory::ShowsNothingWaiting() {
+    ring::CountsLook look;
+    uint32_t waiting = 0;
+    return !stopped_.load(std::memory_order_relaxed) && LookOnce(look, waiting) && waiting == 0 &&
+           HostStillThere();
+}
+
 void CountsMemory::NoteRead(const Completion& done) {
     ring::CountsLook look;
     uint32_t waiting = 0;

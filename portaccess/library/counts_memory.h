@@ -48,6 +48,9 @@ class CountsMemory {
     std::optional<Completion> BufferCount(std::span<uint8_t> output);
     // Before a read: rests when the handle's previous poll found nothing and nothing changed.
     void RestBeforeRead();
+    // Whether the counts show no frame waiting, held frames included, at one look (nothing
+    // when the block is withdrawn or the host has hung up).
+    bool ShowsNothingWaiting();
     // After a read: notes whether it found nothing.
     void NoteRead(const Completion& done);
     // Answers nothing more from memory (the transport broke).
