@@ -409,9 +409,24 @@ void ClientConnection::Dispatch(const ring::RingRequest& request) {
     // The input bytes are copied once, straight into the request's system buffer; a client
     // that changes them meanwhile changes only its own frame.
     const std::span<const uint8_t> input(ring_->view().data(request.slot), request.input_length);
-    if (IsBufferCount(request) && read_ahead_) {
-        DispatchBufferCount(request);
-        return;
+    if (read_ahead_ && IsBufferCount(request)) {
+        // Under the request's hold of the area: the frames held now, as the client's head says,
+        // count with the driver's answer.
+        read_ahead_->ApplyDrops();
+        done = [done = std::move(done), held = read_ahead_->writer().HeldBuffers()](
+                   kernel::NTSTATUS status, uint64_t information,
+                   std::span<const uint8_t> output) {
+            std::array<uint8_t, wyvel32::kBufferCountSize> counts{};
+            if (status == wyvel32::STATUS_SUCCESS && output.size() == counts.size()) {
+                std::copy(output.begin(), output.end(), counts.begin());
+                const uint32_t waiting = std::min<uint32_t>(
+                    uint32_t{counts[0]} + (uint32_t{counts[1]} << 8) + held, 0xFFFF);
+                counts[0] = static_cast<uint8_t>(waiting);
+                counts[1] = static_cast<uint8_t>(waiting >> 8);
+                output = counts;
+            }
+            done(status, information, output);
+        };
     }
     if (read_ahead_ && request.function == protocol::Function::DeviceControl &&
         EmptiesReceiveBuffers(request.control_code, input)) {
@@ -480,30 +495,6 @@ void ClientConnection::AwaitReadsThenRead(const ring::RingRequest& request,
                                             std::move(done));
                      }
                  });
-}
-
-void ClientConnection::DispatchBufferCount(const ring::RingRequest& request) {
-    // Under the round's hold of the area: the frames held now, as the client's head says.
-    read_ahead_->ApplyDrops();
-    const uint32_t held = read_ahead_->writer().HeldBuffers();
-    kernel_.DeviceControl(
-        handle_, request.control_code, {}, request.output_length,
-        [self = shared_from_this(), request, held](kernel::NTSTATUS status,
-                                                   uint64_t information,
-                                                   std::span<const uint8_t> output) {
-            std::array<uint8_t, wyvel32::kBufferCountSize> counts{};
-            if (status == wyvel32::STATUS_SUCCESS && output.size() == counts.size()) {
-                std::copy(output.begin(), output.end(), counts.begin());
-                const uint32_t waiting = std::min<uint32_t>(
-                    uint32_t{counts[0]} + (uint32_t{counts[1]} << 8) + held, 0xFFFF);
-                counts[0] = static_cast<uint8_t>(waiting);
-                counts[1] = static_cast<uint8_t>(waiting >> 8);
-                output = counts;
-            }
-            self->reader_.WriteReply(self->ring_->view(), request, status,
-                                     static_cast<uint32_t>(information), output, 0);
-            self->FinishOnRing(request);
-        });
 }
 
 bool ClientConnection::AnswerFromHeld(const ring::RingRequest& request) {

@@ -80,8 +80,6 @@ class ClientConnection : public std::enable_shared_from_this<ClientConnection> {
     void ServeRing();
     bool DispatchSubmissions(bool& any);
     void Dispatch(const protocol::ring::RingRequest& request);
-    // A buffer count's answer counts the receive buffers of the frames held for the client.
-    void DispatchBufferCount(const protocol::ring::RingRequest& request);
     // A client's read: from the frames held for it, else by the driver.
     void DispatchRead(const protocol::ring::RingRequest& request,
                       kernel::IoManager::Completion done);
