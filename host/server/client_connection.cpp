@@ -278,6 +278,9 @@ bool ClientConnection::HandleMessage(std::span<const uint8_t> message) {
             kernel_.Read(handle_, request.output_length, std::move(reply));
             break;
         case protocol::Function::Write:
+            if (read_ahead_) {
+                read_ahead_->NoteWrite();
+            }
             kernel_.Write(handle_, request.input, std::move(reply));
             break;
         case protocol::Function::DeviceControl:
@@ -444,6 +447,9 @@ void ClientConnection::Dispatch(const ring::RingRequest& request) {
             DispatchRead(request, std::move(done));
             break;
         case protocol::Function::Write:
+            if (read_ahead_) {
+                read_ahead_->NoteWrite();
+            }
             kernel_.Write(handle_, input, std::move(done));
             break;
         case protocol::Function::DeviceControl:

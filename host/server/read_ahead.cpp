@@ -75,7 +75,7 @@ ReadAhead::ReadAhead(kernel::IoManager& kernel, kernel::IoManager::Handle handle
 }
 
 bool ReadAhead::TakesAt(uint32_t waiting) const {
-    return waiting >= kTakeFrom;
+    return waiting >= (writes_.load(std::memory_order_relaxed) ? kTakeFrom : 1u);
 }
 
 void ReadAhead::NoteReadLength(uint32_t length) {

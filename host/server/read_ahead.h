@@ -77,12 +77,17 @@ class ReadAhead {
     bool Prepare();
     bool Suspended() const { return suspended_.load(std::memory_order_seq_cst); }
     bool HeldByThisThread() const;
-    // Whether a refresh that finds `waiting` receive buffers filled takes frames: always when the
-    // client is away (no read of it reached the host for kAwayAfter) or has fallen behind by
-    // kTakeFrom buffers; a client that keeps up reads them from the driver itself, and taking
-    // them as well would cost the host the work twice.
+    // Whether a refresh that finds `waiting` receive buffers filled takes frames.
+    // - A handle that only reads (a capture) has every frame taken as it comes: its reads then
+    //   never wait in the driver while holding the area, so no such read can keep the thread
+    //   that serves the card from taking frames while the receive ring fills.
+    // - Once its client has written, from kTakeFrom buffers: a client that both sends and
+    //   receives and keeps up reads its frames from the driver itself, and taking them as well
+    //   would cost the host the work twice (both ways would halve).
     bool TakesAt(uint32_t waiting) const;
     static constexpr uint32_t kTakeFrom = 4;
+    // The client wrote on the handle: from now on frames are taken from kTakeFrom.
+    void NoteWrite() { writes_.store(true, std::memory_order_relaxed); }
 
     // Under a Hold: takes frames while the driver's buffer count (`counts`, its answer) shows
     // receive buffers filled, the area has room and `still_settled` holds (asked after every
@@ -114,6 +119,7 @@ class ReadAhead {
     const protocol::ring::RingView ring_;
 
     std::mutex lock_;
+    std::atomic<bool> writes_{false};  // the client wrote on the handle
     protocol::ring::FramesAheadWriter writer_;  // guarded by lock_
     bool broken_ = false;  // guarded by lock_: a take did not complete, or a head was garbage
     bool closed_ = false;  // guarded by lock_

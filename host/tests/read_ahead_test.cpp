@@ -10,6 +10,9 @@
 #include <string>
 #include <thread>
 
+#include "driver/ntstatus.h"
+#include "host/protocol/counts_block.h"
+#include "host/protocol/frames_ahead.h"
 #include "host/tests/host_fixture.h"
 
 namespace qorval::host::testing {
@@ -87,6 +90,47 @@ TEST_F(ReadAheadTest, AReaderAwayForMoreFramesThanItsBuffersGetsEveryOneInOrder)
     }
     EXPECT_EQ(ReadOnPortTwo(got), 0u);
     EXPECT_TRUE(got.empty());
+}
+
+// A handle that only reads (a capture) has each frame taken as it comes, so its reads never
+// wait in the driver; once it has written, frames stay in the driver until four wait, and a
+// client that keeps up reads them from there itself. Seen on a raw client of the ring: the
+// area's tail, and the driver's own count that the host publishes beside it.
+TEST_F(ReadAheadTest, AHandleThatOnlyReadsHasEachFrameTakenAsItComesUntilItWrites) {
+    StartHost();
+    one_ = std::make_unique<LibraryPort>(1);
+    ASSERT_EQ(one_->open_result(), 0u);
+    RawClient two;
+    ASSERT_EQ(two.Open(2, true, true), wyvel32::STATUS_SUCCESS);
+    ASSERT_NE(two.ring(), nullptr);
+    const protocol::ring::RingView view = two.ring()->view();
+    const protocol::ring::AheadView area(view);
+    const auto taken = [&] { return protocol::ring::Load(area.header().tail); };
+    const auto in_driver = [&] {
+        protocol::ring::CountsLook look;
+        return protocol::ring::LookAtCounts(view, look) && look.valid
+                   ? int{static_cast<uint16_t>(look.counts & 0xFFFF)}
+                   : -1;
+    };
+    const auto send = [&](uint32_t number) {
+        const auto frame = PatternFrame(kFrameSize, number);
+        ASSERT_EQ(QORVAL_PutData(one_->handle(), frame.data(), kFrameSize), 0u);
+    };
+    // A read that finds nothing: its length is what the host takes frames with.
+    two.SubmitOnRing(0, protocol::Function::Read, 0, kReadSize);
+    ASSERT_TRUE(two.AwaitOnRing(0));
+
+    send(0);
+    EXPECT_TRUE(WaitFor([&] { return taken() == 1 && in_driver() == 0; }))
+        << taken() << " taken, " << in_driver() << " in the driver";
+
+    two.SubmitOnRing(1, protocol::Function::Write, 0, 0, PatternFrame(kFrameSize, 1000));
+    ASSERT_TRUE(two.AwaitOnRing(1));
+    ASSERT_EQ(protocol::ring::Load(view.slot(1).status), wyvel32::STATUS_SUCCESS);
+    send(1);
+    // Counts that show the second frame are published after the host chose not to take it.
+    ASSERT_TRUE(WaitFor([&] { return in_driver() == 1; })) << in_driver() << " in the driver";
+    EXPECT_EQ(taken(), 1u);
 }
 
 // Frames taken ahead while the card keeps storing more and the reader reads: the driver may
