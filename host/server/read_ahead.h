@@ -87,7 +87,11 @@ class ReadAhead {
     bool TakesAt(uint32_t waiting) const;
     static constexpr uint32_t kTakeFrom = 4;
     // The client wrote on the handle: from now on frames are taken from kTakeFrom.
-    void NoteWrite() { writes_.store(true, std::memory_order_relaxed); }
+    void NoteWrite() {
+        if (!writes_.load(std::memory_order_relaxed)) {  // a load leaves the line shared
+            writes_.store(true, std::memory_order_relaxed);
+        }
+    }
 
     // Under a Hold: takes frames while the driver's buffer count (`counts`, its answer) shows
     // receive buffers filled, the area has room and `still_settled` holds (asked after every
