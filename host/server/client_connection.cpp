@@ -278,9 +278,6 @@ bool ClientConnection::HandleMessage(std::span<const uint8_t> message) {
             kernel_.Read(handle_, request.output_length, std::move(reply));
             break;
         case protocol::Function::Write:
-            if (read_ahead_) {
-                read_ahead_->NoteWrite();
-            }
             kernel_.Write(handle_, request.input, std::move(reply));
             break;
         case protocol::Function::DeviceControl:

@@ -27,7 +27,6 @@
 // device. Suspension and the drop requests are atomics, set from any thread.
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -96,8 +95,8 @@ class ReadAhead {
     // Under a Hold: takes frames while the driver's buffer count (`counts`, its answer) shows
     // receive buffers filled, the area has room and `still_settled` holds (asked after every
     // take); with none filled after a service routine, makes the one read a polling client
-    // would. Returns the driver's
-    // latest answer (asked after the last take), or nullopt when it gave none.
+    // would. Returns the driver's latest answer (asked after the last take), or nullopt when it
+    // gave none.
     std::optional<uint32_t> TakeWaiting(std::optional<uint32_t> counts,
                                         const std::function<bool()>& still_settled);
 
